@@ -1,0 +1,21 @@
+#include "shell/ExtensionString.h"
+
+#include <cstring>
+
+int ExtensionListContains(const char* list, const char* name)
+{
+    if (list == nullptr || name == nullptr || *name == '\0' || std::strchr(name, ' ') != nullptr) {
+        return 0;
+    }
+    const size_t length = std::strlen(name);
+    const char* position = list;
+    while (const char* found = std::strstr(position, name)) {
+        const bool startsWord = found == position || found[-1] == ' ';
+        const char after = found[length];
+        if (startsWord && (after == ' ' || after == '\0')) {
+            return 1;
+        }
+        position = found + length;
+    }
+    return 0;
+}

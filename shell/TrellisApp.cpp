@@ -1,0 +1,77 @@
+#include "shell/TrellisApp.h"
+
+#include <GLES/gl.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "shell/DebugOutput.h"
+#include "shell/ExtensionString.h"
+
+TrellisApp::TrellisApp() : shellData(new ShellData) {}
+
+TrellisApp::~TrellisApp()
+{
+    delete shellData;
+}
+
+int32_t TrellisApp::InitApp(int32_t, char**, int32_t, int32_t)
+{
+    return 0;
+}
+
+int32_t TrellisApp::InitScene(int32_t, int32_t)
+{
+    return 0;
+}
+
+void TrellisApp::ReleaseScene() {}
+
+int32_t TrellisApp::QuitApp()
+{
+    return 0;
+}
+
+int32_t TrellisApp::RenderFrame()
+{
+    return 0;
+}
+
+int32_t TrellisApp::IsGLExtensionSupported(const char* name) const
+{
+    return ExtensionListContains(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)), name);
+}
+
+void TrellisApp::ShellLog(const char* format, ...) const
+{
+    // The format fits 127 characters and the text 255, as on the device; longer
+    // ones are cut. A cut that leaves a lone '%' at the end drops it.
+    char shortFormat[128];
+    std::snprintf(shortFormat, sizeof shortFormat, "%s", format);
+    size_t length = std::strlen(shortFormat);
+    size_t percents = 0;
+    while (percents < length && shortFormat[length - 1 - percents] == '%') {
+        ++percents;
+    }
+    if (percents % 2 == 1) {
+        shortFormat[length - 1] = '\0';
+    }
+
+    char text[256];
+    va_list arguments;
+    va_start(arguments, format);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    std::vsnprintf(text, sizeof text, shortFormat, arguments);
+#pragma GCC diagnostic pop
+    va_end(arguments);
+
+    char16_t wide[256];
+    size_t i = 0;
+    for (; text[i] != '\0'; ++i) {
+        wide[i] = static_cast<unsigned char>(text[i]);
+    }
+    wide[i] = 0;
+    TrellisDebugOutput(wide);
+}

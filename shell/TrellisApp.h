@@ -1,0 +1,67 @@
+#pragma once
+#include <cstdint>
+
+#include "shell/ShellData.h"
+
+// The application base class. An application derives from it, overrides the
+// lifecycle operations it needs and supplies CreateApplication(); the shell
+// drives the rest (see shell/Entry.h).
+class TrellisApp {
+public:
+    TrellisApp();
+    virtual ~TrellisApp();
+
+    TrellisApp(const TrellisApp&) = delete;
+    TrellisApp& operator=(const TrellisApp&) = delete;
+
+    // Called once before any window exists, with the command-line tokens that
+    // are not shell options. Non-zero = success; the default fails.
+    virtual int32_t InitApp(int32_t argCount, char** args, int32_t width, int32_t height);
+    // Called with the rendering context current, and again after every recovery
+    // from a lost context. Non-zero = success; the default fails.
+    virtual int32_t InitScene(int32_t width, int32_t height);
+    // Called before the rendering context goes away.
+    virtual void ReleaseScene();
+    // Called once after the last ReleaseScene. Non-zero = success; the default fails.
+    virtual int32_t QuitApp();
+    // Draws one frame without presenting it. Non-zero stops the frame loop at once.
+    virtual int32_t RenderFrame();
+
+    int32_t GetWidth() const { return shellData->width; }
+    int32_t GetHeight() const { return shellData->height; }
+    int32_t GetPosX() const { return shellData->posX; }
+    int32_t GetPosY() const { return shellData->posY; }
+    int32_t GetFSAAMode() const { return shellData->fsaaMode; }
+    int32_t IsFullScreen() const { return shellData->fullScreen; }
+    int32_t IsPortrait() const { return shellData->portrait; }
+    int32_t IsRecovering() const { return shellData->recovering; }
+    ShellData* GetShellData() const { return shellData; }
+
+    // 1 if `name` is a whole word of the current context's GL_EXTENSIONS, else 0.
+    int32_t IsGLExtensionSupported(const char* name) const;
+    // The platform's millisecond tick count (monotonic).
+    uint32_t GetTicks() const;
+    // printf-style diagnostic line on the debug output; only "%s" (narrow
+    // strings) and plain text are used by the framework's own messages.
+    void ShellLog(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+
+    // Texture loading from compiled-in blocks (TextureHeader + all mip levels).
+    // 0 = success; 1 = unsupported format or no memory; else the GL error code.
+    uint32_t TrellisLoadPartialTextureFromHeader(const void* block, uint32_t filterMode, int32_t skip,
+                                                 uint32_t* textureName) const;
+    uint32_t TrellisLoadTextureFromHeader(const void* block, uint32_t filterMode, uint32_t* textureName) const;
+    void TrellisDeleteTexture(uint32_t textureName) const;
+
+    // Screen capture and BMP files. Pixel buffers from TrellisCaptureFrame are
+    // released by the caller with delete[].
+    int32_t TrellisCaptureFrame(int32_t width, int32_t height, uint8_t** pixels) const;
+    int32_t TrellisSaveScreenDump(const char* prefix, char* chosenName, const uint8_t* pixels) const;
+    int32_t TrellisWriteBMP(const char* fileName, int32_t width, int32_t height, const uint8_t* pixels) const;
+    int32_t TrellisReadBMP(const char* fileName, int32_t* width, int32_t* height, uint8_t* pixels) const;
+
+protected:
+    ShellData* shellData;
+};
+
+// Supplied by the application: allocates its object.
+TrellisApp* CreateApplication();

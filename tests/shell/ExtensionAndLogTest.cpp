@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <GLES/gl.h>
+
+#include <string>
+
+#include "GlTestContext.h"
+#include "shell/ExtensionString.h"
+#include "shell/TrellisApp.h"
+
+namespace {
+
+TEST(ExtensionListContains, MatchesWholeWordsOnly)
+{
+    const char* list = "GL_OES_foo GL_OES_foo_bar GL_XAN_x";
+    EXPECT_EQ(1, ExtensionListContains(list, "GL_OES_foo"));
+    EXPECT_EQ(1, ExtensionListContains(list, "GL_OES_foo_bar"));
+    EXPECT_EQ(1, ExtensionListContains(list, "GL_XAN_x"));
+    EXPECT_EQ(0, ExtensionListContains(list, "GL_OES"));
+    EXPECT_EQ(0, ExtensionListContains(list, "foo"));
+    EXPECT_EQ(0, ExtensionListContains(list, "OES_foo_bar"));
+}
+
+TEST(ExtensionListContains, RejectsEmptyNamesSpacesAndMissingLists)
+{
+    EXPECT_EQ(0, ExtensionListContains("A B", ""));
+    EXPECT_EQ(0, ExtensionListContains("A B", "A B"));
+    EXPECT_EQ(0, ExtensionListContains(nullptr, "A"));
+}
+
+TEST(ExtensionListContains, FindsALaterWholeWordAfterAPartialOne)
+{
+    // The first occurrence is a prefix of a longer name; the search must go on.
+    EXPECT_EQ(1, ExtensionListContains("EXT_ab EXT_a", "EXT_a"));
+    EXPECT_EQ(0, ExtensionListContains("xEXT_a EXT_ab", "EXT_a"));
+}
+
+TEST(IsGLExtensionSupported, ReadsTheCurrentContextsExtensions)
+{
+    GlTestContext gl(8, 8);
+    ASSERT_TRUE(gl.Ok());
+    TrellisApp app;
+    const std::string extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    const std::string first = extensions.substr(0, extensions.find(' '));
+    EXPECT_EQ(1, app.IsGLExtensionSupported(first.c_str()));
+    EXPECT_EQ(0, app.IsGLExtensionSupported("GL_XAN_texture_compression_zeltc"));
+}
+
+TEST(ShellLog, PrintsTheFormattedTextAndNothingMore)
+{
+    TrellisApp app;
+    testing::internal::CaptureStderr();
+    app.ShellLog("Failed to open %s for writing screen dump.\n", "dump0003.bmp");
+    app.ShellLog("no newline");
+    EXPECT_EQ("Failed to open dump0003.bmp for writing screen dump.\nno newline",
+              testing::internal::GetCapturedStderr());
+}
+
+TEST(ShellLog, CutsLongTextAtTheBufferLimits)
+{
+    TrellisApp app;
+    const std::string longFormat(200, 'f');
+    const std::string longArgument(400, 'a');
+    testing::internal::CaptureStderr();
+    app.ShellLog("%s", longFormat.c_str());
+    EXPECT_EQ(std::string(200, 'f').substr(0, 255), testing::internal::GetCapturedStderr());
+    testing::internal::CaptureStderr();
+    app.ShellLog((longFormat + "%s").c_str(), longArgument.c_str());
+    EXPECT_EQ(std::string(127, 'f'), testing::internal::GetCapturedStderr());
+    testing::internal::CaptureStderr();
+    app.ShellLog("x%s", longArgument.c_str());
+    EXPECT_EQ("x" + std::string(254, 'a'), testing::internal::GetCapturedStderr());
+}
+
+TEST(ShellLog, WidensBytesAsLatin1OnTheUtf8DebugOutput)
+{
+    TrellisApp app;
+    testing::internal::CaptureStderr();
+    app.ShellLog("%s", "\xE9");
+    EXPECT_EQ("\xC3\xA9", testing::internal::GetCapturedStderr());
+}
+
+} // namespace
