@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <vector>
+
+#include "demo/MeshData.h"
+
+namespace {
+
+// The record's words come in the documented order, the same in both forms.
+static_assert(offsetof(MeshData, vertexCount) == 0);
+static_assert(offsetof(MeshData, faceCount) == 4);
+static_assert(offsetof(MeshData, reserved0) == 8);
+static_assert(offsetof(MeshData, flags) == 12);
+static_assert(offsetof(MeshData, reserved1) == 16);
+static_assert(offsetof(MeshData, center) == 20);
+static_assert(offsetof(MeshData, positions) < offsetof(MeshData, texCoords));
+static_assert(offsetof(MeshData, texCoords) < offsetof(MeshData, normals));
+static_assert(offsetof(MeshData, normals) < offsetof(MeshData, interleaved));
+static_assert(offsetof(MeshData, interleaved) < offsetof(MeshData, reserved2));
+static_assert(offsetof(MeshData, reserved2) < offsetof(MeshData, indices));
+static_assert(offsetof(MeshData, indices) < offsetof(MeshData, reserved3));
+static_assert(sizeof(MeshData) == sizeof(MeshDataFixed));
+
+// One triangle with every optional array present.
+struct Triangle {
+    float positions[9] = {1.5f, -1.5f, -0.00001f, -1.00001f, 0.0f, 2.0f, 0.25f, -0.25f, 100.0f};
+    float texCoords[6] = {0.0f, 1.0f, 0.5f, 0.5f, 1.0f, 0.0f};
+    float normals[9] = {0, 0, 1, 0, 1, 0, 1, 0, 0};
+    std::vector<float> interleaved;
+    uint16_t indices[3] = {0, 1, 2};
+    MeshData mesh{};
+
+    explicit Triangle(uint32_t flags)
+    {
+        mesh.vertexCount = 3;
+        mesh.faceCount = 1;
+        mesh.reserved0 = 7;
+        mesh.flags = flags;
+        mesh.reserved1 = -1;
+        mesh.center[0] = 1.5f;
+        mesh.center[1] = -1.5f;
+        mesh.center[2] = 0.5f;
+        mesh.positions = positions;
+        mesh.texCoords = texCoords;
+        mesh.normals = normals;
+        interleaved.resize(InterleavedValueCount(flags, 3));
+        for (size_t i = 0; i < interleaved.size(); ++i) {
+            interleaved[i] = static_cast<float>(i) * 0.5f;
+        }
+        mesh.interleaved = interleaved.data();
+        mesh.reserved2[1] = 11;
+        mesh.indices = indices;
+        mesh.reserved3[0] = 3;
+        mesh.reserved3[7] = 9;
+    }
+};
+
+TEST(MeshToFixed, TruncatesTowardZero)
+{
+    Triangle source(0x20006);
+    MeshDataFixed* fixed = MeshToFixed(&source.mesh);
+    ASSERT_NE(nullptr, fixed);
+    EXPECT_EQ(98304, fixed->positions[0]);
+    EXPECT_EQ(-98304, fixed->positions[1]);
+    EXPECT_EQ(0, fixed->positions[2]);
+    EXPECT_EQ(-65536, fixed->positions[3]);
+    EXPECT_EQ(16384, fixed->positions[6]);
+    EXPECT_EQ(-16384, fixed->positions[7]);
+    EXPECT_EQ(6553600, fixed->positions[8]);
+    EXPECT_EQ(98304, fixed->center[0]);
+    EXPECT_EQ(-98304, fixed->center[1]);
+    EXPECT_EQ(32768, fixed->center[2]);
+    EXPECT_EQ(65536, fixed->texCoords[1]);
+    EXPECT_EQ(32768, fixed->texCoords[2]);
+    EXPECT_EQ(65536, fixed->normals[2]);
+    EXPECT_EQ(65536, fixed->normals[6]);
+    MeshFreeFixed(fixed);
+}
+
+TEST(MeshToFixed, CopiesTheOtherWordsUnchanged)
+{
+    Triangle source(0x20006);
+    MeshDataFixed* fixed = MeshToFixed(&source.mesh);
+    ASSERT_NE(nullptr, fixed);
+    EXPECT_EQ(3u, fixed->vertexCount);
+    EXPECT_EQ(1u, fixed->faceCount);
+    EXPECT_EQ(7u, fixed->reserved0);
+    EXPECT_EQ(0x20006u, fixed->flags);
+    EXPECT_EQ(-1, fixed->reserved1);
+    EXPECT_EQ(0u, fixed->reserved2[0]);
+    EXPECT_EQ(11u, fixed->reserved2[1]);
+    EXPECT_EQ(3u, fixed->reserved3[0]);
+    EXPECT_EQ(9u, fixed->reserved3[7]);
+    MeshFreeFixed(fixed);
+}
+
+TEST(InterleavedValueCount, FollowsTheTwoLowFlagBits)
+{
+    EXPECT_EQ(8u * 5, InterleavedValueCount(0x20006, 5));
+    EXPECT_EQ(8u * 5, InterleavedValueCount(1, 5));
+    EXPECT_EQ(11u * 5, InterleavedValueCount(3, 5));
+    EXPECT_EQ(3u * 5, InterleavedValueCount(0, 5));
+    EXPECT_EQ(0u, InterleavedValueCount(3, 0));
+    // No wrap-around for the largest count.
+    EXPECT_EQ(11ull * 0xFFFFFFFFull, InterleavedValueCount(3, 0xFFFFFFFFu));
+}
+
+TEST(MeshToFixed, ConvertsTheWholeInterleavedArray)
+{
+    for (uint32_t flags : {0x20006u, 1u, 3u, 0u}) {
+        Triangle source(flags);
+        MeshDataFixed* fixed = MeshToFixed(&source.mesh);
+        ASSERT_NE(nullptr, fixed);
+        ASSERT_NE(nullptr, fixed->interleaved);
+        // ASan reports any read past the allocation; the last value must be there.
+        const size_t last = source.interleaved.size() - 1;
+        EXPECT_EQ(static_cast<int32_t>(last * 32768), fixed->interleaved[last]) << "flags " << flags;
+        MeshFreeFixed(fixed);
+    }
+}
+
+TEST(MeshToFixed, NoVerticesGiveNoPositions)
+{
+    Triangle source(0x20006);
+    source.mesh.vertexCount = 0;
+    MeshDataFixed* fixed = MeshToFixed(&source.mesh);
+    ASSERT_NE(nullptr, fixed);
+    EXPECT_EQ(0u, fixed->vertexCount);
+    EXPECT_EQ(nullptr, fixed->positions);
+    EXPECT_EQ(nullptr, fixed->texCoords);
+    EXPECT_EQ(nullptr, fixed->normals);
+    EXPECT_EQ(nullptr, fixed->interleaved);
+    MeshFreeFixed(fixed);
+}
+
+TEST(MeshToFixed, AbsentArraysStayAbsent)
+{
+    Triangle source(0x20006);
+    source.mesh.texCoords = nullptr;
+    source.mesh.normals = nullptr;
+    source.mesh.interleaved = nullptr;
+    MeshDataFixed* fixed = MeshToFixed(&source.mesh);
+    ASSERT_NE(nullptr, fixed);
+    EXPECT_NE(nullptr, fixed->positions);
+    EXPECT_EQ(nullptr, fixed->texCoords);
+    EXPECT_EQ(nullptr, fixed->normals);
+    EXPECT_EQ(nullptr, fixed->interleaved);
+    MeshFreeFixed(fixed);
+    EXPECT_EQ(nullptr, MeshToFixed(nullptr));
+    MeshFreeFixed(nullptr);
+}
+
+TEST(MeshToFixed, CopiesShareTheIndexArrayAndFreeingLeavesItIntact)
+{
+    Triangle source(0x20006);
+    MeshDataFixed* first = MeshToFixed(&source.mesh);
+    MeshDataFixed* second = MeshToFixed(&source.mesh);
+    ASSERT_NE(nullptr, first);
+    ASSERT_NE(nullptr, second);
+    EXPECT_EQ(source.indices, first->indices);
+    EXPECT_EQ(first->indices, second->indices);
+    EXPECT_NE(first->positions, second->positions);
+    MeshFreeFixed(first);
+    // The shared array is still there and unchanged (ASan would catch a free).
+    EXPECT_EQ(1, second->indices[1]);
+    EXPECT_EQ(2, source.indices[2]);
+    MeshFreeFixed(second);
+    EXPECT_EQ(0, source.indices[0]);
+    EXPECT_EQ(1.5f, source.positions[0]);
+}
+
+}  // namespace
