@@ -49,13 +49,15 @@ int AddPart(GenMesh& mesh, Material material, int side, double density);
 void AddTube(GenMesh& mesh, int part, int segments, int rings, bool poles, const Surface& surface, Vec3 inside);
 
 // A faceted prism around `axis`: `facets` flat sides for each band of the
-// profile (radius, height) pairs; every facet and band has its own vertices
-// so that edges stay sharp. Optionally a flat cap on the last profile point.
+// profile (corner radius, height) pairs; every facet and band has its own
+// vertices so that edges stay sharp.
 struct Lathe {
     Vec3 origin, axis, across, across2;  // axis frame (unit vectors)
 };
 void AddFacetedLathe(GenMesh& mesh, int part, int facets, const std::vector<std::array<double, 2>>& profile,
                      const Lathe& frame, double angleOffset);
+// A flat polygon across the axis at `height`, facing along the axis when
+// `facingAxis` (the top of a prism), against it otherwise.
 void AddCap(GenMesh& mesh, int part, int facets, double radius, double height, const Lathe& frame,
             double angleOffset, bool facingAxis);
 

@@ -316,13 +316,12 @@ void AddStand(GenMesh& mesh, const Tessellation& t)
     const int plinth = AddPart(mesh, Material::Stone, 0, 0.45);
     const int segments = t.plinthSegments;
     auto band = [&](double r0, double y0, double r1, double y1) {
-        const int part = plinth;
         const Surface ring = [&](double u, double v) {
             const double a = 2 * kPi * u;
             const double r = Lerp(r0, r1, v), y = Lerp(y0, y1, v);
             return upright.origin + Vec3{r * std::cos(a), y, -r * std::sin(a)};
         };
-        AddTube(mesh, part, segments, 2, false, ring, upright.origin + Vec3{0, (y0 + y1) / 2, 0});
+        AddTube(mesh, plinth, segments, 2, false, ring, upright.origin + Vec3{0, (y0 + y1) / 2, 0});
     };
     // Three bands of one island: the layout spans them by their own v.
     const size_t firstBand = mesh.vertices.size();

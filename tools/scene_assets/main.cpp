@@ -2,6 +2,8 @@
 // them, from code alone. The same build run twice writes the same bytes.
 //
 //   scene_assets <asset folder> [<picture folder>]
+//
+// From the repository root, after a build: build/tools/scene_assets/scene_assets demo/assets docs
 
 #include <cstdio>
 #include <string>
