@@ -13,7 +13,7 @@ packages=(
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev valgrind libstb-dev libimgui-dev
   # asset generator inputs
-  libfreetype-dev fonts-dejavu-core
+  libfreetype-dev fonts-dejavu-core zlib1g-dev
 )
 
 missing=()
