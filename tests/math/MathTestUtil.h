@@ -1,0 +1,47 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "math/Matrix.h"
+#include "math/Quaternion.h"
+#include "math/Vector3.h"
+
+// Clip-space image (x, y, z, w) of the point p under m, in the row-vector order.
+struct Vector4 {
+    float x, y, z, w;
+};
+
+inline Vector4 Transform(const Matrix4& m, const Vector3& p)
+{
+    const float* e = m.m;
+    return {p.x * e[0] + p.y * e[4] + p.z * e[8] + e[12], p.x * e[1] + p.y * e[5] + p.z * e[9] + e[13],
+            p.x * e[2] + p.y * e[6] + p.z * e[10] + e[14], p.x * e[3] + p.y * e[7] + p.z * e[11] + e[15]};
+}
+
+inline bool SameBits(const Matrix4& a, const Matrix4& b)
+{
+    return std::memcmp(&a, &b, sizeof(Matrix4)) == 0;
+}
+
+inline void ExpectMatrixNear(const Matrix4& expected, const Matrix4& actual, float tolerance)
+{
+    for (int k = 0; k < 16; ++k) {
+        EXPECT_NEAR(expected.m[k], actual.m[k], tolerance) << "element " << k;
+    }
+}
+
+inline Matrix4 Identity()
+{
+    Matrix4 m;
+    MatrixIdentity(&m);
+    return m;
+}
+
+inline Matrix4 Product(const Matrix4& a, const Matrix4& b)
+{
+    Matrix4 m;
+    MatrixMultiply(&m, &a, &b);
+    return m;
+}
