@@ -190,9 +190,9 @@ uint32_t UploadLevels(LevelUpload& upload, const uint8_t* block, int32_t skip)
     uint32_t width = header.width;
     uint32_t height = header.height;
     for (uint32_t level = 0; level <= last; ++level) {
-        const int64_t glLevel = int64_t(level) - skip;
+        const int64_t glLevel = std::min<int64_t>(int64_t(level) - skip, INT_MAX);
         if (glLevel >= 0) {
-            const uint32_t result = UploadLevel(upload, GLint(std::min<int64_t>(glLevel, INT_MAX)), width, height, texels);
+            const uint32_t result = UploadLevel(upload, GLint(glLevel), width, height, texels);
             if (result != 0) {
                 return result;
             }
