@@ -11,7 +11,7 @@ packages=(
   # X11 windows, and a real X server for the window tests
   libx11-dev xvfb x11-utils
   # tests and benchmarks
-  googletest libgtest-dev libgmock-dev libbenchmark-dev valgrind libstb-dev libimgui-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev valgrind libstb-dev libimgui-dev imagemagick
   # asset generator inputs
   libfreetype-dev fonts-dejavu-core zlib1g-dev
 )

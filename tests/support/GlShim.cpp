@@ -1,0 +1,232 @@
+#include "GlShim.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <set>
+
+namespace {
+
+struct ShimState {
+    std::vector<GlShim::Call> calls;
+    std::vector<std::string> addedExtensions;
+    std::string extensions;
+    bool acceptCompressed = false;
+    std::string failEntry;
+    int failCountdown = 0;
+    GLenum failError = GL_NO_ERROR;
+    GLenum pendingError = GL_NO_ERROR;
+    std::set<GLuint> liveTextures;
+};
+
+ShimState& State()
+{
+    static ShimState state;
+    return state;
+}
+
+// The driver's own definition of an entry point that this file shadows.
+template <typename Function>
+Function* Real(Function*, const char* name)
+{
+    return reinterpret_cast<Function*>(dlsym(RTLD_NEXT, name));
+}
+#define REAL(entry) ([] { static auto* real = Real(&entry, #entry); return real; }())
+
+GlShim::Call& Record(const char* entry, std::vector<int64_t> args, const void* data = nullptr, size_t bytes = 0)
+{
+    GlShim::Call call{entry, std::move(args), data, {}};
+    if (data != nullptr) {
+        const uint8_t* first = static_cast<const uint8_t*>(data);
+        call.head.assign(first, first + std::min<size_t>(bytes, 8));
+    }
+    State().calls.push_back(std::move(call));
+    return State().calls.back();
+}
+
+// True when this call is the one a test chose to fail.
+bool Fails(const char* entry)
+{
+    ShimState& state = State();
+    if (state.failEntry != entry || --state.failCountdown > 0) {
+        return false;
+    }
+    state.failEntry.clear();
+    if (std::string(entry) != "glGetError") {
+        state.pendingError = state.failError;
+    }
+    return true;
+}
+
+size_t TexelBytes(GLenum format, GLenum type)
+{
+    if (type != GL_UNSIGNED_BYTE) {
+        return 2;
+    }
+    switch (format) {
+    case GL_RGBA: return 4;
+    case GL_RGB: return 3;
+    case GL_LUMINANCE_ALPHA: return 2;
+    default: return 1;
+    }
+}
+
+bool IsShimCompressedFormat(GLenum format)
+{
+    return format >= 0x8C00 && format <= 0x8C03;
+}
+
+} // namespace
+
+namespace GlShim {
+
+void Reset()
+{
+    State() = ShimState{};
+}
+
+void AddExtension(const std::string& name)
+{
+    State().addedExtensions.push_back(name);
+}
+
+void AcceptCompressedFormats()
+{
+    State().acceptCompressed = true;
+}
+
+void FailCall(const std::string& entry, int n, GLenum error)
+{
+    State().failEntry = entry;
+    State().failCountdown = n;
+    State().failError = error;
+}
+
+const std::vector<Call>& Calls()
+{
+    return State().calls;
+}
+
+std::vector<Call> CallsTo(const std::string& entry)
+{
+    std::vector<Call> matching;
+    for (const Call& call : State().calls) {
+        if (call.entry == entry) {
+            matching.push_back(call);
+        }
+    }
+    return matching;
+}
+
+size_t LiveTextures()
+{
+    return State().liveTextures.size();
+}
+
+} // namespace GlShim
+
+// The shadowing definitions: C linkage, as declared by GLES/gl.h.
+
+const GLubyte* GL_APIENTRY glGetString(GLenum name)
+{
+    Record("glGetString", {name});
+    const GLubyte* real = REAL(glGetString)(name);
+    ShimState& state = State();
+    if (name != GL_EXTENSIONS || real == nullptr || state.addedExtensions.empty()) {
+        return real;
+    }
+    state.extensions = reinterpret_cast<const char*>(real);
+    for (const std::string& extension : state.addedExtensions) {
+        state.extensions += (state.extensions.empty() ? "" : " ") + extension;
+    }
+    return reinterpret_cast<const GLubyte*>(state.extensions.c_str());
+}
+
+GLenum GL_APIENTRY glGetError()
+{
+    Record("glGetError", {});
+    ShimState& state = State();
+    const GLenum chosen = state.failError;
+    if (Fails("glGetError")) {
+        return chosen;
+    }
+    const GLenum pending = state.pendingError;
+    state.pendingError = GL_NO_ERROR;
+    return pending != GL_NO_ERROR ? pending : REAL(glGetError)();
+}
+
+void GL_APIENTRY glGenTextures(GLsizei n, GLuint* textures)
+{
+    Record("glGenTextures", {n});
+    if (Fails("glGenTextures")) {
+        return;
+    }
+    REAL(glGenTextures)(n, textures);
+    State().liveTextures.insert(textures, textures + std::max(n, 0));
+}
+
+void GL_APIENTRY glDeleteTextures(GLsizei n, const GLuint* textures)
+{
+    Record("glDeleteTextures", {n, n > 0 ? textures[0] : 0});
+    if (Fails("glDeleteTextures")) {
+        return;
+    }
+    REAL(glDeleteTextures)(n, textures);
+    for (GLsizei i = 0; i < n; ++i) {
+        State().liveTextures.erase(textures[i]);
+    }
+}
+
+void GL_APIENTRY glBindTexture(GLenum target, GLuint texture)
+{
+    Record("glBindTexture", {target, texture});
+    if (!Fails("glBindTexture")) {
+        REAL(glBindTexture)(target, texture);
+    }
+}
+
+void GL_APIENTRY glTexParameterx(GLenum target, GLenum pname, GLfixed param)
+{
+    Record("glTexParameterx", {target, pname, param});
+    if (!Fails("glTexParameterx")) {
+        REAL(glTexParameterx)(target, pname, param);
+    }
+}
+
+void GL_APIENTRY glPixelStorei(GLenum pname, GLint param)
+{
+    Record("glPixelStorei", {pname, param});
+    if (!Fails("glPixelStorei")) {
+        REAL(glPixelStorei)(pname, param);
+    }
+}
+
+void GL_APIENTRY glTexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei width, GLsizei height,
+                              GLint border, GLenum format, GLenum type, const void* pixels)
+{
+    const size_t bytes = size_t(std::max(width, 0)) * size_t(std::max(height, 0)) * TexelBytes(format, type);
+    Record("glTexImage2D", {target, level, internalformat, width, height, border, format, type}, pixels, bytes);
+    if (!Fails("glTexImage2D")) {
+        REAL(glTexImage2D)(target, level, internalformat, width, height, border, format, type, pixels);
+    }
+}
+
+void GL_APIENTRY glCompressedTexImage2D(GLenum target, GLint level, GLenum internalformat, GLsizei width,
+                                        GLsizei height, GLint border, GLsizei imageSize, const void* data)
+{
+    Record("glCompressedTexImage2D", {target, level, internalformat, width, height, border, imageSize}, data,
+           size_t(std::max(imageSize, 0)));
+    if (Fails("glCompressedTexImage2D") || (State().acceptCompressed && IsShimCompressedFormat(internalformat))) {
+        return;
+    }
+    REAL(glCompressedTexImage2D)(target, level, internalformat, width, height, border, imageSize, data);
+}
+
+void GL_APIENTRY glReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum format, GLenum type,
+                              void* pixels)
+{
+    Record("glReadPixels", {x, y, width, height, format, type}, pixels);
+    if (!Fails("glReadPixels")) {
+        REAL(glReadPixels)(x, y, width, height, format, type, pixels);
+    }
+}
