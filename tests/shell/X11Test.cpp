@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <unistd.h>
 #include <X11/keysym.h>
 
 #include <cstdlib>
@@ -29,20 +31,31 @@ protected:
             GTEST_SKIP() << "TRELLIS_TEST_DISPLAY is not set";
         }
         if (person == nullptr) {
-            person = XOpenDisplay(displayName);
+            person = OpenDisplay(displayName);
         }
         ASSERT_NE(nullptr, person) << "cannot open " << displayName;
         ResetApp();
     }
 
-    // One connection for the whole suite: an X server without -noreset resets
-    // when its last client leaves, and refuses connections while it does.
+    // One connection for the whole suite keeps the server from resetting between tests.
     static void TearDownTestSuite()
     {
         if (person != nullptr) {
             XCloseDisplay(person);
             person = nullptr;
         }
+    }
+
+    // An X server without -noreset resets when its last client leaves (as
+    // when another test process ends) and refuses connections meanwhile.
+    static Display* OpenDisplay(const char* name)
+    {
+        Display* display = XOpenDisplay(name);
+        for (int attempt = 0; display == nullptr && attempt < 40; ++attempt) {
+            usleep(50000);
+            display = XOpenDisplay(name);
+        }
+        return display;
     }
 
     int Run(const char16_t* commandLine)
@@ -55,7 +68,27 @@ protected:
         return TrellisMain(commandLine, *system);
     }
 
-    // The application's window, found the way any X client would: by its title.
+    // True when `window` belongs to this process by its _NET_WM_PID.
+    bool IsOurs(Window window)
+    {
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long remaining = 0;
+        unsigned char* data = nullptr;
+        const Atom pidAtom = XInternAtom(person, "_NET_WM_PID", False);
+        bool ours = false;
+        if (XGetWindowProperty(person, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &remaining,
+                               &data) == Success &&
+            data != nullptr) {
+            ours = count == 1 && static_cast<pid_t>(*reinterpret_cast<long*>(data)) == getpid();
+            XFree(data);
+        }
+        return ours;
+    }
+
+    // The application's window, found the way any X client would: by its
+    // title and process (other test processes may have windows open too).
     Window FindAppWindow()
     {
         Window root = 0;
@@ -68,7 +101,7 @@ protected:
             char* name = nullptr;
             XWindowAttributes attributes{};
             if (XFetchName(person, children[i], &name) && name != nullptr) {
-                if (std::strcmp(name, "Trellis") == 0 && XGetWindowAttributes(person, children[i], &attributes) &&
+                if (std::strcmp(name, "Trellis") == 0 && IsOurs(children[i]) && XGetWindowAttributes(person, children[i], &attributes) &&
                     attributes.map_state == IsViewable) {
                     found = children[i];
                 }
