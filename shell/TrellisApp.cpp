@@ -8,6 +8,7 @@
 
 #include "shell/DebugOutput.h"
 #include "shell/ExtensionString.h"
+#include "shell/Ticks.h"
 
 TrellisApp::TrellisApp() : shellData(new ShellData) {}
 
@@ -41,6 +42,11 @@ int32_t TrellisApp::RenderFrame()
 int32_t TrellisApp::IsGLExtensionSupported(const char* name) const
 {
     return ExtensionListContains(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)), name);
+}
+
+uint32_t TrellisApp::GetTicks() const
+{
+    return TrellisTickCount();
 }
 
 void TrellisApp::ShellLog(const char* format, ...) const

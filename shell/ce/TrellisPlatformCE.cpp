@@ -1,0 +1,425 @@
+#include "shell/ce/TrellisPlatformCE.h"
+
+#include "shell/ExtensionString.h"
+#include "shell/ShellData.h"
+#include "shell/TrellisApp.h"
+
+namespace {
+
+constexpr EGLint kContextLost = 0x300E;  // EGL_CONTEXT_LOST
+
+// Client size of the quarter-size surfaces and the desktop they leave uncovered.
+bool IsQuarterSize(int32_t width, int32_t height)
+{
+    return (width == 320 && height == 240) || (width == 240 && height == 320);
+}
+
+} // namespace
+
+TrellisPlatformCE::TrellisPlatformCE(TrellisApp* application, WindowSystem& windowSystem)
+    : app(application), shellData(application->GetShellData()), system(windowSystem)
+{
+    shellData->width = 640;
+    shellData->height = 480;
+}
+
+int32_t TrellisPlatformCE::InitPlatform()
+{
+    windowTitle = u"Trellis";
+    className = u"TrellisClass";
+    RegisterWindowClass();
+    if (CreateAppWindow() == 0) {
+        app->ShellLog("InitEGL failed!!\n");
+        return 0;
+    }
+    return 1;
+}
+
+void TrellisPlatformCE::RegisterWindowClass()
+{
+    system.RegisterClass(
+        WindowClass{CS_HREDRAW_VREDRAW, ShellWindowProc, instanceHandle, NO_CURSOR, WHITE_BRUSH, className});
+}
+
+int32_t TrellisPlatformCE::CreateAppWindow()
+{
+    instanceHandle = nullptr;
+    int32_t created = 0;
+    if (shellData->fullScreen == 1 && IsQuarterSize(shellData->width, shellData->height)) {
+        created = CreateQuarterSizeWindows();
+    } else if (shellData->fullScreen == 1) {
+        created = CreateFullScreenWindow();
+    } else {
+        created = CreateFramedWindow();
+    }
+    if (created == 0) {
+        return 0;
+    }
+    shellData->portrait = monitor.right <= monitor.bottom ? 1 : 0;
+    system.SetWindowUserData(windows.mainWindow, shellData);
+    if (InitEGL(windows.mainWindow) == 0) {
+        return 0;
+    }
+    system.ShowWindow(windows.mainWindow, windows.showCommand);
+    system.UpdateWindow(windows.mainWindow);
+    return 1;
+}
+
+void TrellisPlatformCE::PlaceFullScreen(WindowHandle window, int32_t x, int32_t y, int32_t width, int32_t height)
+{
+    system.SetWindowPos(window, HWND_TOPMOST, 0, 0, width, height, 0);
+    system.SetForegroundWindow(window);
+    system.FullScreen(window, SHFS_HIDE_ALL);
+    system.MoveWindow(window, x, y, width, height, true);
+}
+
+// Mode A: a 320 x 240 (or 240 x 320) surface at the top left, with a window
+// twice that size covering the rest of the desktop behind it.
+int32_t TrellisPlatformCE::CreateQuarterSizeWindows()
+{
+    const int32_t width = shellData->width;
+    const int32_t height = shellData->height;
+    const int32_t coverWidth = width * 2;
+    const int32_t coverHeight = height * 2;
+    windows.coverMode = 1;
+    windows.coverWindow = system.CreateWindowEx(0, className, windowTitle, WS_VISIBLE, 0, 0, coverWidth, coverHeight,
+                                                instanceHandle);
+    if (windows.coverWindow == kNoWindow) {
+        return 0;
+    }
+    system.SetWindowPos(windows.coverWindow, HWND_TOPMOST, 0, 0, coverWidth, coverHeight, 0);
+    system.SetForegroundWindow(windows.coverWindow);
+    system.ShowWindow(windows.coverWindow, windows.showCommand);
+    system.UpdateWindow(windows.coverWindow);
+
+    windows.mainWindow =
+        system.CreateWindowEx(0, className, windowTitle, WS_VISIBLE, 0, 0, width, height, instanceHandle);
+    if (windows.mainWindow == kNoWindow) {
+        return 0;
+    }
+    monitor = system.GetMonitorRect(windows.mainWindow);
+    PlaceFullScreen(windows.mainWindow, 0, 0, width, height);
+
+    windows.dualDisplayActive = QueryDualDisplay();
+    if (windows.dualDisplayActive != 0) {
+        StartDualDisplay();
+    }
+    return 1;
+}
+
+// Mode B: the surface takes the whole monitor.
+int32_t TrellisPlatformCE::CreateFullScreenWindow()
+{
+    windows.mainWindow = system.CreateWindowEx(0, className, windowTitle, WS_VISIBLE, 0, 0, shellData->width,
+                                               shellData->height, instanceHandle);
+    if (windows.mainWindow == kNoWindow) {
+        return 0;
+    }
+    monitor = system.GetMonitorRect(windows.mainWindow);
+    shellData->width = monitor.right;
+    shellData->height = monitor.bottom;
+    PlaceFullScreen(windows.mainWindow, monitor.left, monitor.top, monitor.right, monitor.bottom);
+    return 1;
+}
+
+Rect TrellisPlatformCE::FramedWindowRect() const
+{
+    const int32_t left = shellData->defaultPosition == 1 ? 20 : shellData->posX;
+    const int32_t top = shellData->defaultPosition == 1 ? 50 : shellData->posY;
+    Rect rect{left, top, left + shellData->width, top + shellData->height};
+    system.AdjustWindowRectEx(rect, WS_FRAMED, false, 0);
+    return rect;
+}
+
+// Mode C: a framed window, shrunk to fit the monitor when no size was given,
+// and always centred on it.
+int32_t TrellisPlatformCE::CreateFramedWindow()
+{
+    Rect rect = FramedWindowRect();
+    windows.mainWindow = system.CreateWindowEx(0, className, windowTitle, WS_VISIBLE | WS_FRAMED, rect.left, rect.top,
+                                               rect.right - rect.left, rect.bottom - rect.top, instanceHandle);
+    if (windows.mainWindow == kNoWindow) {
+        return 0;
+    }
+    monitor = system.GetMonitorRect(windows.mainWindow);
+    if (shellData->defaultSize == 1) {
+        const int32_t monitorWidth = monitor.right - monitor.left;
+        const int32_t monitorHeight = monitor.bottom - monitor.top;
+        // Halving stops at a size that fits or, for a monitor smaller than
+        // the frame alone, at nothing left to halve.
+        while ((rect.right - rect.left > monitorWidth || rect.bottom - rect.top > monitorHeight) &&
+               (shellData->width > 0 || shellData->height > 0)) {
+            shellData->width /= 2;
+            shellData->height /= 2;
+            rect = FramedWindowRect();
+        }
+        system.SetWindowPos(windows.mainWindow, HWND_TOP, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+                            SWP_NOMOVE);
+    }
+    CentreWindow(windows.mainWindow);
+    return 1;
+}
+
+void TrellisPlatformCE::CentreWindow(WindowHandle window)
+{
+    const Rect screen = system.GetMonitorRect(window);
+    const Rect rect = system.GetWindowRect(window);
+    const int32_t x = (screen.right - (rect.right - rect.left)) / 2;
+    const int32_t y = (screen.bottom - (rect.bottom - rect.top)) / 2;
+    system.SetWindowPos(window, HWND_TOP, x, y, 0, 0, SWP_MOVE_ONLY);
+}
+
+int32_t TrellisPlatformCE::QueryDualDisplay()
+{
+    // The third word starts at 0 so that a driver that does not answer means
+    // "no secondary display" rather than whatever the buffer held.
+    uint32_t words[3] = {1, 0, 0};
+    const DeviceContext screen = system.GetDC(kNoWindow);
+    system.ExtEscape(screen, kEscapeDualDisplayQuery, sizeof words, words, sizeof words, words);
+    system.ReleaseDC(kNoWindow, screen);
+    return static_cast<int32_t>(words[2]);
+}
+
+void TrellisPlatformCE::SendDualDisplayEscape(int32_t escape, uint32_t word0, uint32_t word1)
+{
+    uint32_t words[3] = {word0, word1, 0};
+    const DeviceContext screen = system.GetDC(kNoWindow);
+    system.ExtEscape(screen, escape, sizeof words, words, sizeof words, words);
+    system.ReleaseDC(kNoWindow, screen);
+}
+
+// Called once both windows exist and before EGL comes up on the main window.
+// The display-system configuration for the secondary controller runs here,
+// before the secondary display is switched on.
+void TrellisPlatformCE::StartDualDisplay()
+{
+    SendDualDisplayEscape(kEscapeDualDisplaySwitch, 0, 1);
+}
+
+// Called from ReleasePlatform before EGL is shut down. The default display
+// configuration is restored here, between switching the secondary display
+// off and telling the driver the application has finished with it.
+void TrellisPlatformCE::StopDualDisplay()
+{
+    SendDualDisplayEscape(kEscapeDualDisplaySwitch, 0, 0);
+    SendDualDisplayEscape(kEscapeDualDisplayQuery, 0, 1);
+    windows.dualDisplayActive = 0;
+}
+
+void TrellisPlatformCE::DebugOutput(const char16_t* text)
+{
+    system.DebugOutput(text);
+}
+
+int32_t TrellisPlatformCE::InitEGL(WindowHandle window)
+{
+    for (;;) {
+        deviceContext = system.GetDC(window);
+        eglDisplay = system.GetEGLDisplay(deviceContext);
+        if (!eglInitialize(eglDisplay, &eglMajor, &eglMinor)) {
+            DebugOutput(u"Unable to initialise egl\n");
+            return 0;
+        }
+        powerManagement = IsEGLExtensionSupported("EGL_XAN_power_management");
+        eglConfig = ChooseEGLConfig();
+        eglContext = eglCreateContext(eglDisplay, eglConfig, EGL_NO_CONTEXT, nullptr);
+        if (eglContext == EGL_NO_CONTEXT) {
+            DebugOutput(u"Unable to create a context\n");
+            return 0;
+        }
+        eglSurface = system.CreateEGLSurface(eglDisplay, eglConfig, window);
+        if (eglSurface == EGL_NO_SURFACE) {
+            DebugOutput(u"Unable to create window surface\n");
+            return 0;
+        }
+        if (eglMakeCurrent(eglDisplay, eglSurface, eglSurface, eglContext)) {
+            return 1;
+        }
+        if (eglGetError() != kContextLost || powerManagement != 1) {
+            DebugOutput(u"Unable to make current context\n");
+            return 0;
+        }
+        // The context was taken away while it was being made current: release
+        // what this attempt made, then start again from the device context.
+        eglDestroySurface(eglDisplay, eglSurface);
+        eglDestroyContext(eglDisplay, eglContext);
+        eglTerminate(eglDisplay);
+    }
+}
+
+EGLConfig TrellisPlatformCE::ChooseEGLConfig()
+{
+    EGLint attributes[32];
+    system.GetEGLConfigAttributes(shellData->fsaaMode, attributes);
+    EGLConfig config = nullptr;
+    EGLint count = 0;
+    if (eglChooseConfig(eglDisplay, attributes, &config, 1, &count) && count == 1) {
+        return config;
+    }
+    return nullptr;
+}
+
+int32_t TrellisPlatformCE::IsEGLExtensionSupported(const char* name)
+{
+    return ExtensionListContains(eglQueryString(eglDisplay, EGL_EXTENSIONS), name);
+}
+
+void TrellisPlatformCE::ReleaseEGL()
+{
+    eglSwapBuffers(eglDisplay, eglSurface);
+    eglMakeCurrent(eglDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    eglDestroyContext(eglDisplay, eglContext);
+    eglDestroySurface(eglDisplay, eglSurface);
+    eglTerminate(eglDisplay);
+}
+
+void TrellisPlatformCE::EndFrame()
+{
+    if (!eglSwapBuffers(eglDisplay, eglSurface)) {
+        if (eglGetError() == kContextLost && powerManagement == 1) {
+            Recover();
+        } else {
+            app->ShellLog("eglSwapBuffers failed\n");
+        }
+    }
+    PumpMainWindow();
+    if (windows.coverMode == 1) {
+        PumpCoverWindow();
+    }
+}
+
+// The context went away with the device's power: rebuild EGL on the window
+// that stays open and let the application reload what lived in the context.
+void TrellisPlatformCE::Recover()
+{
+    shellData->recovering = 1;
+    app->ReleaseScene();
+    ReleaseEGL();
+    if (InitEGL(windows.mainWindow) != 0) {
+        app->InitScene(shellData->width, shellData->height);
+    }
+    shellData->recovering = 0;
+}
+
+void TrellisPlatformCE::PumpMainWindow()
+{
+    WindowMessage message{};
+    while (system.PeekMessage(message, windows.mainWindow)) {
+        if (message.message == WM_QUIT) {
+            quitRequested = 1;
+            return;
+        }
+        if (!system.TranslateAccelerator(windows.mainWindow, accelerators, message)) {
+            system.TranslateMessage(message);
+            system.DispatchMessage(message);
+        }
+    }
+}
+
+// The cover window's messages are translated but never dispatched: in full
+// screen a tap on it ends the program.
+void TrellisPlatformCE::PumpCoverWindow()
+{
+    WindowMessage message{};
+    while (system.PeekMessage(message, windows.coverWindow)) {
+        if (message.message == WM_QUIT || (message.message == WM_LBUTTONDOWN && shellData->fullScreen == 1)) {
+            quitRequested = 1;
+            return;
+        }
+        if (!system.TranslateAccelerator(windows.coverWindow, accelerators, message)) {
+            system.TranslateMessage(message);
+        }
+    }
+}
+
+void TrellisPlatformCE::ReleasePlatform()
+{
+    if (windows.dualDisplayActive != 0) {
+        StopDualDisplay();
+    }
+    ReleaseEGL();
+    if (windows.mainWindow != kNoWindow) {
+        system.DestroyWindow(windows.mainWindow);
+        if (windows.coverWindow != kNoWindow) {
+            system.ShowWindow(windows.coverWindow, windows.showCommand);
+            system.UpdateWindow(windows.coverWindow);
+            system.DestroyWindow(windows.coverWindow);
+        }
+        windows.mainWindow = kNoWindow;
+        windows.coverWindow = kNoWindow;
+    }
+}
+
+int32_t TrellisPlatformCE::MainLoop()
+{
+    if (loopStartTime == 0) {
+        loopStartTime = system.GetTickCount();
+    }
+    for (;;) {
+        shellData->frameResult = app->RenderFrame();
+        if (shellData->frameResult != 0 || quitRequested != 0) {
+            break;
+        }
+        EndFrame();
+        if (shellData->quitAfterFrame >= 0 && shellData->frameCount >= shellData->quitAfterFrame) {
+            break;
+        }
+        if (shellData->quitAfterTime >= 0.0f) {
+            const float elapsed = static_cast<float>(system.GetTickCount() - loopStartTime) * 0.001f;
+            if (elapsed >= shellData->quitAfterTime) {
+                break;
+            }
+        }
+        ++shellData->frameCount;
+    }
+    return shellData->frameResult;
+}
+
+intptr_t TrellisPlatformCE::ShellWindowProc(WindowSystem& system, WindowHandle window, uint32_t message,
+                                            uintptr_t wParam, intptr_t lParam)
+{
+    // A window without user data (the cover window) counts as not full screen.
+    const auto* data = static_cast<const ShellData*>(system.GetWindowUserData(window));
+    const bool fullScreen = data != nullptr && data->fullScreen != 0;
+    switch (message) {
+    case WM_PAINT:
+        system.BeginPaint(window);
+        system.EndPaint(window);
+        return 0;
+    case WM_DESTROY:
+    case WM_CLOSE:
+        system.PostQuitMessage(0);
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_KILLFOCUS:
+        if (fullScreen) {
+            system.PostQuitMessage(0);
+        }
+        return 0;
+    case WM_KEYDOWN:
+        if (wParam == VK_ESCAPE) {
+            system.PostQuitMessage(0);
+        }
+        return 0;
+    case WM_SIZE:
+        return 0;
+    default:
+        return system.DefWindowProc(window, message, wParam, lParam);
+    }
+}
+
+intptr_t TrellisPlatformCE::RedrawDesktopProc(WindowSystem& system, WindowHandle window, uint32_t message,
+                                              uintptr_t wParam, intptr_t lParam)
+{
+    switch (message) {
+    case WM_DESTROY:
+        system.PostQuitMessage(0);
+        return 0;
+    case WM_PAINT:
+        system.BeginPaint(window);
+        system.EndPaint(window);
+        return 0;
+    default:
+        return system.DefWindowProc(window, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,91 @@
+#pragma once
+#include <EGL/egl.h>
+
+#include <cstdint>
+
+#include "shell/TrellisPlatform.h"
+#include "shell/ce/WindowSystem.h"
+
+class TrellisApp;
+struct ShellData;
+
+// The windows and display state that outlive any one EGL set-up; the
+// display-driver configuration reads and clears them too.
+struct PlatformWindows {
+    WindowHandle mainWindow = kNoWindow;   // carries the EGL surface; user data = ShellData
+    WindowHandle coverWindow = kNoWindow;  // covers the desktop behind a quarter-size main window
+    int32_t showCommand = SW_SHOWNORMAL;
+    int32_t coverMode = 0;
+    int32_t dualDisplayActive = 0;         // the secondary display was set up and must be restored
+};
+
+// The shell's platform on a Windows CE style window system: window modes,
+// EGL set-up with context-loss recovery, presentation, the message pump and
+// the window procedures. Native calls go through `system`.
+class TrellisPlatformCE : public TrellisPlatform {
+public:
+    TrellisPlatformCE(TrellisApp* app, WindowSystem& system);
+
+    int32_t InitPlatform() override;
+    void EndFrame() override;
+    void ReleasePlatform() override;
+    int32_t MainLoop() override;
+
+    void RegisterWindowClass();
+    int32_t CreateAppWindow();
+    void CentreWindow(WindowHandle window);
+    int32_t QueryDualDisplay();
+    int32_t InitEGL(WindowHandle window);
+    EGLConfig ChooseEGLConfig();
+    int32_t IsEGLExtensionSupported(const char* name);
+    void ReleaseEGL();
+
+    static intptr_t ShellWindowProc(WindowSystem& system, WindowHandle window, uint32_t message, uintptr_t wParam,
+                                    intptr_t lParam);
+    static intptr_t RedrawDesktopProc(WindowSystem& system, WindowHandle window, uint32_t message, uintptr_t wParam,
+                                      intptr_t lParam);
+
+    int32_t IsQuitRequested() const { return quitRequested; }
+    int32_t HasPowerManagement() const { return powerManagement; }
+    const PlatformWindows& Windows() const { return windows; }
+
+    // The driver escape that asks whether a secondary display is available,
+    // and the one that switches it on and off.
+    static constexpr int32_t kEscapeDualDisplayQuery = 101005;
+    static constexpr int32_t kEscapeDualDisplaySwitch = 101004;
+
+private:
+    int32_t CreateQuarterSizeWindows();
+    int32_t CreateFullScreenWindow();
+    int32_t CreateFramedWindow();
+    Rect FramedWindowRect() const;
+    void PlaceFullScreen(WindowHandle window, int32_t x, int32_t y, int32_t width, int32_t height);
+    void StartDualDisplay();
+    void StopDualDisplay();
+    void SendDualDisplayEscape(int32_t escape, uint32_t word0, uint32_t word1);
+    void Recover();
+    void PumpMainWindow();
+    void PumpCoverWindow();
+    void DebugOutput(const char16_t* text);
+
+    TrellisApp* app;
+    ShellData* shellData;
+    int32_t quitRequested = 0;
+    int32_t powerManagement = 0;
+    void* instanceHandle = nullptr;
+    const char16_t* windowTitle = nullptr;
+    const char16_t* className = nullptr;
+    DeviceContext deviceContext = 0;
+    uint32_t accelerators = 0;
+    EGLDisplay eglDisplay = EGL_NO_DISPLAY;
+    EGLSurface eglSurface = EGL_NO_SURFACE;
+    EGLContext eglContext = EGL_NO_CONTEXT;
+    EGLConfig eglConfig = nullptr;
+    EGLint eglMajor = 0;
+    EGLint eglMinor = 0;
+
+    WindowSystem& system;
+    PlatformWindows windows;
+    Rect monitor{0, 0, 0, 0};   // the monitor rectangle the window mode read
+    uint32_t loopStartTime = 0;  // tick count at the first entry into MainLoop; 0 until then
+};

@@ -1,0 +1,170 @@
+#pragma once
+#include <EGL/egl.h>
+
+#include <cstdint>
+
+// The window-system calls the platform layer makes, written from what the shell
+// asks of a Windows CE style window system: classes and windows, placement,
+// the monitor, the message queue, painting, device contexts and display-driver
+// escapes, debug output and the tick counter. A backend maps them onto a real
+// window system (X11), onto none at all (headless) or onto a test script.
+// Every call runs on the one thread that runs the shell.
+
+using WindowHandle = uint32_t;   // 0: no window
+using DeviceContext = uint32_t;  // 0: no device context
+using GdiObject = uint32_t;      // 0: no object
+
+constexpr WindowHandle kNoWindow = 0;
+
+// Message numbers, with the values the window procedures and the pump test for.
+constexpr uint32_t WM_DESTROY = 2;
+constexpr uint32_t WM_SIZE = 5;
+constexpr uint32_t WM_KILLFOCUS = 8;
+constexpr uint32_t WM_PAINT = 15;
+constexpr uint32_t WM_CLOSE = 16;
+constexpr uint32_t WM_QUIT = 18;
+constexpr uint32_t WM_KEYDOWN = 256;
+constexpr uint32_t WM_LBUTTONDOWN = 513;
+constexpr uintptr_t VK_ESCAPE = 27;
+
+// Window and class styles.
+constexpr uint32_t WS_VISIBLE = 0x10000000;
+constexpr uint32_t WS_FRAMED = 0x00CC0000;  // caption, system menu and sizing frame
+constexpr uint32_t CS_HREDRAW_VREDRAW = 3;
+
+// SetWindowPos: insert-after values and flags.
+constexpr int32_t HWND_TOPMOST = -1;
+constexpr int32_t HWND_TOP = 0;
+constexpr uint32_t SWP_NOSIZE = 0x1;
+constexpr uint32_t SWP_NOMOVE = 0x2;
+constexpr uint32_t SWP_MOVE_ONLY = 0x15;  // no size, no z-order change, no activation
+
+constexpr int32_t SW_HIDE = 0;
+constexpr int32_t SW_SHOWNORMAL = 1;
+
+// The shell's full-screen request: hide the task bar, the input-panel button and the Start icon.
+constexpr uint32_t SHFS_HIDE_ALL = 0x2A;
+
+// Stock objects and cursors a window class may name.
+constexpr int32_t WHITE_BRUSH = 0;
+constexpr int32_t BLACK_BRUSH = 4;
+constexpr int32_t NO_CURSOR = 0;
+constexpr int32_t ARROW_CURSOR = 1;
+
+// GDI object type of GetCurrentObject and the release flag of VirtualFree.
+constexpr uint32_t OBJ_BITMAP = 7;
+constexpr uint32_t MEM_RELEASE = 0x8000;
+
+struct Rect {
+    int32_t left;
+    int32_t top;
+    int32_t right;
+    int32_t bottom;
+};
+
+struct WindowMessage {
+    WindowHandle window;  // kNoWindow for a message to the thread (WM_QUIT)
+    uint32_t message;
+    uintptr_t wParam;
+    intptr_t lParam;
+};
+
+class WindowSystem;
+
+// A window procedure; it reaches the window system through `system`.
+using WindowProc = intptr_t (*)(WindowSystem& system, WindowHandle window, uint32_t message, uintptr_t wParam,
+                                intptr_t lParam);
+
+struct WindowClass {
+    uint32_t style;
+    WindowProc windowProc;
+    void* instance;
+    int32_t cursor;           // NO_CURSOR or ARROW_CURSOR
+    int32_t backgroundBrush;  // stock object number
+    const char16_t* className;
+};
+
+class WindowSystem {
+public:
+    WindowSystem() = default;
+    WindowSystem(const WindowSystem&) = delete;
+    WindowSystem& operator=(const WindowSystem&) = delete;
+    virtual ~WindowSystem() = default;
+
+    // Window classes and windows. Positions and sizes are those of the whole
+    // window, frame included; the client area is what AdjustWindowRectEx frames.
+    virtual bool RegisterClass(const WindowClass& windowClass) = 0;
+    virtual WindowHandle CreateWindowEx(uint32_t exStyle, const char16_t* className, const char16_t* title,
+                                        uint32_t style, int32_t x, int32_t y, int32_t width, int32_t height,
+                                        void* instance) = 0;
+    virtual void SetWindowPos(WindowHandle window, int32_t insertAfter, int32_t x, int32_t y, int32_t width,
+                              int32_t height, uint32_t flags) = 0;
+    virtual void SetForegroundWindow(WindowHandle window) = 0;
+    virtual void ShowWindow(WindowHandle window, int32_t command) = 0;
+    virtual void UpdateWindow(WindowHandle window) = 0;
+    virtual void MoveWindow(WindowHandle window, int32_t x, int32_t y, int32_t width, int32_t height,
+                            bool repaint) = 0;
+    // Sends WM_DESTROY to the window's procedure, then destroys it.
+    virtual void DestroyWindow(WindowHandle window) = 0;
+    virtual void InvalidateRect(WindowHandle window, const Rect& rect, bool erase) = 0;
+    // The shell's full-screen request (SHFS_* flags).
+    virtual void FullScreen(WindowHandle window, uint32_t flags) = 0;
+
+    // Rectangles: the monitor that holds the window (the primary one by default).
+    virtual Rect GetMonitorRect(WindowHandle window) = 0;
+    virtual Rect GetWindowRect(WindowHandle window) = 0;
+    // Grows a client rectangle into the window rectangle of `style`.
+    virtual void AdjustWindowRectEx(Rect& rect, uint32_t style, bool menu, uint32_t exStyle) = 0;
+    // The window's user data (GWL_USERDATA).
+    virtual void SetWindowUserData(WindowHandle window, void* data) = 0;
+    virtual void* GetWindowUserData(WindowHandle window) = 0;
+
+    // The message queue. PeekMessage removes the next message for `window` (or
+    // for the thread, such as WM_QUIT) and returns false when there is none.
+    virtual bool PeekMessage(WindowMessage& message, WindowHandle window) = 0;
+    // Accelerator tables are never loaded by the shell; `accelerators` is 0.
+    virtual bool TranslateAccelerator(WindowHandle window, uint32_t accelerators, const WindowMessage& message) = 0;
+    virtual void TranslateMessage(const WindowMessage& message) = 0;
+    virtual intptr_t DispatchMessage(const WindowMessage& message) = 0;
+    virtual void PostQuitMessage(int32_t exitCode) = 0;
+    virtual intptr_t DefWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) = 0;
+    virtual void BeginPaint(WindowHandle window) = 0;
+    virtual void EndPaint(WindowHandle window) = 0;
+
+    // Device contexts and the display driver. GetDC(kNoWindow) is the whole
+    // screen. ExtEscape returns the driver's answer, negative for a failure and
+    // 0 when the driver does not know the escape; `input` and `output` may be
+    // the same buffer.
+    virtual DeviceContext GetDC(WindowHandle window) = 0;
+    virtual void ReleaseDC(WindowHandle window, DeviceContext dc) = 0;
+    virtual DeviceContext CreateDC(const char16_t* driver) = 0;
+    virtual void DeleteDC(DeviceContext dc) = 0;
+    virtual int32_t ExtEscape(DeviceContext dc, int32_t escape, int32_t inputSize, const void* input,
+                              int32_t outputSize, void* output) = 0;
+
+    // GDI bitmaps and virtual memory, for the display-driver configuration.
+    virtual DeviceContext CreateCompatibleDC(DeviceContext dc) = 0;
+    virtual GdiObject CreateCompatibleBitmap(DeviceContext dc, int32_t width, int32_t height) = 0;
+    virtual GdiObject GetCurrentObject(DeviceContext dc, uint32_t type) = 0;
+    virtual GdiObject SelectObject(DeviceContext dc, GdiObject object) = 0;
+    virtual void DeleteObject(GdiObject object) = 0;
+    virtual void VirtualFree(uint32_t address, uint32_t size, uint32_t type) = 0;
+
+    // One 16-bit diagnostic string, as it is.
+    virtual void DebugOutput(const char16_t* text) = 0;
+    // Milliseconds from a monotonic clock, wrapping at 2^32.
+    virtual uint32_t GetTickCount() = 0;
+
+    // The two EGL steps that depend on the native window system: the display
+    // behind a device context, and a rendering surface for a window's client
+    // area. The configuration attributes (EGL_NONE-terminated, at most 32
+    // entries) are those the native surface needs, with the multisampling that
+    // `fsaaMode` asks for: 1 = two samples, 2 = four, anything else none.
+    virtual EGLDisplay GetEGLDisplay(DeviceContext dc) = 0;
+    virtual void GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes) = 0;
+    virtual EGLSurface CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window) = 0;
+};
+
+// Fills the attribute list shared by every backend: level 0, the given surface
+// type, a depth buffer of at least 16 bits and the multisampling of `fsaaMode`.
+void FillEGLConfigAttributes(EGLint surfaceType, int32_t fsaaMode, EGLint* attributes);

@@ -1,0 +1,54 @@
+#pragma once
+#include <map>
+#include <memory>
+
+#include "shell/ce/BasicWindowSystem.h"
+
+struct _XDisplay;
+
+// X11 backend (Xlib): real windows on an X server.
+// Supports: one top-level X window per window, placed where the shell puts it
+// (the window manager, if any, draws its frame outside, so frames add nothing
+// to the shell's rectangles); raising and focusing; full screen through the
+// EWMH _NET_WM_STATE_FULLSCREEN request; the monitor as the whole X screen;
+// input mapped to messages: Expose -> WM_PAINT, WM_DELETE_WINDOW -> WM_CLOSE,
+// button 1 -> WM_LBUTTONDOWN, focus loss -> WM_KILLFOCUS, Escape ->
+// WM_KEYDOWN/VK_ESCAPE, ConfigureNotify -> WM_SIZE; EGL window surfaces on
+// Mesa's X11 platform.
+// Does not support: other keys, other buttons, several monitors (the screen
+// counts as one), a display driver (no escapes).
+class X11WindowSystem : public BasicWindowSystem {
+public:
+    // Null when the display (DISPLAY when `displayName` is null) does not open.
+    static std::unique_ptr<X11WindowSystem> Open(const char* displayName);
+    ~X11WindowSystem() override;
+
+    void UpdateWindow(WindowHandle window) override;
+    void FullScreen(WindowHandle window, uint32_t flags) override;
+    Rect GetMonitorRect(WindowHandle window) override;
+    EGLDisplay GetEGLDisplay(DeviceContext dc) override;
+    void GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes) override;
+    EGLSurface CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window) override;
+
+protected:
+    bool OpenNativeWindow(WindowHandle window, const WindowRecord& record, const char16_t* title) override;
+    void PlaceNativeWindow(WindowHandle window, const WindowRecord& record) override;
+    void RaiseNativeWindow(WindowHandle window) override;
+    void ShowNativeWindow(WindowHandle window, bool visible) override;
+    void CloseNativeWindow(WindowHandle window) override;
+    bool PollNativeMessage(WindowHandle window, WindowMessage& message) override;
+
+private:
+    explicit X11WindowSystem(_XDisplay* display);
+    unsigned long NativeWindow(WindowHandle window) const;
+    void SendToRoot(unsigned long window, unsigned long type, long data0, long data1, long data2, long data3);
+
+    _XDisplay* display;
+    unsigned long wmProtocols;
+    unsigned long wmDeleteWindow;
+    unsigned long netWmState;
+    unsigned long netWmStateFullscreen;
+    unsigned long netActiveWindow;
+    unsigned long netWmPid;
+    std::map<WindowHandle, unsigned long> nativeWindows;
+};

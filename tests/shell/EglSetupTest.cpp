@@ -1,0 +1,213 @@
+// EGL set-up, presentation and context-loss recovery through TrellisMain,
+// with failures made to happen by the EGL shim over the real driver.
+#include <gtest/gtest.h>
+
+#include <EGL/egl.h>
+
+#include <string>
+#include <vector>
+
+#include "EglShim.h"
+#include "RecordingApp.h"
+#include "ScriptedWindowSystem.h"
+#include "shell/Entry.h"
+#include "shell/ce/HeadlessWindowSystem.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+constexpr EGLint kContextLost = 0x300E;
+constexpr const char* kPowerManagement = "EGL_XAN_power_management";
+
+class EglSetup : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetApp();
+        EglShim::Reset();
+    }
+
+    int Run(const char16_t* commandLine)
+    {
+        testing::internal::CaptureStderr();
+        const int exitCode = TrellisMain(commandLine, system);
+        errors = testing::internal::GetCapturedStderr();
+        return exitCode;
+    }
+
+    // A start-up failure: the reason, then the platform's summary, exit code 1,
+    // no scene, and both objects deleted.
+    void ExpectStartFailure(const std::string& reason)
+    {
+        EXPECT_EQ(1, Run(u"-qaf=0"));
+        EXPECT_EQ(reason + "InitEGL failed!!\n", errors);
+        EXPECT_EQ(0, CountEvents("InitScene"));
+        EXPECT_EQ(1, CountEvents("deleted"));
+    }
+
+    ScriptedWindowSystem system{640, 480};
+    std::string errors;
+};
+
+TEST_F(EglSetup, InitialiseFailure)
+{
+    EglShim::FailCall("eglInitialize", 1, EGL_NOT_INITIALIZED);
+    ExpectStartFailure("Unable to initialise egl\n");
+    EXPECT_EQ(0, EglShim::CallCount("eglCreateContext"));
+}
+
+TEST_F(EglSetup, ContextFailure)
+{
+    EglShim::FailCall("eglCreateContext", 1, EGL_BAD_ALLOC);
+    ExpectStartFailure("Unable to create a context\n");
+    EXPECT_EQ(0, EglShim::CallCount("eglCreatePbufferSurface"));
+}
+
+TEST_F(EglSetup, SurfaceFailure)
+{
+    EglShim::FailCall("eglCreatePbufferSurface", 1, EGL_BAD_ALLOC);
+    ExpectStartFailure("Unable to create window surface\n");
+    EXPECT_EQ(0, EglShim::CallCount("eglMakeCurrent"));
+}
+
+TEST_F(EglSetup, MakeCurrentFailure)
+{
+    EglShim::FailCall("eglMakeCurrent", 1, EGL_BAD_ALLOC);
+    ExpectStartFailure("Unable to make current context\n");
+}
+
+TEST_F(EglSetup, LostContextWithoutPowerManagementIsAFailure)
+{
+    EglShim::FailCall("eglMakeCurrent", 1, kContextLost);
+    ExpectStartFailure("Unable to make current context\n");
+    EXPECT_EQ(1, EglShim::CallCount("eglInitialize"));
+}
+
+TEST_F(EglSetup, WindowCreationFailure)
+{
+    system.FailWindowCreation(1);
+    ExpectStartFailure("");
+    EXPECT_EQ(0, EglShim::CallCount("eglInitialize"));
+}
+
+TEST_F(EglSetup, LostContextWithPowerManagementStartsAgainAfterReleasingTheAttempt)
+{
+    EglShim::AddExtension(kPowerManagement);
+    EglShim::FailCall("eglMakeCurrent", 1, kContextLost);
+    EXPECT_EQ(0, Run(u"-qaf=0"));
+    EXPECT_EQ("", errors);
+    const Names setUp{"eglInitialize", "eglCreateContext", "eglCreatePbufferSurface", "eglMakeCurrent",
+                      "eglDestroySurface", "eglDestroyContext", "eglTerminate"};
+    const Names sequence = EglShim::Calls(setUp);
+    const Names expected{"eglInitialize", "eglCreateContext", "eglCreatePbufferSurface", "eglMakeCurrent",
+                         "eglDestroySurface", "eglDestroyContext", "eglTerminate",
+                         "eglInitialize", "eglCreateContext", "eglCreatePbufferSurface", "eglMakeCurrent"};
+    ASSERT_GE(sequence.size(), expected.size());
+    EXPECT_EQ(expected, Names(sequence.begin(), sequence.begin() + expected.size()));
+    // Each attempt starts again from the window's device context.
+    EXPECT_EQ(2u, system.Calls({"GetEGLDisplay"}).size());
+    EXPECT_EQ(1, CountEvents("InitScene"));
+    EXPECT_EQ(Record().expectedPixels, Record().pixels);
+}
+
+TEST_F(EglSetup, ConfigurationAsksForDepthAndNoMultisamplingByDefault)
+{
+    // Values other than 1 and 2 ask for no multisampling; the driver has such
+    // a configuration and the frames really render.
+    const std::vector<std::pair<const char16_t*, std::string>> cases{{u"-qaf=0", "0"}, {u"-qaf=0 -FSAAMode=3", "3"}};
+    for (const auto& [commandLine, mode] : cases) {
+        ResetApp();
+        ScriptedWindowSystem fresh(640, 480);
+        EXPECT_EQ(0, TrellisMain(commandLine, fresh));
+        EXPECT_EQ(std::vector<std::string>{"GetEGLConfigAttributes " + mode + " -> 0x3029=0 0x3033=1 0x3025=16 0x3032=0"},
+                  fresh.Calls({"GetEGLConfigAttributes"}));
+        EXPECT_EQ(Record().expectedPixels, Record().pixels);
+    }
+}
+
+TEST(EglConfigAttributes, FsaaModesOneAndTwoAskForTwoAndFourSamples)
+{
+    // Checked without the driver: Mesa keeps about 1 MB of every multisampled
+    // pbuffer after it is destroyed, which the leak checker would report.
+    const std::vector<std::pair<int32_t, std::vector<EGLint>>> cases{
+        {1, {EGL_LEVEL, 0, EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_DEPTH_SIZE, 16, EGL_SAMPLE_BUFFERS, 1, EGL_SAMPLES, 2,
+             EGL_NONE}},
+        {2, {EGL_LEVEL, 0, EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_DEPTH_SIZE, 16, EGL_SAMPLE_BUFFERS, 1, EGL_SAMPLES, 4,
+             EGL_NONE}},
+    };
+    HeadlessWindowSystem headless;
+    for (const auto& [fsaaMode, expected] : cases) {
+        EGLint attributes[32];
+        headless.GetEGLConfigAttributes(fsaaMode, attributes);
+        EXPECT_EQ(expected, std::vector<EGLint>(attributes, attributes + expected.size())) << fsaaMode;
+    }
+}
+
+TEST_F(EglSetup, SwapFailureWithoutPowerManagementIsReportedEveryFrame)
+{
+    EglShim::FailCallsFrom("eglSwapBuffers", 1, kContextLost);
+    EXPECT_EQ(0, Run(u"-qaf=2"));
+    EXPECT_EQ("eglSwapBuffers failed\neglSwapBuffers failed\neglSwapBuffers failed\n", errors);
+    EXPECT_EQ(3, Record().renderCalls);
+    EXPECT_EQ(1, CountEvents("InitScene"));
+    EXPECT_EQ(1, CountEvents("QuitApp"));
+}
+
+TEST_F(EglSetup, LostContextIsRebuiltOnTheSameWindowAndFramesGoOn)
+{
+    EglShim::AddExtension(kPowerManagement);
+    EglShim::FailCall("eglSwapBuffers", 2, kContextLost);
+    EGLContext after = EGL_NO_CONTEXT;
+    Script().onFrame = [&](int frame) {
+        if (frame == 4) {
+            after = eglGetCurrentContext();
+        }
+    };
+    EXPECT_EQ(0, Run(u"-qaf=4"));
+    EXPECT_EQ("", errors);
+
+    const std::vector<std::string> expected{
+        "InitApp 640 480 args=",
+        "InitScene 640 480 recovering=0 compressed=0 portrait=0",
+        "RenderFrame 0",
+        "RenderFrame 1",
+        "ReleaseScene recovering=1",
+        "InitScene 640 480 recovering=1 compressed=0 portrait=0",
+        "RenderFrame 2",
+        "RenderFrame 3",
+        "RenderFrame 4",
+        "ReleaseScene recovering=0",
+        "QuitApp",
+        "deleted",
+    };
+    EXPECT_EQ(expected, Record().events);
+    // Frames after the recovery render on the new context and read back their colour.
+    EXPECT_EQ(Record().expectedPixels, Record().pixels);
+    EXPECT_NE(EGL_NO_CONTEXT, after);
+    EXPECT_EQ(2, EglShim::CallCount("eglCreateContext"));
+    EXPECT_EQ(2, EglShim::CallCount("eglDestroyContext"));
+    // One window, and both surfaces were made on it.
+    EXPECT_EQ(1u, system.Calls({"CreateWindowEx"}).size());
+    EXPECT_EQ((std::vector<std::string>{"CreateEGLSurface 1 640 480", "CreateEGLSurface 1 640 480"}),
+              system.Calls({"CreateEGLSurface"}));
+    EXPECT_EQ(1u, system.Calls({"DestroyWindow"}).size());
+}
+
+TEST_F(EglSetup, FailedRebuildSkipsInitSceneAndTheLoopGoesOn)
+{
+    EglShim::AddExtension(kPowerManagement);
+    EglShim::FailCall("eglSwapBuffers", 1, kContextLost);
+    EglShim::FailCall("eglCreateContext", 2, EGL_BAD_ALLOC);
+    EXPECT_EQ(0, Run(u"-qaf=1"));
+    // The rebuild reports its own reason only; later frames find no surface to present.
+    EXPECT_EQ("Unable to create a context\neglSwapBuffers failed\n", errors);
+    EXPECT_EQ(1, CountEvents("InitScene"));
+    EXPECT_EQ(2, Record().renderCalls);
+    const std::vector<std::string> expected{
+        "InitApp 640 480 args=", "InitScene 640 480 recovering=0 compressed=0 portrait=0", "RenderFrame 0",
+        "ReleaseScene recovering=1", "RenderFrame 1", "ReleaseScene recovering=0", "QuitApp", "deleted"};
+    EXPECT_EQ(expected, Record().events);
+}
+
+} // namespace

@@ -1,0 +1,157 @@
+// The start-to-stop sequence, the frame loop and its limits, driven through
+// TrellisMain on the scripted window system with real EGL underneath.
+#include <gtest/gtest.h>
+
+#include <EGL/egl.h>
+
+#include <string>
+#include <vector>
+
+#include "EglShim.h"
+#include "RecordingApp.h"
+#include "ScriptedWindowSystem.h"
+#include "shell/Entry.h"
+
+namespace {
+
+using Events = std::vector<std::string>;
+
+class Lifecycle : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetApp();
+        EglShim::Reset();
+    }
+
+    int Run(const char16_t* commandLine)
+    {
+        testing::internal::CaptureStderr();
+        const int exitCode = TrellisMain(commandLine, system);
+        errors = testing::internal::GetCapturedStderr();
+        return exitCode;
+    }
+
+    // Swaps made by the frame loop, read when the application releases its scene.
+    void CountPresentedFrames()
+    {
+        Script().onReleaseScene = [this] { presented = EglShim::CallCount("eglSwapBuffers"); };
+    }
+
+    ScriptedWindowSystem system{640, 480};
+    std::string errors;
+    int presented = -1;
+};
+
+TEST_F(Lifecycle, FrameLimitZeroPresentsOneFrameThenReleasesInOrder)
+{
+    CountPresentedFrames();
+    bool contextAtQuit = false;
+    Script().onQuitApp = [&] {
+        contextAtQuit = eglGetCurrentContext() != EGL_NO_CONTEXT && EglShim::CallCount("eglTerminate") == 0;
+    };
+    EXPECT_EQ(0, Run(u"-qaf=0"));
+    EXPECT_EQ((Events{"InitApp 640 480 args=", "InitScene 640 480 recovering=0 compressed=0 portrait=0",
+                      "RenderFrame 0", "ReleaseScene recovering=0", "QuitApp", "deleted"}),
+              Record().events);
+    EXPECT_EQ(1, presented);
+    EXPECT_TRUE(contextAtQuit) << "QuitApp runs before the platform is released";
+    EXPECT_EQ(1, EglShim::CallCount("eglTerminate"));
+    EXPECT_EQ(1u, system.Calls({"DestroyWindow"}).size());
+    EXPECT_EQ("", errors);
+}
+
+TEST_F(Lifecycle, FrameLimitTwoPresentsThreeFrames)
+{
+    CountPresentedFrames();
+    EXPECT_EQ(0, Run(u"-qaf=2"));
+    EXPECT_EQ(3, Record().renderCalls);
+    EXPECT_EQ(3, presented);
+    EXPECT_EQ(1, CountEvents("QuitApp"));
+}
+
+TEST_F(Lifecycle, TimeLimitStopsAfterTheFirstFrameEndingPastIt)
+{
+    // The loop reads the clock once on entry and once after each frame:
+    // 0.4 s, 0.8 s, then 1.2 s after the third frame.
+    system.SetTicks(5000, 400);
+    CountPresentedFrames();
+    EXPECT_EQ(0, Run(u"-qat=1"));
+    EXPECT_EQ(3, Record().renderCalls);
+    EXPECT_EQ(3, presented);
+}
+
+TEST_F(Lifecycle, ZeroOrNegativeTimeLimitsNeverStopTheLoop)
+{
+    system.SetTicks(5000, 100000);
+    EXPECT_EQ(0, Run(u"-qat=0 -qat=-5 -qaf=5"));
+    EXPECT_EQ(6, Record().renderCalls);
+}
+
+TEST_F(Lifecycle, RenderFrameStoppingSkipsReleaseSceneAndQuitApp)
+{
+    Script().stopAtFrame = 0;
+    Script().quitAppResult = 0;  // not called, so it cannot fail the run
+    EXPECT_EQ(0, Run(u""));
+    EXPECT_EQ(0, CountEvents("ReleaseScene"));
+    EXPECT_EQ(0, CountEvents("QuitApp"));
+    EXPECT_EQ(1, CountEvents("deleted"));
+    // The one swap is the platform's release; the frame itself was never presented.
+    EXPECT_EQ(1, EglShim::CallCount("eglSwapBuffers"));
+    EXPECT_EQ(1, EglShim::CallCount("eglTerminate"));
+    EXPECT_EQ(1u, system.Calls({"DestroyWindow"}).size());
+}
+
+TEST_F(Lifecycle, QuitAppFailingGivesExitCodeOneAfterACompleteRun)
+{
+    Script().quitAppResult = 0;
+    EXPECT_EQ(1, Run(u"-qaf=1"));
+    EXPECT_EQ(2, Record().renderCalls);
+    EXPECT_EQ(1, CountEvents("ReleaseScene"));
+    EXPECT_EQ(1, CountEvents("deleted"));
+    EXPECT_EQ(1u, system.Calls({"DestroyWindow"}).size());
+}
+
+TEST_F(Lifecycle, DefaultInitAppFailsBeforeAnyWindowExists)
+{
+    Script().defaultInitApp = true;
+    EXPECT_EQ(1, Run(u"-qaf=0"));
+    EXPECT_EQ(Events{"deleted"}, Record().events);
+    EXPECT_TRUE(system.Calls({"RegisterClass", "CreateWindowEx"}).empty());
+    EXPECT_EQ(0, EglShim::CallCount("eglInitialize"));
+    EXPECT_EQ("", errors);
+}
+
+TEST_F(Lifecycle, InitSceneFailingReleasesThePlatformAndExitsOne)
+{
+    Script().initSceneResult = 0;
+    EXPECT_EQ(1, Run(u""));
+    EXPECT_EQ((Events{"InitApp 640 480 args=", "InitScene 640 480 recovering=0 compressed=0 portrait=0", "deleted"}),
+              Record().events);
+    EXPECT_EQ(1, EglShim::CallCount("eglTerminate"));
+    EXPECT_EQ(1u, system.Calls({"DestroyWindow"}).size());
+}
+
+TEST_F(Lifecycle, InitAppSeesTheDefaultSizeAndTheTokensThatAreNoOptions)
+{
+    EXPECT_EQ(0, Run(u"-width=320 -height=240 -windowed alpha -Width=5 -qaf=0"));
+    EXPECT_EQ("InitApp 640 480 args=alpha,-Width=5", Record().events.at(0));
+    EXPECT_EQ("InitScene 320 240 recovering=0 compressed=0 portrait=0", Record().events.at(1));
+}
+
+TEST_F(Lifecycle, TheCommandLineOverridesWhatInitAppChose)
+{
+    // The application asks for a framed 100 x 100 window and two frames;
+    // "-fullscreen" wins, the frame limit it alone set stays.
+    Script().onInitApp = [](ShellData& data) {
+        data.fullScreen = 0;
+        data.width = 100;
+        data.height = 100;
+        data.quitAfterFrame = 1;
+    };
+    EXPECT_EQ(0, Run(u"-fullscreen"));
+    EXPECT_EQ("InitScene 640 480 recovering=0 compressed=0 portrait=0", Record().events.at(1));
+    EXPECT_EQ(2, Record().renderCalls);
+}
+
+} // namespace

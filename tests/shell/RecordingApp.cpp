@@ -1,0 +1,121 @@
+#include "RecordingApp.h"
+
+#include <GLES/gl.h>
+
+#include "shell/TrellisApp.h"
+
+namespace {
+
+class RecordingApp : public TrellisApp {
+public:
+    ~RecordingApp() override { Record().events.push_back("deleted"); }
+
+    int32_t InitApp(int32_t argCount, char** args, int32_t width, int32_t height) override
+    {
+        std::string line = "InitApp " + std::to_string(width) + " " + std::to_string(height) + " args=";
+        for (int32_t i = 0; i < argCount; ++i) {
+            line += (i == 0 ? "" : ",") + std::string(args[i]);
+        }
+        Record().events.push_back(line);
+        if (Script().onInitApp) {
+            Script().onInitApp(*shellData);
+        }
+        return 1;
+    }
+
+    int32_t InitScene(int32_t width, int32_t height) override
+    {
+        Record().events.push_back("InitScene " + std::to_string(width) + " " + std::to_string(height) +
+                                  " recovering=" + std::to_string(IsRecovering()) +
+                                  " compressed=" + std::to_string(shellData->compressedTextures) +
+                                  " portrait=" + std::to_string(IsPortrait()));
+        return Script().initSceneResult;
+    }
+
+    void ReleaseScene() override
+    {
+        Record().events.push_back("ReleaseScene recovering=" + std::to_string(IsRecovering()));
+        if (Script().onReleaseScene) {
+            Script().onReleaseScene();
+        }
+    }
+
+    int32_t QuitApp() override
+    {
+        Record().events.push_back("QuitApp");
+        if (Script().onQuitApp) {
+            Script().onQuitApp();
+        }
+        return Script().quitAppResult;
+    }
+
+    int32_t RenderFrame() override
+    {
+        AppRecord& record = Record();
+        const int frame = record.renderCalls++;
+        record.events.push_back("RenderFrame " + std::to_string(frame));
+        const uint32_t colour = FrameColour(frame);
+        glClearColor((colour >> 24) / 255.0f, ((colour >> 16) & 0xFF) / 255.0f, ((colour >> 8) & 0xFF) / 255.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        uint8_t rgba[4] = {};
+        glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+        record.pixels.push_back((uint32_t(rgba[0]) << 24) | (uint32_t(rgba[1]) << 16) | (uint32_t(rgba[2]) << 8) |
+                                0xFF);
+        record.expectedPixels.push_back(colour);
+        if (Script().onFrame) {
+            Script().onFrame(frame);
+        }
+        return frame == Script().stopAtFrame ? 1 : 0;
+    }
+};
+
+// An application that keeps the base class's InitApp.
+class BareApp : public TrellisApp {
+public:
+    ~BareApp() override { Record().events.push_back("deleted"); }
+};
+
+} // namespace
+
+AppScript& Script()
+{
+    static AppScript script;
+    return script;
+}
+
+AppRecord& Record()
+{
+    static AppRecord record;
+    return record;
+}
+
+void ResetApp()
+{
+    Script() = AppScript{};
+    Record() = AppRecord{};
+}
+
+int CountEvents(const std::string& event)
+{
+    int count = 0;
+    for (const auto& recorded : Record().events) {
+        if (recorded == event || recorded.rfind(event + " ", 0) == 0) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+uint32_t FrameColour(int frame)
+{
+    static const uint32_t palette[] = {0xFF0000FF, 0x00FF00FF, 0x0000FFFF, 0xFFFF00FF, 0x00FFFFFF, 0xFF00FFFF};
+    return palette[frame % 6];
+}
+
+TrellisApp* CreateApplication()
+{
+    if (Script().defaultInitApp) {
+        return new BareApp;
+    }
+    return new RecordingApp;
+}

@@ -1,0 +1,40 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "shell/ShellData.h"
+
+// The application the shell tests run through TrellisMain: CreateApplication
+// (defined with it) makes one as the current script says, and every lifecycle
+// call lands in the shared record, which outlives the application object.
+struct AppScript {
+    bool defaultInitApp = false;  // leave InitApp to the base class (it fails)
+    int32_t initSceneResult = 1;
+    int32_t quitAppResult = 1;
+    int stopAtFrame = -1;  // RenderFrame returns 1 on this call (0 = the first)
+    std::function<void(int frame)> onFrame;  // inside RenderFrame, after the frame is drawn
+    std::function<void()> onReleaseScene;
+    std::function<void()> onQuitApp;
+    std::function<void(ShellData& data)> onInitApp;  // may change ShellData before the second parse
+};
+
+struct AppRecord {
+    // "InitApp 640 480 args=a,b", "InitScene 800 600 recovering=0 compressed=0",
+    // "RenderFrame 3", "ReleaseScene recovering=1", "QuitApp", "deleted".
+    std::vector<std::string> events;
+    // Colour of pixel (0, 0) read back after each frame was cleared, and the one it was cleared to.
+    std::vector<uint32_t> pixels;
+    std::vector<uint32_t> expectedPixels;
+    int renderCalls = 0;
+};
+
+AppScript& Script();
+AppRecord& Record();
+// A fresh script and record.
+void ResetApp();
+// Number of events equal to `event`, or beginning with it followed by a space.
+int CountEvents(const std::string& event);
+// The colour frame `frame` is cleared to: components 0 or 255 only, exact at any colour depth.
+uint32_t FrameColour(int frame);
