@@ -63,6 +63,12 @@ WindowHandle BasicWindowSystem::CreateWindowEx(uint32_t, const char16_t* classNa
 void BasicWindowSystem::SetWindowPos(WindowHandle window, int32_t insertAfter, int32_t x, int32_t y, int32_t width,
                                      int32_t height, uint32_t flags)
 {
+    Place(window, insertAfter, x, y, width, height, flags);
+}
+
+void BasicWindowSystem::Place(WindowHandle window, int32_t insertAfter, int32_t x, int32_t y, int32_t width,
+                              int32_t height, uint32_t flags)
+{
     auto found = windows.find(window);
     if (found == windows.end()) {
         return;
@@ -99,7 +105,7 @@ void BasicWindowSystem::UpdateWindow(WindowHandle) {}
 
 void BasicWindowSystem::MoveWindow(WindowHandle window, int32_t x, int32_t y, int32_t width, int32_t height, bool)
 {
-    SetWindowPos(window, HWND_TOP, x, y, width, height, 0);
+    Place(window, HWND_TOP, x, y, width, height, 0);
 }
 
 void BasicWindowSystem::DestroyWindow(WindowHandle window)

@@ -87,6 +87,8 @@ protected:
 
 private:
     static bool IsFramed(uint32_t style);
+    void Place(WindowHandle window, int32_t insertAfter, int32_t x, int32_t y, int32_t width, int32_t height,
+               uint32_t flags);
 
     Rect frame;
     std::vector<std::pair<std::u16string, WindowProc>> classes;

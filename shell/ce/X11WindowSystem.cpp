@@ -3,7 +3,9 @@
 #include <EGL/eglext.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/Xatom.h>
 #include <X11/keysym.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -91,7 +93,8 @@ X11WindowSystem::X11WindowSystem(Display* connection)
       wmDeleteWindow(XInternAtom(connection, "WM_DELETE_WINDOW", False)),
       netWmState(XInternAtom(connection, "_NET_WM_STATE", False)),
       netWmStateFullscreen(XInternAtom(connection, "_NET_WM_STATE_FULLSCREEN", False)),
-      netActiveWindow(XInternAtom(connection, "_NET_ACTIVE_WINDOW", False))
+      netActiveWindow(XInternAtom(connection, "_NET_ACTIVE_WINDOW", False)),
+      netWmPid(XInternAtom(connection, "_NET_WM_PID", False))
 {
 }
 
@@ -130,6 +133,10 @@ bool X11WindowSystem::OpenNativeWindow(WindowHandle window, const WindowRecord& 
     XSizeHints hints{};
     hints.flags = PPosition | PSize;
     XSetWMNormalHints(display, native, &hints);
+    // Lets a window manager (or a test) tell which process the window belongs to.
+    const long pid = getpid();
+    XChangeProperty(display, native, netWmPid, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pid), 1);
     if ((record.style & WS_VISIBLE) != 0) {
         XMapWindow(display, native);
     }

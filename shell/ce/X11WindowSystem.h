@@ -49,5 +49,6 @@ private:
     unsigned long netWmState;
     unsigned long netWmStateFullscreen;
     unsigned long netActiveWindow;
+    unsigned long netWmPid;
     std::map<WindowHandle, unsigned long> nativeWindows;
 };

@@ -1,0 +1,289 @@
+// The three window modes, the message pump and the window procedures, on
+// scripted monitors of several sizes.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "EglShim.h"
+#include "RecordingApp.h"
+#include "ScriptedWindowSystem.h"
+#include "shell/Entry.h"
+#include "shell/ShellData.h"
+#include "shell/ce/TrellisPlatformCE.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::initializer_list<const char*> kPlacement{"CreateWindowEx", "SetWindowPos", "SetForegroundWindow",
+                                                    "ShowWindow", "UpdateWindow", "MoveWindow", "FullScreen",
+                                                    "ExtEscape"};
+
+class WindowModes : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetApp();
+        EglShim::Reset();
+    }
+
+    int Run(ScriptedWindowSystem& system, const char16_t* commandLine)
+    {
+        testing::internal::CaptureStderr();
+        const int exitCode = TrellisMain(commandLine, system);
+        errors = testing::internal::GetCapturedStderr();
+        return exitCode;
+    }
+
+    // The placement calls up to the first frame.
+    static Lines StartPlacement(const ScriptedWindowSystem& system)
+    {
+        Lines placement;
+        for (const auto& call : system.Calls(kPlacement)) {
+            placement.push_back(call);
+            if (call.rfind("UpdateWindow", 0) == 0 && placement.size() > 5) {
+                break;
+            }
+        }
+        return placement;
+    }
+
+    std::string errors;
+};
+
+TEST_F(WindowModes, QuarterSizeFullScreenUsesACoverWindow)
+{
+    ScriptedWindowSystem system(640, 480);
+    EXPECT_EQ(0, Run(system, u"-width=320 -height=240 -qaf=0"));
+    const Lines expected{
+        "CreateWindowEx 0x0 TrellisClass Trellis 0x10000000 0 0 640 480 -> 1",
+        "SetWindowPos 1 -1 0 0 640 480 0x0",
+        "SetForegroundWindow 1",
+        "ShowWindow 1 1",
+        "UpdateWindow 1",
+        "CreateWindowEx 0x0 TrellisClass Trellis 0x10000000 0 0 320 240 -> 2",
+        "SetWindowPos 2 -1 0 0 320 240 0x0",
+        "SetForegroundWindow 2",
+        "FullScreen 2 0x2a",
+        "MoveWindow 2 0 0 320 240 1",
+        "ExtEscape 0x80000000 101005 12 [1 0 0] 12 -> 0 [1 0 0]",
+        "ShowWindow 2 1",
+        "UpdateWindow 2",
+    };
+    EXPECT_EQ(expected, StartPlacement(system));
+    EXPECT_EQ("InitScene 320 240 recovering=0 compressed=0 portrait=0", Record().events.at(1));
+    EXPECT_EQ(Lines{"SetWindowUserData 2 data"}, system.Calls({"SetWindowUserData"}));
+    EXPECT_EQ(Lines{"CreateEGLSurface 2 320 240"}, system.Calls({"CreateEGLSurface"}));
+    // Release: the main window goes, then the cover window is shown, updated and destroyed.
+    const Lines calls = system.Calls({"DestroyWindow", "ShowWindow", "UpdateWindow"});
+    EXPECT_EQ((Lines{"DestroyWindow 2", "ShowWindow 1 1", "UpdateWindow 1", "DestroyWindow 1"}),
+              Lines(calls.end() - 4, calls.end()));
+}
+
+TEST_F(WindowModes, PortraitQuarterSizeCoversFourHundredEightyBySixHundredForty)
+{
+    ScriptedWindowSystem system(480, 640);
+    EXPECT_EQ(0, Run(system, u"-width=240 -height=320 -qaf=0"));
+    EXPECT_EQ("CreateWindowEx 0x0 TrellisClass Trellis 0x10000000 0 0 480 640 -> 1", system.Calls(kPlacement).at(0));
+    EXPECT_EQ("InitScene 240 320 recovering=0 compressed=0 portrait=1", Record().events.at(1));
+}
+
+TEST_F(WindowModes, FullScreenTakesTheMonitorSize)
+{
+    ScriptedWindowSystem system(800, 600);
+    EXPECT_EQ(0, Run(system, u"-qaf=0"));
+    const Lines expected{
+        "CreateWindowEx 0x0 TrellisClass Trellis 0x10000000 0 0 640 480 -> 1",
+        "SetWindowPos 1 -1 0 0 800 600 0x0",
+        "SetForegroundWindow 1",
+        "FullScreen 1 0x2a",
+        "MoveWindow 1 0 0 800 600 1",
+        "ShowWindow 1 1",
+        "UpdateWindow 1",
+    };
+    EXPECT_EQ(expected, StartPlacement(system));
+    EXPECT_EQ("InitScene 800 600 recovering=0 compressed=0 portrait=0", Record().events.at(1));
+    EXPECT_EQ(Lines{"CreateEGLSurface 1 800 600"}, system.Calls({"CreateEGLSurface"}));
+    EXPECT_TRUE(system.Calls({"ExtEscape"}).empty()) << "only quarter-size mode asks the driver";
+}
+
+TEST_F(WindowModes, MonitorAtLeastAsTallAsWideIsPortrait)
+{
+    for (const auto& [width, height, portrait] : std::vector<std::tuple<int, int, int>>{
+             {500, 500, 1}, {480, 640, 1}, {641, 640, 0}}) {
+        ResetApp();
+        ScriptedWindowSystem system(width, height);
+        EXPECT_EQ(0, Run(system, u"-qaf=0"));
+        EXPECT_EQ(portrait, Record().events.at(1).back() - '0') << width << " x " << height;
+    }
+}
+
+TEST_F(WindowModes, FramedWindowIsHalvedUntilItFitsThenCentred)
+{
+    // 640 x 480 plus the frame does not fit 320 x 240; neither does 320 x 240 plus the frame.
+    ScriptedWindowSystem system(320, 240);
+    EXPECT_EQ(0, Run(system, u"-windowed -qaf=0"));
+    EXPECT_EQ("InitScene 160 120 recovering=0 compressed=0 portrait=0", Record().events.at(1));
+    const Lines expected{
+        "CreateWindowEx 0x0 TrellisClass Trellis 0x10cc0000 16 24 648 510 -> 1",
+        "SetWindowPos 1 0 0 0 168 150 0x2",
+        "SetWindowPos 1 0 76 45 0 0 0x15",
+        "ShowWindow 1 1",
+        "UpdateWindow 1",
+    };
+    EXPECT_EQ(expected, StartPlacement(system));
+    EXPECT_EQ(Lines{"CreateEGLSurface 1 160 120"}, system.Calls({"CreateEGLSurface"}));
+    // Halving after a given size stops at nothing, even on a monitor smaller than a frame.
+    ResetApp();
+    ScriptedWindowSystem tiny(6, 6);
+    EXPECT_EQ(0, Run(tiny, u"-windowed -qaf=0"));
+    EXPECT_EQ("InitScene 0 0 recovering=0 compressed=0 portrait=1", Record().events.at(1));
+}
+
+TEST_F(WindowModes, FramedWindowWithAGivenSizeKeepsItAndIsCentredOffScreen)
+{
+    ScriptedWindowSystem system(320, 240);
+    EXPECT_EQ(0, Run(system, u"-windowed -width=640 -height=480 -qaf=0"));
+    EXPECT_EQ("InitScene 640 480 recovering=0 compressed=0 portrait=0", Record().events.at(1));
+    EXPECT_EQ(1u, system.Calls({"SetWindowPos"}).size()) << "no resize when the size was given";
+    EXPECT_EQ("SetWindowPos 1 0 -164 -135 0 0 0x15", system.Calls({"SetWindowPos"}).at(0));
+}
+
+TEST_F(WindowModes, FramedWindowIsCentredEvenWithAGivenPosition)
+{
+    ScriptedWindowSystem system(1024, 768);
+    EXPECT_EQ(0, Run(system, u"-windowed -posx=10 -posy=30 -qaf=0"));
+    const Lines expected{
+        "CreateWindowEx 0x0 TrellisClass Trellis 0x10cc0000 6 4 648 510 -> 1",
+        "SetWindowPos 1 0 0 0 648 510 0x2",
+        "SetWindowPos 1 0 188 129 0 0 0x15",
+    };
+    EXPECT_EQ(expected, Lines(system.Calls({"CreateWindowEx", "SetWindowPos"})));
+    EXPECT_EQ("InitScene 640 480 recovering=0 compressed=0 portrait=0", Record().events.at(1));
+}
+
+// Which messages end the loop: injected into the main window's queue after the
+// second frame, with a frame limit far beyond.
+struct MessageCase {
+    const char* name;
+    uint32_t message;
+    uintptr_t wParam;
+    bool quitsFullScreen;
+    bool quitsFramed;
+};
+
+class QuitMessages : public WindowModes, public testing::WithParamInterface<MessageCase> {};
+
+TEST_P(QuitMessages, EndTheLoopAsTheModeSays)
+{
+    const MessageCase& message = GetParam();
+    for (const bool fullScreen : {true, false}) {
+        ResetApp();
+        ScriptedWindowSystem system(640, 480);
+        Script().onFrame = [&](int frame) {
+            if (frame == 1) {
+                system.Inject(WindowMessage{system.CreatedWindows().back(), message.message, message.wParam, 0});
+            }
+        };
+        EXPECT_EQ(0, Run(system, fullScreen ? u"-qaf=20" : u"-windowed -qaf=20"));
+        const bool quits = fullScreen ? message.quitsFullScreen : message.quitsFramed;
+        // A quit posted while the second frame is presented stops the loop at the third.
+        EXPECT_EQ(quits ? 3 : 21, Record().renderCalls) << (fullScreen ? "full screen" : "framed");
+        EXPECT_EQ(1, CountEvents("ReleaseScene"));
+        EXPECT_EQ(1, CountEvents("QuitApp"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pump, QuitMessages,
+    testing::Values(MessageCase{"Close", WM_CLOSE, 0, true, true}, MessageCase{"Destroy", WM_DESTROY, 0, true, true},
+                    MessageCase{"Escape", WM_KEYDOWN, VK_ESCAPE, true, true},
+                    MessageCase{"OtherKey", WM_KEYDOWN, 'A', false, false},
+                    MessageCase{"Tap", WM_LBUTTONDOWN, 0, true, false},
+                    MessageCase{"FocusLost", WM_KILLFOCUS, 0, true, false},
+                    MessageCase{"Size", WM_SIZE, 0, false, false}, MessageCase{"Paint", WM_PAINT, 0, false, false},
+                    MessageCase{"Unknown", 0x0400, 0, false, false}),
+    [](const testing::TestParamInfo<MessageCase>& info) { return std::string(info.param.name); });
+
+TEST_F(WindowModes, CoverWindowMessagesAreTranslatedButNeverDispatched)
+{
+    ScriptedWindowSystem system(640, 480);
+    Script().onFrame = [&](int frame) {
+        if (frame == 1) {
+            system.Inject(WindowMessage{1, WM_KEYDOWN, VK_ESCAPE, 0});
+        }
+        if (frame == 3) {
+            system.Inject(WindowMessage{1, WM_LBUTTONDOWN, 0, 0});
+        }
+    };
+    EXPECT_EQ(0, Run(system, u"-width=320 -height=240 -qaf=20"));
+    // Escape on the cover window reaches no window procedure; a tap on it ends the loop.
+    EXPECT_EQ(5, Record().renderCalls);
+    EXPECT_EQ(Lines{"TranslateMessage 1 256 27 0"}, system.Calls({"TranslateMessage"}));
+    // The only message the cover window's procedure sees is its destruction.
+    for (const auto& call : system.Calls({"DispatchMessage"})) {
+        EXPECT_TRUE(call.rfind("DispatchMessage 1 ", 0) != 0 || call == "DispatchMessage 1 2 0 0") << call;
+    }
+}
+
+TEST_F(WindowModes, TapOnTheQuarterSizeMainWindowEndsTheLoop)
+{
+    ScriptedWindowSystem system(640, 480);
+    Script().onFrame = [&](int frame) {
+        if (frame == 0) {
+            system.Inject(WindowMessage{2, WM_LBUTTONDOWN, 0, 0});
+        }
+    };
+    EXPECT_EQ(0, Run(system, u"-width=320 -height=240 -qaf=20"));
+    EXPECT_EQ(2, Record().renderCalls);
+}
+
+TEST_F(WindowModes, SecondaryDisplayIsSwitchedOnAtStartAndOffBeforeEglGoes)
+{
+    ScriptedWindowSystem system(640, 480);
+    system.SetEscapeAnswer([](int32_t escape, int32_t, const void* input, int32_t outputSize, void* output) {
+        uint32_t words[3];
+        std::memcpy(words, input, sizeof words);
+        if (escape == TrellisPlatformCE::kEscapeDualDisplayQuery && words[0] == 1) {
+            words[2] = 1;
+        }
+        std::memcpy(output, words, static_cast<size_t>(outputSize));
+        return 1;
+    });
+    int terminatedAtRestore = -1;
+    Script().onQuitApp = [&] { terminatedAtRestore = EglShim::CallCount("eglTerminate"); };
+    EXPECT_EQ(0, Run(system, u"-width=320 -height=240 -qaf=0"));
+    const Lines expected{
+        "ExtEscape 0x80000000 101005 12 [1 0 0] 12 -> 1 [1 0 1]",
+        "ExtEscape 0x80000000 101004 12 [0 1 0] 12 -> 1 [0 1 0]",
+        "ExtEscape 0x80000000 101004 12 [0 0 0] 12 -> 1 [0 0 0]",
+        "ExtEscape 0x80000000 101005 12 [0 1 0] 12 -> 1 [0 1 0]",
+    };
+    EXPECT_EQ(expected, system.Calls({"ExtEscape"}));
+    EXPECT_EQ(0, terminatedAtRestore);
+    // Each escape has its own screen device context, released at once.
+    EXPECT_EQ(4u, system.Calls({"ReleaseDC"}).size());
+    // The switch-on comes before EGL is brought up on the main window.
+    const Lines order = system.Calls({"ExtEscape", "GetEGLDisplay"});
+    EXPECT_EQ("GetEGLDisplay 0x2", order.at(2));
+}
+
+TEST_F(WindowModes, WindowProceduresPaintAndPassOnWhatTheyDoNotHandle)
+{
+    ScriptedWindowSystem system(640, 480);
+    for (const auto proc : {TrellisPlatformCE::ShellWindowProc, TrellisPlatformCE::RedrawDesktopProc}) {
+        EXPECT_EQ(0, proc(system, 1, WM_PAINT, 0, 0));
+        EXPECT_EQ(0, proc(system, 1, 0x0400, 7, 9));
+    }
+    EXPECT_EQ((Lines{"BeginPaint 1", "EndPaint 1", "DefWindowProc 1 1024 7 9", "BeginPaint 1", "EndPaint 1",
+                     "DefWindowProc 1 1024 7 9"}),
+              system.Calls({"BeginPaint", "EndPaint", "DefWindowProc"}));
+    // The desktop redraw window quits on destruction only; close goes to the default.
+    EXPECT_EQ(0, TrellisPlatformCE::RedrawDesktopProc(system, 1, WM_CLOSE, 0, 0));
+    EXPECT_EQ(0, TrellisPlatformCE::RedrawDesktopProc(system, 1, WM_DESTROY, 0, 0));
+    EXPECT_EQ(Lines{"PostQuitMessage 0"}, system.Calls({"PostQuitMessage"}));
+}
+
+} // namespace
