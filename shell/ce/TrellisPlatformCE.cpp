@@ -173,35 +173,36 @@ int32_t TrellisPlatformCE::QueryDualDisplay()
 {
     // The third word starts at 0 so that a driver that does not answer means
     // "no secondary display" rather than whatever the buffer held.
-    uint32_t words[3] = {1, 0, 0};
+    DualDispControl control{1, 0, 0};
     const DeviceContext screen = system.GetDC(kNoWindow);
-    system.ExtEscape(screen, kEscapeDualDisplayQuery, sizeof words, words, sizeof words, words);
+    system.ExtEscape(screen, kEscapeDualDisplayQuery, sizeof control, &control, sizeof control, &control);
     system.ReleaseDC(kNoWindow, screen);
-    return static_cast<int32_t>(words[2]);
+    return static_cast<int32_t>(control.ui32Word2);
 }
 
 void TrellisPlatformCE::SendDualDisplayEscape(int32_t escape, uint32_t word0, uint32_t word1)
 {
-    uint32_t words[3] = {word0, word1, 0};
+    DualDispControl control{word0, word1, 0};
     const DeviceContext screen = system.GetDC(kNoWindow);
-    system.ExtEscape(screen, escape, sizeof words, words, sizeof words, words);
+    system.ExtEscape(screen, escape, sizeof control, &control, sizeof control, &control);
     system.ReleaseDC(kNoWindow, screen);
 }
 
 // Called once both windows exist and before EGL comes up on the main window.
-// The display-system configuration for the secondary controller runs here,
-// before the secondary display is switched on.
+// A failed configuration is already reported and changes nothing here: the
+// application runs in whatever configuration the driver holds.
 void TrellisPlatformCE::StartDualDisplay()
 {
+    dualDisplay.DualDispSetup();
     SendDualDisplayEscape(kEscapeDualDisplaySwitch, 0, 1);
 }
 
-// Called from ReleasePlatform before EGL is shut down. The default display
-// configuration is restored here, between switching the secondary display
-// off and telling the driver the application has finished with it.
+// Called from ReleasePlatform before EGL is shut down, whether or not the
+// set-up succeeded. The restore destroys the windows itself.
 void TrellisPlatformCE::StopDualDisplay()
 {
     SendDualDisplayEscape(kEscapeDualDisplaySwitch, 0, 0);
+    dualDisplay.RestoreDefaultDisplayMode();
     SendDualDisplayEscape(kEscapeDualDisplayQuery, 0, 1);
     windows.dualDisplayActive = 0;
 }
@@ -338,16 +339,22 @@ void TrellisPlatformCE::ReleasePlatform()
         StopDualDisplay();
     }
     ReleaseEGL();
-    if (windows.mainWindow != kNoWindow) {
-        system.DestroyWindow(windows.mainWindow);
-        if (windows.coverWindow != kNoWindow) {
-            system.ShowWindow(windows.coverWindow, windows.showCommand);
-            system.UpdateWindow(windows.coverWindow);
-            system.DestroyWindow(windows.coverWindow);
-        }
-        windows.mainWindow = kNoWindow;
-        windows.coverWindow = kNoWindow;
+    DestroyPlatformWindows(system, windows);
+}
+
+void DestroyPlatformWindows(WindowSystem& system, PlatformWindows& windows)
+{
+    if (windows.mainWindow == kNoWindow) {
+        return;
     }
+    system.DestroyWindow(windows.mainWindow);
+    if (windows.coverWindow != kNoWindow) {
+        system.ShowWindow(windows.coverWindow, windows.showCommand);
+        system.UpdateWindow(windows.coverWindow);
+        system.DestroyWindow(windows.coverWindow);
+    }
+    windows.mainWindow = kNoWindow;
+    windows.coverWindow = kNoWindow;
 }
 
 int32_t TrellisPlatformCE::MainLoop()

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "dualdisplay/DualDisplay.h"
 #include "shell/TrellisPlatform.h"
 #include "shell/ce/WindowSystem.h"
 
@@ -18,6 +19,11 @@ struct PlatformWindows {
     int32_t coverMode = 0;
     int32_t dualDisplayActive = 0;         // the secondary display was set up and must be restored
 };
+
+// Destroys the main window and then the cover window behind it, showing the
+// cover once more so the desktop is repainted; both handles become null.
+// Nothing happens without a main window.
+void DestroyPlatformWindows(WindowSystem& system, PlatformWindows& windows);
 
 // The shell's platform on a Windows CE style window system: window modes,
 // EGL set-up with context-loss recovery, presentation, the message pump and
@@ -88,4 +94,5 @@ private:
     PlatformWindows windows;
     Rect monitor{0, 0, 0, 0};   // the monitor rectangle the window mode read
     uint32_t loopStartTime = 0;  // tick count at the first entry into MainLoop; 0 until then
+    DualDisplay dualDisplay{system, windows, instanceHandle};
 };

@@ -1,0 +1,350 @@
+// The display-driver configuration of quarter-size full-screen runs, driven
+// through TrellisMain on the scripted window system with a scripted driver:
+// the bytes of every escape, the messages in order, and what is released.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "EglShim.h"
+#include "ScriptedDriver.h"
+#include "ScriptedWindowSystem.h"
+#include "dualdisplay/DualDisplay.h"
+#include "shell/Entry.h"
+#include "shell/TrellisApp.h"
+#include "shell/ce/TrellisPlatformCE.h"
+
+namespace {
+
+class QuietApp : public TrellisApp {
+public:
+    int32_t InitApp(int32_t, char**, int32_t, int32_t) override { return 1; }
+    int32_t InitScene(int32_t, int32_t) override { return 1; }
+    int32_t QuitApp() override { return 1; }
+};
+
+using Codes = std::vector<int32_t>;
+using Lines = std::vector<std::string>;
+
+constexpr int32_t kQuery = TrellisPlatformCE::kEscapeDualDisplayQuery;
+constexpr int32_t kSwitch = TrellisPlatformCE::kEscapeDualDisplaySwitch;
+constexpr int32_t kConfigure = DRVESC_CONFIG_DISPLAYSYSTEM;
+constexpr int32_t kSecondarySurface = kEscapeCreateSecondarySurface;
+constexpr int32_t kSurfaceInfo = DRVESC_GET_SURFACEINFO;
+
+const std::string kPrefix = "RURIRUVAVUDI: ";
+const std::string kRestoring = kPrefix + "RestoreDefaultDisplayMode: Restoring dual display default configuration.\n";
+const std::string kDeallocating = kPrefix + "RestoreDefaultDisplayMode: Deallocating virtual memory for Desktop surface.\n";
+
+std::vector<uint8_t> CustomColumn()
+{
+    return Words({1, 1, 1, 0, 6, 0, 0, 1, 2, 1, 0, 60, 0});
+}
+
+std::vector<uint8_t> DefaultColumn(uint32_t surfaceWord)
+{
+    return Words({1, 1, 1, 0, 6, 0, 0, 2, 6, 0, 0, 0, surfaceWord});
+}
+
+class DualDisplayRun : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        EglShim::Reset();
+        driver.Attach(system);
+    }
+
+    int Run(const char16_t* commandLine)
+    {
+        testing::internal::CaptureStderr();
+        const int exitCode = TrellisMain(commandLine, system);
+        errors = testing::internal::GetCapturedStderr();
+        return exitCode;
+    }
+
+    // The messages written to the debug output, in order; each also reached
+    // standard error as it was.
+    Lines Messages()
+    {
+        Lines messages;
+        std::string joined;
+        for (const auto& call : system.Calls({"DebugOutput"})) {
+            messages.push_back(call.substr(std::string("DebugOutput ").size()));
+            joined += messages.back();
+        }
+        EXPECT_EQ(joined, errors);
+        return messages;
+    }
+
+    // The bytes of the n-th escape (0 = the first) with `code`.
+    const SentEscape& Escape(int32_t code, int n = 0)
+    {
+        for (const auto& escape : driver.sent) {
+            if (escape.code == code && n-- == 0) {
+                return escape;
+            }
+        }
+        ADD_FAILURE() << "escape " << code << " not sent";
+        static const SentEscape none{};
+        return none;
+    }
+
+    WindowHandle CoverWindow() const { return system.CreatedWindows().at(0); }
+    WindowHandle MainWindow() const { return system.CreatedWindows().at(1); }
+
+    ScriptedWindowSystem system{640, 480};
+    ScriptedDriver driver;
+    std::string errors;
+};
+
+TEST_F(DualDisplayRun, NoSecondaryDisplayMeansOneQuestionAndNothingElse)
+{
+    driver.secondaryDisplay = 0;
+    EXPECT_EQ(0, Run(u"-width=320 -height=240 -qaf=0"));
+    ASSERT_EQ(Codes{kQuery}, driver.Codes());
+    EXPECT_EQ(Words({1, 0, 0}), driver.sent[0].input);
+    EXPECT_EQ(12, driver.sent[0].outputSize);
+    // The one screen DC is the question's; the other DC is the main window's, for EGL.
+    const Lines dcCalls = system.Calls({"GetDC", "ReleaseDC", "CreateDC", "DeleteDC", "CreateCompatibleDC",
+                                        "CreateCompatibleBitmap", "VirtualFree", "InvalidateRect"});
+    ASSERT_EQ(3u, dcCalls.size());
+    EXPECT_EQ((Lines{"GetDC 0 -> 0x80000000", "ReleaseDC 0 0x80000000"}), Lines(dcCalls.begin(), dcCalls.begin() + 2));
+    EXPECT_EQ(0u, dcCalls[2].rfind("GetDC " + std::to_string(MainWindow()) + " -> ", 0)) << dcCalls[2];
+    EXPECT_EQ(Lines{}, Messages());
+    EXPECT_EQ(2u, system.Calls({"DestroyWindow"}).size());
+}
+
+TEST_F(DualDisplayRun, SetUpAndRestoreSendTheWholeConversation)
+{
+    EXPECT_EQ(0, Run(u"-width=320 -height=240 -qaf=0"));
+    ASSERT_EQ((Codes{kQuery, kSurfaceInfo, kSecondarySurface, kConfigure, kSwitch, kSwitch, kConfigure, kQuery}),
+              driver.Codes());
+
+    const std::vector<uint8_t> zeroSurfaceInfo(32, 0);
+    EXPECT_EQ(zeroSurfaceInfo, driver.sent[1].input);
+    EXPECT_EQ(32, driver.sent[1].outputSize);
+    EXPECT_EQ((std::vector<uint8_t>{0x40, 0x01, 0xF0, 0x00}), driver.sent[2].input) << "320 and 240, 16 bits each";
+    EXPECT_EQ(0, driver.sent[2].outputSize);
+    EXPECT_EQ(CustomColumn(), driver.sent[3].input);
+    EXPECT_EQ(0, driver.sent[3].outputSize);
+    EXPECT_EQ(Words({0, 1, 0}), driver.sent[4].input);
+    EXPECT_EQ(Words({0, 0, 0}), driver.sent[5].input);
+    EXPECT_EQ(DefaultColumn(0x00C0FFEE), driver.sent[6].input);
+    EXPECT_EQ(Words({0, 1, 0}), driver.sent[7].input);
+    for (const int i : {4, 5, 7}) {
+        EXPECT_EQ(12, driver.sent[i].outputSize) << "escape " << i;
+    }
+
+    // The display is configured and switched on before EGL comes up, and put
+    // back before EGL goes down.
+    for (int i = 1; i <= 4; ++i) {
+        EXPECT_EQ(0, driver.sent[i].eglInitializeCalls) << "escape " << i;
+    }
+    for (int i = 5; i <= 7; ++i) {
+        EXPECT_EQ(0, driver.sent[i].eglTerminateCalls) << "escape " << i;
+    }
+    EXPECT_EQ(1, EglShim::CallCount("eglTerminate"));
+
+    EXPECT_EQ((Lines{kRestoring, kDeallocating}), Messages());
+    EXPECT_EQ(Lines{"CreateDC ddi.dll -> 0x100"}, system.Calls({"CreateDC"}));
+    EXPECT_EQ(Lines{"CreateCompatibleBitmap 0x80000000 320 240 -> 0x102"}, system.Calls({"CreateCompatibleBitmap"}));
+    EXPECT_EQ(Lines{}, GdiFaults(system.Calls()));
+}
+
+TEST_F(DualDisplayRun, RestoreRedrawsTheDesktopReleasesTheSurfaceAndDestroysTheWindows)
+{
+    EXPECT_EQ(0, Run(u"-width=320 -height=240 -qaf=0"));
+    const std::string main = std::to_string(MainWindow());
+    const std::string cover = std::to_string(CoverWindow());
+    const Lines calls = system.Calls({"ExtEscape", "DebugOutput", "InvalidateRect", "SetForegroundWindow",
+                                      "FullScreen", "MoveWindow", "ShowWindow", "UpdateWindow", "DestroyWindow",
+                                      "VirtualFree"});
+    const Lines expected{
+        "ExtEscape 0x80000000 101004 12 [0 0 0] 12 -> 1 [0 0 0]",
+        "DebugOutput " + kRestoring,
+        "InvalidateRect " + main + " 0 0 640 480 1",
+        "SetForegroundWindow " + main,
+        "FullScreen " + main + " 0x2a",
+        "MoveWindow " + main + " 0 0 640 480 1",
+        "ShowWindow " + main + " 1",
+        "UpdateWindow " + main,
+        "ExtEscape 0x80000000 101000 52 [1 1 1 0 6 0 0 2 6 0 0 0 12648430] 0 -> 1 []",
+        "DebugOutput " + kDeallocating,
+        "VirtualFree 0x8c100000 0 0x8000",
+        "DestroyWindow " + main,
+        "ShowWindow " + cover + " 1",
+        "UpdateWindow " + cover,
+        "DestroyWindow " + cover,
+        "ExtEscape 0x80000000 101005 12 [0 1 0] 12 -> 1 [0 1 0]",
+    };
+    ASSERT_GE(calls.size(), expected.size());
+    EXPECT_EQ(expected, Lines(calls.end() - static_cast<long>(expected.size()), calls.end()))
+        << "the release destroys no window a second time";
+}
+
+TEST_F(DualDisplayRun, PortraitQuarterSizeIsConfiguredTheSameWay)
+{
+    EXPECT_EQ(0, Run(u"-width=240 -height=320 -qaf=0"));
+    EXPECT_EQ((Codes{kQuery, kSurfaceInfo, kSecondarySurface, kConfigure, kSwitch, kSwitch, kConfigure, kQuery}),
+              driver.Codes());
+    EXPECT_EQ((std::vector<uint8_t>{0x40, 0x01, 0xF0, 0x00}), Escape(kSecondarySurface).input);
+    EXPECT_EQ(Lines{}, GdiFaults(system.Calls()));
+}
+
+TEST_F(DualDisplayRun, SurfaceWithoutAddressSendsNoConfigurationButStillRestores)
+{
+    driver.physAddress = 0;
+    EXPECT_EQ(0, Run(u"-width=320 -height=240 -qaf=0"));
+    EXPECT_EQ((Lines{
+                  kPrefix + "DE_GetMarathonSurfaceInfo: DRVESC_GET_SURFACEINFO failed to return ui32PhysAddress.\n",
+                  kPrefix + "DualDisplaySetup: Error could not get default settings\n",
+                  kPrefix + "WinMain: DualDispSetup failed.\n",
+                  kRestoring,
+              }),
+              Messages());
+    ASSERT_EQ((Codes{kQuery, kSurfaceInfo, kSwitch, kSwitch, kConfigure, kQuery}), driver.Codes());
+    EXPECT_EQ(Words({0, 1, 0}), driver.sent[2].input);
+    EXPECT_EQ(Words({0, 0, 0}), driver.sent[3].input);
+    EXPECT_EQ(DefaultColumn(0), driver.sent[4].input) << "no surface word was kept";
+    EXPECT_EQ(Words({0, 1, 0}), driver.sent[5].input);
+    EXPECT_TRUE(system.Calls({"CreateCompatibleBitmap", "CreateCompatibleDC", "VirtualFree"}).empty());
+    EXPECT_EQ(Lines{}, GdiFaults(system.Calls()));
+}
+
+TEST_F(DualDisplayRun, FailedSurfaceQueryNeverReleasesWhatTheFailedCallLeft)
+{
+    driver.surfaceInfoResult = -1;  // and yet it writes an address into the record
+    EXPECT_EQ(0, Run(u"-width=320 -height=240 -qaf=0"));
+    EXPECT_EQ((Lines{
+                  kPrefix + "DE_GetMarathonSurfaceInfo: DRVESC_GET_SURFACEINFO error.\n",
+                  kPrefix + "DualDisplaySetup: Error could not get default settings\n",
+                  kPrefix + "WinMain: DualDispSetup failed.\n",
+                  kRestoring,
+              }),
+              Messages());
+    EXPECT_EQ(DefaultColumn(0), Escape(kConfigure).input);
+    EXPECT_TRUE(system.Calls({"VirtualFree"}).empty());
+    EXPECT_EQ(Lines{}, GdiFaults(system.Calls()));
+}
+
+TEST_F(DualDisplayRun, RefusedSecondarySurfaceSendsNoConfiguration)
+{
+    driver.secondarySurfaceResult = -1;
+    EXPECT_EQ(0, Run(u"-width=320 -height=240 -qaf=0"));
+    EXPECT_EQ((Lines{
+                  kPrefix + "DE_CreateSecondarySurfBitmap: DRVESC_CONFIG_DISPLAYSYSTEM error.\n",
+                  kPrefix + "Config_CustomFBApplication: Call to DE_CreateSecondarySurfBitmap failed.\n",
+                  kRestoring,
+                  kDeallocating,
+              }),
+              Messages());
+    ASSERT_EQ((Codes{kQuery, kSurfaceInfo, kSecondarySurface, kSwitch, kSwitch, kConfigure, kQuery}),
+              driver.Codes());
+    EXPECT_EQ(DefaultColumn(0x00C0FFEE), Escape(kConfigure).input);
+    EXPECT_TRUE(system.Calls({"CreateCompatibleBitmap", "CreateCompatibleDC"}).empty());
+    EXPECT_EQ(Lines{"VirtualFree 0x8c100000 0 0x8000"}, system.Calls({"VirtualFree"}));
+    EXPECT_EQ(Lines{}, GdiFaults(system.Calls()));
+}
+
+TEST_F(DualDisplayRun, RefusedConfigurationsAreReportedAndTheRunEndsNormally)
+{
+    driver.configureResults = {-1, -1};
+    EXPECT_EQ(0, Run(u"-width=320 -height=240 -qaf=0"));
+    const std::string refused = kPrefix + "DE_ConfigureDisplaySystem: Drvesc failure: DRVESC_CONFIG_DISPLAYSYSTEM.\n";
+    EXPECT_EQ((Lines{
+                  refused,
+                  kPrefix + "Config_CustomFBApplication: Call to DE_ConfigureDisplaySystem failed.\n",
+                  kRestoring,
+                  refused,
+                  kPrefix + "Config_DefaultDisplay: returning error value.\n",
+                  kDeallocating,
+                  kPrefix + "RestoreDefaultDisplayMode: Error.\n",
+              }),
+              Messages());
+    EXPECT_EQ((Codes{kQuery, kSurfaceInfo, kSecondarySurface, kConfigure, kSwitch, kSwitch, kConfigure, kQuery}),
+              driver.Codes());
+    EXPECT_EQ(Lines{}, GdiFaults(system.Calls()));
+}
+
+TEST(DualDisplayModes, OnlyQuarterSizeFullScreenRunsAskTheDriver)
+{
+    struct Case {
+        const char16_t* commandLine;
+        bool asks;
+    };
+    const Case cases[] = {
+        {u"-width=320 -height=240 -qaf=0", true},
+        {u"-width=240 -height=320 -qaf=0", true},
+        {u"-width=320 -height=240 -fullscreen -qaf=0", true},
+        {u"-qaf=0", false},
+        {u"-width=320 -height=200 -qaf=0", false},
+        {u"-width=240 -height=240 -qaf=0", false},
+        {u"-width=640 -height=480 -qaf=0", false},
+        {u"-width=320 -height=240 -windowed -qaf=0", false},
+        {u"-width=240 -height=320 -windowed -qaf=0", false},
+        {u"-windowed -qaf=0", false},
+    };
+    for (const Case& run : cases) {
+        SCOPED_TRACE(Narrow(run.commandLine));
+        EglShim::Reset();
+        ScriptedWindowSystem system{640, 480};
+        ScriptedDriver driver;
+        driver.Attach(system);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(0, TrellisMain(run.commandLine, system));
+        testing::internal::GetCapturedStderr();
+        if (run.asks) {
+            EXPECT_EQ(8u, driver.sent.size());
+        } else {
+            EXPECT_TRUE(driver.sent.empty());
+            EXPECT_TRUE(system.Calls({"ExtEscape", "CreateDC", "VirtualFree"}).empty());
+            EXPECT_TRUE(system.Calls({"DebugOutput"}).empty());
+        }
+    }
+}
+
+// Without an application window (none was made, or it is already gone) the
+// restore repaints the desktop through a black top-most window of its own,
+// and destroys it again.
+TEST(DualDisplayRestore, WithoutAMainWindowUsesARedrawWindowOfItsOwn)
+{
+    EglShim::Reset();
+    ScriptedWindowSystem system{640, 480};
+    ScriptedDriver driver;
+    driver.Attach(system);
+    PlatformWindows windows;
+    int instanceTag = 0;
+    void* instance = &instanceTag;
+    DualDisplay dualDisplay(system, windows, instance);
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(0, dualDisplay.DualDispSetup());
+    EXPECT_EQ(0, dualDisplay.RestoreDefaultDisplayMode());
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(kRestoring + kDeallocating, errors);
+
+    ASSERT_EQ(1u, system.CreatedWindows().size());
+    const std::string redraw = std::to_string(system.CreatedWindows()[0]);
+    EXPECT_EQ((Lines{
+                  "RegisterClass RedrawDesktop 3 1 4 -> 1",
+                  "CreateWindowEx 0x4000008 RedrawDesktop  0x10000000 0 0 640 480 -> " + redraw,
+                  "InvalidateRect " + redraw + " 0 0 640 480 1",
+                  "FullScreen " + redraw + " 0x2a",
+                  "MoveWindow " + redraw + " 0 0 640 480 1",
+                  "ShowWindow " + redraw + " 1",
+                  "DestroyWindow " + redraw,
+                  "PostQuitMessage 0",
+              }),
+              system.Calls({"RegisterClass", "CreateWindowEx", "InvalidateRect", "FullScreen", "MoveWindow",
+                            "ShowWindow", "DestroyWindow", "PostQuitMessage"}));
+    EXPECT_EQ(kNoWindow, windows.mainWindow);
+    EXPECT_EQ((Codes{kSurfaceInfo, kSecondarySurface, kConfigure, kConfigure}), driver.Codes());
+    EXPECT_EQ(Lines{}, GdiFaults(system.Calls()));
+}
+
+} // namespace
+
+TrellisApp* CreateApplication()
+{
+    return new QuietApp;
+}
