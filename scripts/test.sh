@@ -10,7 +10,7 @@ stop_xvfb() { [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true; }
 trap stop_xvfb EXIT
 if command -v Xvfb >/dev/null; then
   display=":$((90 + RANDOM % 100))"
-  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
   xvfb_pid=$!
   export TRELLIS_TEST_DISPLAY="$display"
 fi
