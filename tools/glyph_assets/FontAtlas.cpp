@@ -15,9 +15,11 @@ struct FontStyle {
     int pixelSize;
     int cellHeight;
     int baseline;  // rows from the cell's top to the baseline
+    int topGap;    // rows from a band's V (times 256) down to its cells' top row, inclusive
 };
-constexpr FontStyle kLarge = {25, 29, 21};
-constexpr FontStyle kSmall = {11, 12, 9};
+// A large quad's upper edge samples about 1.1 texels below V, a small one's just below it.
+constexpr FontStyle kLarge = {25, 29, 21, 2};
+constexpr FontStyle kSmall = {11, 12, 9, 1};
 
 // One band of glyphs. `top` is the atlas row of the cells' upper edge plus one:
 // the t of the band's V value times 256.
@@ -130,7 +132,7 @@ void PutCell(std::vector<uint8_t>& atlas, int column, int cellTop, int width, in
             if (value == 0) {
                 continue;
             }
-            if (cx < 0 || cy < 0 || cx >= width || cy >= height) {
+            if (cx < 0 || cy < 0 || cx >= width || cy >= height || cellTop - cy < 0) {
                 *clipped = true;
                 continue;
             }
@@ -162,7 +164,7 @@ bool PlaceFont(const Font& face, const FontStyle& style, const Band* bands, size
     int zeroWidth = 0;
     for (size_t b = 0; b < bandCount; ++b) {
         const Band& band = bands[b];
-        const int cellTop = band.top - 2;  // the row below the band's V stays empty
+        const int cellTop = band.top - style.topGap;
         int cursor = 1;
         for (const char* c = band.codes; *c != 0; ++c) {
             const unsigned code = static_cast<unsigned char>(*c);
