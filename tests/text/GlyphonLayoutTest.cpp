@@ -237,7 +237,6 @@ TEST(GlyphonLifecycle, NothingIsQueuedBeforeInitialiseOrAfterRelease)
 {
     GlTestContext gl(64, 64);
     ASSERT_TRUE(gl.Ok());
-    KeepGlDriversLoaded();
     GlyphonContext glyphon;
     glyphon.PrintAt(0.0f, 0.0f, 1.0f, kWhite, "early");
     glyphon.ShowTitleBlock("Title", "Text", kLogoFirst);
@@ -268,7 +267,6 @@ TEST(GlyphonLifecycle, FailedInitialiseLeavesNothingBehindAndCanBeRetried)
 {
     GlTestContext gl(64, 64);
     ASSERT_TRUE(gl.Ok());
-    KeepGlDriversLoaded();
     GlyphonContext glyphon;
     // An error still pending when the first texture is checked fails the creation.
     glEnable(0x7FFF);
@@ -286,7 +284,6 @@ TEST(GlyphonLifecycle, NewSurfaceSizeLaysCachedTextOutAgain)
 {
     GlTestContext gl(640, 480);
     ASSERT_TRUE(gl.Ok());
-    KeepGlDriversLoaded();
     GlyphonContext glyphon;
     ASSERT_TRUE(glyphon.Initialise(640, 480));
     glyphon.PrintAt(50.0f, 50.0f, 1.0f, kWhite, "A");

@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "GlTestContext.h"
-#include "KeepGlDriversLoaded.h"
 #include "math/Fixed.h"
 #include "text/Glyphon.h"
 
@@ -15,7 +14,6 @@ class GlyphonSurface {
 public:
     GlyphonSurface(int width, int height) : gl(width, height)
     {
-        KeepGlDriversLoaded();
         initialised = gl.Ok() && glyphon.Initialise(width, height);
     }
     bool Ok() const { return initialised; }
