@@ -22,6 +22,7 @@ ${symbol}_size:
     .size ${symbol}_size, 4
     .section .note.GNU-stack,\"\",@progbits
 ")
-  set_source_files_properties("${asm}" PROPERTIES OBJECT_DEPENDS "${path}")
+  # The property must be set where the target lives, or a changed file is not re-embedded.
+  set_source_files_properties("${asm}" TARGET_DIRECTORY ${target} PROPERTIES OBJECT_DEPENDS "${path}")
   target_sources(${target} PRIVATE "${asm}")
 endfunction()

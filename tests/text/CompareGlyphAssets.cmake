@@ -1,0 +1,23 @@
+# Runs the glyph asset generator into a fresh folder and compares every file it
+# writes with the committed one, byte for byte.
+file(REMOVE_RECURSE "${OUTPUT}")
+file(MAKE_DIRECTORY "${OUTPUT}")
+execute_process(COMMAND "${GENERATOR}" "${OUTPUT}" RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "glyph_assets failed: ${result}")
+endif()
+file(GLOB made RELATIVE "${OUTPUT}" "${OUTPUT}/*")
+file(GLOB committed RELATIVE "${EXPECTED}" "${EXPECTED}/*")
+list(SORT made)
+list(SORT committed)
+if(NOT made STREQUAL committed)
+  message(FATAL_ERROR "generated files (${made}) differ from committed ones (${committed})")
+endif()
+foreach(name IN LISTS made)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${OUTPUT}/${name}" "${EXPECTED}/${name}"
+    RESULT_VARIABLE different)
+  if(different)
+    message(FATAL_ERROR "${name} differs from the committed file: run glyph_assets text/assets")
+  endif()
+endforeach()
+message(STATUS "${made}: identical")

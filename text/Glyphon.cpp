@@ -1,0 +1,501 @@
+#include "text/Glyphon.h"
+
+#include <GLES/gl.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <type_traits>
+
+#include "math/Fixed.h"
+#include "text/GlyphMetrics.h"
+#include "text/GlyphonAssets.h"
+#include "text/GlyphonInternal.h"
+
+static_assert(std::is_trivial<GlyphonState>::value, "the state is created as zero bytes");
+
+namespace {
+
+constexpr float kVirtualWidth = 640.0f;
+constexpr float kVirtualHeight = 480.0f;
+// Percent of the screen to virtual units.
+constexpr float kPercentToX = 6.4f;
+constexpr float kPercentToY = 4.8f;
+
+// Where a glyph's rows lie below its V value, and how many there are, per font.
+constexpr float kLargeTop = 0.0043478f;
+constexpr float kLargeHeight = 0.11372549f;  // 29 / 255
+constexpr float kSmallTop = 0.0001f;
+constexpr float kSmallHeight = 0.047058824f;  // 12 / 255
+
+// Creates one RGBA4444 texture of n x n texels with linear filtering; 0 on a GL error.
+GLuint CreateRgba4444Texture(GLsizei size, const uint16_t* texels)
+{
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameterx(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameterx(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, size, size, 0, GL_RGBA, GL_UNSIGNED_SHORT_4_4_4_4, texels);
+    if (glGetError() != GL_NO_ERROR) {
+        glDeleteTextures(1, &name);
+        return 0;
+    }
+    return name;
+}
+
+// A frame image's texel words hold R, G, B low to high and the inverted alpha on
+// top; GL wants R, G, B, A from the top down.
+GLuint CreateFrameTexture(const unsigned char* image)
+{
+    uint16_t texels[kGlyphonFrameSize * kGlyphonFrameSize];
+    const unsigned char* source = image + kGlyphonFrameHeaderBytes;
+    for (unsigned i = 0; i < kGlyphonFrameSize * kGlyphonFrameSize; ++i) {
+        const unsigned word = source[2 * i] | source[2 * i + 1] << 8;
+        texels[i] = static_cast<uint16_t>((word & 0xF) << 12 | ((word >> 4) & 0xF) << 8 | ((word >> 8) & 0xF) << 4 |
+                                          (15 - (word >> 12)));
+    }
+    return CreateRgba4444Texture(kGlyphonFrameSize, texels);
+}
+
+// The atlas becomes white texels whose alpha is the top four bits of the coverage.
+GLuint CreateFontTexture()
+{
+    const unsigned count = kGlyphonAtlasSize * kGlyphonAtlasSize;
+    auto* texels = static_cast<uint16_t*>(std::malloc(count * sizeof(uint16_t)));
+    if (texels == nullptr) {
+        return 0;
+    }
+    for (unsigned i = 0; i < count; ++i) {
+        texels[i] = static_cast<uint16_t>(0xFFF0 | (glyphon_font_atlas[i] >> 4));
+    }
+    const GLuint name = CreateRgba4444Texture(kGlyphonAtlasSize, texels);
+    std::free(texels);
+    return name;
+}
+
+// Logos upload their level 0 only; their own errors do not stop the library.
+GLuint CreateLogoTexture(const unsigned char* block)
+{
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameterx(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameterx(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, kGlyphonLogoSize, kGlyphonLogoSize, 0, GL_RGB, GL_UNSIGNED_SHORT_5_6_5,
+                 block + 44);
+    return name;
+}
+
+// Two triangles per glyph over vertices top-left, top-right, bottom-left,
+// bottom-right, wound counter-clockwise on screen.
+void FillQuadIndices(uint16_t* indices)
+{
+    for (int32_t quad = 0; quad < kGlyphonIndexCount / 6; ++quad) {
+        const auto base = static_cast<uint16_t>(4 * quad);
+        uint16_t* entry = indices + 6 * quad;
+        entry[0] = base;
+        entry[1] = static_cast<uint16_t>(base + 3);
+        entry[2] = static_cast<uint16_t>(base + 1);
+        entry[3] = static_cast<uint16_t>(base + 3);
+        entry[4] = base;
+        entry[5] = static_cast<uint16_t>(base + 2);
+    }
+}
+
+bool IsDigit(unsigned char code)
+{
+    return code >= '0' && code <= '9';
+}
+
+// Truncation toward zero, kept inside the 32-bit range.
+int32_t TruncateToInt(float value)
+{
+    if (!(value > -2147483648.0f)) {
+        return value != value ? 0 : INT32_MIN;
+    }
+    return value >= 2147483648.0f ? INT32_MAX : static_cast<int32_t>(value);
+}
+
+}  // namespace
+
+void SetVertexColour(TextVertex& vertex, uint32_t colour)
+{
+    for (int i = 0; i < 4; ++i) {
+        vertex.colour[i] = static_cast<uint8_t>(colour >> (8 * i));
+    }
+}
+
+void PointTextArrays(const TextVertex* vertices)
+{
+    glVertexPointer(3, GL_FIXED, sizeof(TextVertex), &vertices->x);
+    glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(TextVertex), vertices->colour);
+    glTexCoordPointer(2, GL_FIXED, sizeof(TextVertex), &vertices->s);
+}
+
+bool IsPortrait(const GlyphonState& state)
+{
+    return state.screenScaleX * kVirtualWidth < state.screenScaleY * kVirtualHeight;
+}
+
+GlyphonContext::GlyphonContext() : state(static_cast<GlyphonState*>(std::calloc(1, sizeof(GlyphonState)))) {}
+
+GlyphonContext::~GlyphonContext()
+{
+    DeleteAllTextWindows();
+    ReleaseResources();
+    std::free(state);
+}
+
+bool GlyphonContext::Initialise(int32_t width, int32_t height)
+{
+    if (state == nullptr) {
+        return false;
+    }
+    const float scaleX = width * 0.0015625f;
+    const float scaleY = height * 0.0020833334f;
+    if (scaleX != state->screenScaleX || scaleY != state->screenScaleY) {
+        // Layouts made for the old size would keep their old pixel positions.
+        state->lastText[0] = 0;
+        for (TextWindow& window : state->windows) {
+            window.dirty = true;
+        }
+    }
+    state->screenScaleX = scaleX;
+    state->screenScaleY = scaleY;
+    if (state->texturesLoaded) {
+        return true;
+    }
+    state->ready = false;
+    if (!CreateTextures()) {
+        DiscardResources();
+        return false;
+    }
+    state->indexBuffer = static_cast<uint16_t*>(std::malloc(kGlyphonIndexCount * sizeof(uint16_t)));
+    state->logoTextures[0] = CreateLogoTexture(glyphon_logo_trellis);
+    state->logoTextures[1] = CreateLogoTexture(glyphon_logo_glyphon);
+    state->queue = static_cast<TextVertex*>(std::malloc(kGlyphonInitialQueue * sizeof(TextVertex)));
+    if (state->indexBuffer == nullptr || state->queue == nullptr) {
+        DiscardResources();
+        return false;
+    }
+    FillQuadIndices(state->indexBuffer);
+    state->queueCapacity = kGlyphonInitialQueue;
+    state->queueCount = 0;
+    state->ready = true;
+    state->texturesLoaded = true;
+    for (TextWindow& window : state->windows) {
+        window.dirty = true;
+    }
+    return true;
+}
+
+bool GlyphonContext::CreateTextures()
+{
+    const unsigned char* frames[4] = {glyphon_frame_bevel_translucent, glyphon_frame_plain_translucent,
+                                      glyphon_frame_bevel_opaque, glyphon_frame_plain_opaque};
+    for (int i = 0; i < 4; ++i) {
+        state->frameTextures[i] = CreateFrameTexture(frames[i]);
+        if (state->frameTextures[i] == 0) {
+            return false;
+        }
+    }
+    state->fontTexture = CreateFontTexture();
+    return state->fontTexture != 0;
+}
+
+// Deletes whatever GL objects and buffers exist, so that a failed Initialise
+// leaves nothing behind and a later one starts afresh.
+void GlyphonContext::DiscardResources()
+{
+    const GLuint textures[5] = {state->fontTexture, state->frameTextures[0], state->frameTextures[1],
+                                state->frameTextures[2], state->frameTextures[3]};
+    glDeleteTextures(5, textures);
+    glDeleteTextures(1, &state->logoTextures[0]);
+    glDeleteTextures(1, &state->logoTextures[1]);
+    state->fontTexture = 0;
+    std::memset(state->frameTextures, 0, sizeof state->frameTextures);
+    std::memset(state->logoTextures, 0, sizeof state->logoTextures);
+    std::free(state->indexBuffer);
+    std::free(state->printVertices);
+    std::free(state->queue);
+    state->indexBuffer = nullptr;
+    state->printVertices = nullptr;
+    state->queue = nullptr;
+    state->queueCount = 0;
+    state->queueCapacity = 0;
+    state->ready = false;
+    state->texturesLoaded = false;
+}
+
+void GlyphonContext::ReleaseResources()
+{
+    if (state == nullptr || !state->texturesLoaded) {
+        return;
+    }
+    DiscardResources();
+}
+
+void GlyphonContext::PrintAt(float x, float y, float scale, uint32_t colour, const char* format, ...)
+{
+    if (!IsReady() || format == nullptr) {
+        return;
+    }
+    va_list arguments;
+    va_start(arguments, format);
+    const int length = std::vsnprintf(state->printText, kGlyphonTextBytes, format, arguments);
+    va_end(arguments);
+    if (length < 0) {
+        state->printText[0] = 0;
+    }
+    PrintFormatted(x, y, scale, colour);
+}
+
+void GlyphonContext::PrintFormatted(float x, float y, float scale, uint32_t colour)
+{
+    const char* text = state->printText;
+    if (text[0] == 0) {
+        return;
+    }
+    const float vx = x * kPercentToX;
+    const float vy = y * kPercentToY;
+    if (state->printVertices != nullptr && vx == state->lastX && vy == state->lastY && scale == state->lastScale &&
+        colour == state->lastColour && std::strcmp(text, state->lastText) == 0) {
+        QueueVertices(state->printVertices, state->lastVertexCount);
+        return;
+    }
+    std::memcpy(state->lastText, text, std::strlen(text) + 1);
+    state->lastX = vx;
+    state->lastY = vy;
+    state->lastScale = scale;
+    state->lastColour = colour;
+    state->lastVertexCount = 0;
+    if (state->printVertices == nullptr) {
+        state->printVertices = static_cast<TextVertex*>(std::malloc(4 * kGlyphonTextBytes * sizeof(TextVertex)));
+        if (state->printVertices == nullptr) {
+            return;
+        }
+    }
+    state->lastVertexCount = LayOutString(0.0f, vx, vy, scale, colour, text, state->printVertices);
+    QueueVertices(state->printVertices, state->lastVertexCount);
+}
+
+int32_t GlyphonContext::LayOutString(float z, float x, float y, float scale, uint32_t colour, const char* text,
+                                     TextVertex* out) const
+{
+    if (state == nullptr || text == nullptr || text[0] == 0) {
+        return 0;
+    }
+    const bool small = scale < 0.0f;
+    const GlyphFont& font = small ? kGlyphSmallFont : kGlyphLargeFont;
+    const float sx = state->screenScaleX;
+    const float sy = state->screenScaleY;
+    const bool scaled = scale > 0.0f;
+    const float unit = scaled ? sx * 255.0f * scale : sx * 255.0f;
+    const float lineHeight = scaled ? sy * 27.0f * scale : sy * 12.0f;
+    const float spaceAdvance = scaled ? sx * 10.0f * scale : sx * 5.0f;
+    const float topOffset = small ? kSmallTop : kLargeTop;
+    const float glyphHeight = small ? kSmallHeight : kLargeHeight;
+    const int32_t fixedZ = FloatToFixed(z);
+
+    float penX = sx * x;
+    float penY = sy * y;
+    const float lineStart = penX;
+    float lineAdvance = 0.0f;
+    int32_t written = 0;
+    for (int32_t i = 0; i < kGlyphonTextBytes && text[i] != 0; ++i) {
+        // Codes 128-255 index the tables' upper half, which holds no glyphs.
+        const auto code = static_cast<unsigned char>(text[i]);
+        if (code == ' ') {
+            penX += spaceAdvance;
+            continue;
+        }
+        if (code == '\n') {
+            penX = lineStart;
+            penY += lineAdvance;
+            continue;
+        }
+        const float u = font.u[code];
+        const float w = font.w[code];
+        const float top = font.v[code] - topOffset;
+        const float left = penX, right = penX + w * unit;
+        const float corners[4][4] = {{left, penY, u, top},
+                                     {right, penY, u + w, top},
+                                     {left, penY + lineHeight, u, top - glyphHeight},
+                                     {right, penY + lineHeight, u + w, top - glyphHeight}};
+        for (const auto& corner : corners) {
+            TextVertex& vertex = out[written++];
+            vertex.x = FloatToFixed(corner[0]);
+            vertex.y = FloatToFixed(corner[1]);
+            vertex.z = fixedZ;
+            SetVertexColour(vertex, colour);
+            vertex.s = FloatToFixed(corner[2]);
+            vertex.t = FloatToFixed(corner[3]);
+        }
+        // Digits line up in columns: each takes the advance of '0'.
+        penX += (IsDigit(code) ? font.w['0'] : w) * unit;
+        lineAdvance = lineHeight;
+    }
+    return written;
+}
+
+void GlyphonContext::QueueVertices(const TextVertex* vertices, int32_t count)
+{
+    if (count <= 0 || state == nullptr || !state->texturesLoaded) {
+        return;
+    }
+    while (state->queueCount + count > state->queueCapacity) {
+        if (state->queueCount + count > kGlyphonMaxQueue) {
+            return;
+        }
+        const int32_t capacity =
+            state->queueCapacity * 2 < kGlyphonMaxQueue ? state->queueCapacity * 2 : kGlyphonMaxQueue;
+        auto* grown = static_cast<TextVertex*>(std::realloc(state->queue, size_t(capacity) * sizeof(TextVertex)));
+        if (grown == nullptr) {
+            return;
+        }
+        state->queue = grown;
+        state->queueCapacity = capacity;
+    }
+    std::memcpy(state->queue + state->queueCount, vertices, size_t(count) * sizeof(TextVertex));
+    state->queueCount += count;
+}
+
+int32_t GlyphonContext::Flush()
+{
+    if (state == nullptr || !state->texturesLoaded || state->queueCount == 0) {
+        return 0;
+    }
+    const int32_t triangles = state->queueCount / 2;
+    BeginTextState();
+    glBindTexture(GL_TEXTURE_2D, state->fontTexture);
+    glEnable(GL_BLEND);
+    const TextVertex* batch = state->queue;
+    for (int32_t left = state->queueCount; left > 0;) {
+        const int32_t count = left < kGlyphonBatchVertices ? left : kGlyphonBatchVertices;
+        PointTextArrays(batch);
+        glDrawElements(GL_TRIANGLES, (count / 2) * 3, GL_UNSIGNED_SHORT, state->indexBuffer);
+        glGetError();
+        left -= count;
+        batch += count;
+    }
+    state->queueCount = 0;
+    DrawLogos();
+    EndTextState();
+    return triangles;
+}
+
+void GlyphonContext::BeginTextState() const
+{
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    // Pixels, origin top-left and y downward, onto the surface's -1 .. 1.
+    float pixelsToClip[16] = {};
+    pixelsToClip[0] = 2.0f / (state->screenScaleX * kVirtualWidth);
+    pixelsToClip[5] = -2.0f / (state->screenScaleY * kVirtualHeight);
+    pixelsToClip[10] = 1.0f;
+    pixelsToClip[12] = -1.0f;
+    pixelsToClip[13] = 1.0f;
+    pixelsToClip[15] = 1.0f;
+    GLfixed matrix[16];
+    for (int i = 0; i < 16; ++i) {
+        matrix[i] = FloatToFixed(pixelsToClip[i]);
+    }
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    if (IsPortrait(*state)) {
+        glRotatex(0x5A0000, 0, 0, 0x10000);
+    }
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixx(matrix);
+    glDisable(GL_LIGHTING);
+    glEnable(GL_CULL_FACE);
+    glFrontFace(GL_CW);
+    glCullFace(GL_FRONT);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glClientActiveTexture(GL_TEXTURE0);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glActiveTexture(GL_TEXTURE1);
+    glDisable(GL_TEXTURE_2D);
+    glActiveTexture(GL_TEXTURE0);
+    glEnable(GL_TEXTURE_2D);
+    glTexEnvx(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDisable(GL_FOG);
+    glDisable(GL_DEPTH_TEST);
+}
+
+void GlyphonContext::EndTextState() const
+{
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glEnable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+}
+
+float GlyphonContext::StringWidth(float scale, const char* text) const
+{
+    if (text == nullptr) {
+        return 0.0f;
+    }
+    const bool small = scale < 0.0f;
+    const GlyphFont& font = small ? kGlyphSmallFont : kGlyphLargeFont;
+    const float space = small ? 5.0f : 10.0f * scale;
+    const float unit = small ? 255.0f : 255.0f * scale;
+    float width = 0.0f;
+    for (const char* c = text; *c != 0; ++c) {
+        const auto code = static_cast<unsigned char>(*c);
+        width += code == ' ' ? space : font.w[IsDigit(code) ? '0' : code] * unit;
+    }
+    return width;
+}
+
+void GlyphonContext::MeasureString(float* width, float* height, float scale, const char* text) const
+{
+    float measuredWidth = 0.0f;
+    float measuredHeight = 0.0f;
+    if (text != nullptr && state != nullptr) {
+        const bool large = scale > 0.0f;
+        const GlyphFont& font = large ? kGlyphLargeFont : kGlyphSmallFont;
+        for (const char* c = text; *c != 0; ++c) {
+            const auto code = static_cast<unsigned char>(*c);
+            if (large) {
+                measuredWidth += font.w[code == ' ' || IsDigit(code) ? '0' : code] * 40.0f * scale;
+                if (code == 'i' || code == 'j' || code == 'l') {
+                    measuredWidth += 0.4f * scale;
+                }
+            } else {
+                measuredWidth += code == ' ' ? 5.0f : font.w[IsDigit(code) ? '0' : code] * 39.84375f;
+            }
+        }
+        measuredHeight = large ? state->screenScaleY * 4.21875f * scale : state->screenScaleY * 12.0f;
+    }
+    if (width != nullptr) {
+        *width = measuredWidth;
+    }
+    if (height != nullptr) {
+        *height = measuredHeight;
+    }
+}
+
+void GlyphonContext::GetScreenSize(int32_t* width, int32_t* height) const
+{
+    const float scaleX = state != nullptr ? state->screenScaleX : 0.0f;
+    const float scaleY = state != nullptr ? state->screenScaleY : 0.0f;
+    if (width != nullptr) {
+        *width = TruncateToInt(scaleX * kVirtualWidth);
+    }
+    if (height != nullptr) {
+        *height = TruncateToInt(scaleY * kVirtualHeight);
+    }
+}

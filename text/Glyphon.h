@@ -1,0 +1,195 @@
+#pragma once
+#include <cstdint>
+
+// Glyphon: a small on-screen text library. It draws strings of a compiled-in
+// bitmap font as blended, textured quads over the finished frame, queued during
+// the frame and drawn by one Flush, plus the title block with its logos and
+// framed text windows.
+//
+// Positions given by callers are percentages of the screen; inside, the library
+// works on a virtual screen of 640 x 480 units scaled to the surface. Colours
+// are 32-bit values whose bytes, lowest first, are R, G, B, A (0xFF00FFFF is
+// opaque yellow). Every call runs on the thread that owns the current GL context.
+
+// One vertex of a text or frame quad: the layout the draw calls are set up for.
+struct TextVertex {
+    int32_t x, y, z;     // 16.16 pixels, origin at the top-left corner, y downward
+    uint8_t colour[4];   // R, G, B, A
+    int32_t s, t;        // 16.16 texture coordinates
+};
+static_assert(sizeof(TextVertex) == 24, "TextVertex is 24 bytes");
+
+constexpr int32_t kGlyphonTextBytes = 5120;         // one formatted text, terminator included
+constexpr int32_t kGlyphonBatchVertices = 65532;    // vertices per draw call
+constexpr int32_t kGlyphonIndexCount = 98298;       // 16,383 quads of six indices
+constexpr int32_t kGlyphonInitialQueue = 4096;      // queue capacity after Initialise
+constexpr int32_t kGlyphonMaxQueue = 1048576;       // the queue never grows beyond this
+constexpr int32_t kGlyphonWindowSlots = 512;        // ids 1-511 are handed out
+constexpr int32_t kGlyphonMaxRows = 255;            // body rows per window
+
+// Logo selections of ShowTitleBlock; any other non-zero value acts as kLogoFirst.
+constexpr int32_t kLogoNone = 0;
+constexpr int32_t kLogoFirst = 2;         // first logo, bottom right (the demo's choice)
+constexpr int32_t kLogoSecond = 4;        // second logo, bottom right
+constexpr int32_t kLogoBoth = 6;          // second logo bottom left, first bottom right
+
+// Window state bits (TextWindow::flags).
+constexpr uint32_t kWindowInUse = 0x01;
+constexpr uint32_t kWindowBodyShown = 0x02;
+constexpr uint32_t kWindowTitleShown = 0x04;
+constexpr uint32_t kWindowOpaque = 0x10;
+constexpr uint32_t kWindowFrameless = 0x20;
+constexpr uint32_t kWindowAutoFit = 0x40;
+constexpr uint32_t kWindowPlainFrame = 0x80;
+
+// Window commands (ApplyWindowCommands); several may be combined.
+constexpr uint32_t kShowBody = 0x01;
+constexpr uint32_t kHideBody = 0x02;
+constexpr uint32_t kShowTitle = 0x04;
+constexpr uint32_t kHideTitle = 0x08;
+constexpr uint32_t kSetOpaque = 0x10;
+constexpr uint32_t kSetFrameless = 0x20;
+constexpr uint32_t kSetAutoFit = 0x40;
+constexpr uint32_t kSetPlainFrame = 0x80;
+
+// One text window slot. Positions and sizes are virtual units.
+struct TextWindow {
+    uint32_t flags;               // 0 = free slot
+    bool dirty;                   // meshes must be rebuilt before the next draw
+    char* bodyText;               // row r starts at r * lineLength, zero-terminated
+    uint32_t lineLength;          // characters per row + 1
+    uint32_t lineCount;           // rows, 1-255
+    float titleScale;             // negative: small font
+    float titleLeftWidth;         // StringWidth of the left title + 10
+    uint32_t titleLeftColour;
+    uint32_t titleRightColour;
+    uint32_t titleBarColour;
+    char* titleLeftText;          // kGlyphonTextBytes each
+    char* titleRightText;
+    int32_t titleLeftVertexCount;
+    int32_t titleRightVertexCount;
+    TextVertex* titleLeftVertices;
+    TextVertex* titleRightVertices;
+    float bodyScale;
+    uint32_t bodyColour;
+    uint32_t backgroundColour;
+    float x, y;                   // top-left corner
+    float width, height;          // body frame; the title bar sits above it
+    int32_t lineVertexCounts[kGlyphonMaxRows];
+    TextVertex* lineVertices[kGlyphonMaxRows];
+    TextVertex* titleFrameMesh;   // 16 vertices each
+    TextVertex* bodyFrameMesh;
+};
+
+// Everything one GlyphonContext owns. Zero bytes are its created state.
+struct GlyphonState {
+    uint32_t fontTexture;
+    uint32_t frameTextures[4];    // bevelled translucent, plain translucent, bevelled opaque, plain opaque
+    uint32_t logoTextures[2];
+    int32_t logoSelect;
+    uint16_t* indexBuffer;        // kGlyphonIndexCount entries
+    TextVertex* printVertices;    // layout buffer of PrintAt, 4 per character
+    float screenScaleX;           // pixels per virtual unit across
+    float screenScaleY;           // pixels per virtual unit down
+    bool ready;                   // prints and window draws work
+    bool texturesLoaded;          // the textures and buffers exist
+    TextVertex* queue;            // vertices for the next Flush
+    int32_t queueCount;
+    int32_t queueCapacity;
+    TextWindow windows[kGlyphonWindowSlots];
+    // The one-entry layout cache of PrintAt and the format buffers live with the
+    // instance, so that two instances never hand each other stale layouts.
+    char printText[kGlyphonTextBytes];
+    char lastText[kGlyphonTextBytes];
+    float lastX, lastY, lastScale;
+    uint32_t lastColour;
+    int32_t lastVertexCount;
+    char windowText[kGlyphonTextBytes];
+};
+
+class GlyphonContext {
+public:
+    GlyphonContext();
+    ~GlyphonContext();
+    GlyphonContext(const GlyphonContext&) = delete;
+    GlyphonContext& operator=(const GlyphonContext&) = delete;
+
+    // Records the surface size; the first call (and the first after
+    // ReleaseResources) also creates the textures and buffers. True on success.
+    bool Initialise(int32_t width, int32_t height);
+    // Formats text with the printf rules and queues it at (x, y) percent of the
+    // screen; scale > 0 draws the large font that many times its size, scale < 0
+    // the small font. Text longer than 5,119 characters is cut.
+    void PrintAt(float x, float y, float scale, uint32_t colour, const char* format, ...)
+        __attribute__((format(printf, 6, 7)));
+    // Queues the yellow title and the white description (either may be null),
+    // shown as written, and chooses the logos drawn by the next Flush.
+    void ShowTitleBlock(const char* title, const char* description, int32_t logoSelect);
+    // Draws and empties the queue, then draws the chosen logos; nothing at all
+    // when the queue is empty. Returns the number of text triangles drawn.
+    int32_t Flush();
+    // Deletes the textures and frees the buffers. Prints and draws do nothing
+    // until the next Initialise; the text windows survive.
+    void ReleaseResources();
+
+    // Size of a string: width in virtual units, height in pixels (either output may be null).
+    void MeasureString(float* width, float* height, float scale, const char* text) const;
+    // The surface size in pixels as recorded by Initialise.
+    void GetScreenSize(int32_t* width, int32_t* height) const;
+
+    // Building blocks shared by the title block and the windows, open to
+    // applications that lay out text themselves.
+    // Writes four vertices per character other than space and newline (at most
+    // 5,120 characters) at (x, y) virtual units; returns the vertex count.
+    int32_t LayOutString(float z, float x, float y, float scale, uint32_t colour, const char* text,
+                         TextVertex* out) const;
+    // Copies vertices behind the queued ones; a batch that would take the queue
+    // past kGlyphonMaxQueue is dropped whole.
+    void QueueVertices(const TextVertex* vertices, int32_t count);
+    // Width of one line in virtual units.
+    float StringWidth(float scale, const char* text) const;
+    // The drawing state of text, and what is left behind after it.
+    void BeginTextState() const;
+    void EndTextState() const;
+
+    // Text windows. Ids are 1-511; an id that is out of range or names a free
+    // slot is ignored by every operation.
+    // Returns the id, or 0 when no slot is free or the sizes are unusable
+    // (maxChars 1-5,119, maxLines 1-255).
+    int32_t CreateTextWindow(int32_t maxChars, int32_t maxLines);
+    // A ready-styled, auto-fitted window; -1 when both texts are null, 0 when no window can be made.
+    int32_t CreateQuickWindow(float x, float y, int32_t charsPerRow, const char* title, const char* text);
+    void DeleteTextWindow(int32_t id);
+    void DeleteAllTextWindows();
+    void SetWindowLook(int32_t id, uint32_t backgroundColour, uint32_t bodyColour, float bodyScale, float x, float y,
+                       float width, float height);
+    // Null texts leave that title unchanged; titles longer than 5,119 characters are cut.
+    void SetWindowTitleBar(int32_t id, uint32_t barColour, float titleScale, uint32_t leftColour, const char* left,
+                           uint32_t rightColour, const char* right);
+    // Fills the rows with word wrap, scrolling older rows away.
+    void SetWindowBody(int32_t id, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    void ApplyWindowCommands(int32_t id, uint32_t commands);
+    // Mode 0 fits width and height to the texts, 1 the width only, 2 the height only.
+    void FitWindowToText(int32_t id, int32_t mode);
+    // Draws the frames now (after flushing the text queued so far) and queues the texts.
+    void DrawTextWindow(int32_t id);
+
+    // Read-only view of the instance, for tools and tests.
+    const GlyphonState& State() const { return *state; }
+
+private:
+    bool IsReady() const { return state != nullptr && state->ready; }
+    void PrintFormatted(float x, float y, float scale, uint32_t colour);
+    bool CreateTextures();
+    void DiscardResources();
+    void DrawLogos() const;
+    TextWindow* FindWindow(int32_t id) const;
+    void ReleaseWindow(TextWindow& window);
+    void FillBody(TextWindow& window);
+    void BuildTitleMeshes(TextWindow& window);
+    void BuildBodyMeshes(TextWindow& window);
+    void BuildFrameMesh(uint32_t colour, float x, float y, float width, float height, TextVertex*& mesh) const;
+    void DrawFrame(const TextWindow& window, const TextVertex* mesh) const;
+
+    GlyphonState* state;
+};

@@ -1,0 +1,28 @@
+#pragma once
+#include <cstdint>
+
+#include "text/Glyphon.h"
+
+// Pieces shared by the renderer, the title block and the windows.
+
+// Points the vertex, colour and texture-coordinate arrays at a run of TextVertex.
+void PointTextArrays(const TextVertex* vertices);
+
+// True on a portrait surface, where the text is turned by 90 degrees.
+bool IsPortrait(const GlyphonState& state);
+
+// A logo quad in normalised device coordinates: a four-vertex triangle strip
+// (top-left, bottom-left, top-right, bottom-right) in 16.16 fixed point.
+struct LogoQuad {
+    int32_t positions[12];
+    int32_t colours[16];
+    int32_t texCoords[8];
+};
+enum class LogoCorner { BottomRight, BottomLeft };
+const LogoQuad& LogoQuadAt(LogoCorner corner);
+
+// Draws one logo quad with the given texture (used by Flush).
+void DrawLogo(const GlyphonState& state, uint32_t texture, LogoCorner corner);
+
+// Packs a colour value (bytes R, G, B, A lowest first) into a vertex.
+void SetVertexColour(TextVertex& vertex, uint32_t colour);
