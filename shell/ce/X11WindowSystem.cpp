@@ -25,10 +25,19 @@ Bool IsForWindow(Display*, XEvent* event, XPointer window)
     return event->xany.window == *reinterpret_cast<Window*>(window) ? True : False;
 }
 
-// X sizes are at least one pixel.
+// The protocol carries positions in 16 signed bits and sizes in 16 unsigned
+// bits, and servers make windows of 1 to 32767 pixels. A value outside is
+// held at the nearest limit: cut to 16 bits instead, a size could become 0,
+// the window would never be made, and the driver fails on the surface of a
+// window that does not exist.
+int Coordinate(int32_t position)
+{
+    return std::clamp<int32_t>(position, -32768, 32767);
+}
+
 unsigned Dimension(int32_t size)
 {
-    return static_cast<unsigned>(std::max(size, 1));
+    return static_cast<unsigned>(std::clamp<int32_t>(size, 1, 32767));
 }
 
 // Window titles are ASCII here; other characters become '?'.
@@ -118,10 +127,10 @@ bool X11WindowSystem::OpenNativeWindow(WindowHandle window, const WindowRecord& 
     attributes.background_pixmap = None;  // the rendering surface paints the whole client area
     attributes.event_mask = ExposureMask | ButtonPressMask | KeyPressMask | FocusChangeMask | StructureNotifyMask;
     const Rect& rect = record.rect;
-    const Window native = XCreateWindow(display, DefaultRootWindow(display), rect.left, rect.top,
-                                        Dimension(rect.right - rect.left), Dimension(rect.bottom - rect.top), 0,
-                                        CopyFromParent, InputOutput, CopyFromParent, CWBackPixmap | CWEventMask,
-                                        &attributes);
+    const Window native =
+        XCreateWindow(display, DefaultRootWindow(display), Coordinate(rect.left), Coordinate(rect.top),
+                      Dimension(rect.right - rect.left), Dimension(rect.bottom - rect.top), 0, CopyFromParent,
+                      InputOutput, CopyFromParent, CWBackPixmap | CWEventMask, &attributes);
     if (native == 0) {
         return false;
     }
@@ -147,8 +156,8 @@ bool X11WindowSystem::OpenNativeWindow(WindowHandle window, const WindowRecord& 
 void X11WindowSystem::PlaceNativeWindow(WindowHandle window, const WindowRecord& record)
 {
     const Rect& rect = record.rect;
-    XMoveResizeWindow(display, NativeWindow(window), rect.left, rect.top, Dimension(rect.right - rect.left),
-                      Dimension(rect.bottom - rect.top));
+    XMoveResizeWindow(display, NativeWindow(window), Coordinate(rect.left), Coordinate(rect.top),
+                      Dimension(rect.right - rect.left), Dimension(rect.bottom - rect.top));
     XFlush(display);
 }
 

@@ -219,6 +219,22 @@ TEST_F(X11Desktop, FramedWindowIsCentred)
     EXPECT_EQ(Record().expectedPixels, Record().pixels);
 }
 
+TEST_F(X11Desktop, SizesBeyondWhatXCarriesAreHeldAtItsLimit)
+{
+    // 65536 cut to the protocol's 16 bits would be a width of 0: no window,
+    // and a driver failing on its surface.
+    XWindowAttributes attributes{};
+    Script().onFrame = [&](int frame) {
+        if (frame == 0) {
+            XGetWindowAttributes(person, FindAppWindow(), &attributes);
+        }
+    };
+    EXPECT_EQ(0, Run(u"-windowed -width=65536 -height=64 -qaf=1"));
+    EXPECT_EQ(32767, attributes.width);
+    EXPECT_EQ(64, attributes.height);
+    EXPECT_EQ(Record().expectedPixels, Record().pixels);
+}
+
 TEST_F(X11Desktop, EscapeEndsTheProgram)
 {
     ExpectEndedBy(u"-qaf=500", [this](Window window) { PressEscape(window); });
