@@ -89,12 +89,17 @@ float ParseReal(const char* text)
     return static_cast<float>(value);
 }
 
+// Sizes and positions are held within this many pixels either way: far
+// beyond any screen, and small enough that window arithmetic on them
+// (position plus size plus frame, centring) never leaves 32 bits.
+constexpr int32_t kMaxWindowExtent = 1 << 20;
+
 // Size and position options: 0 cannot be given, so it leaves the default in force.
 void SetGiven(int32_t& field, int32_t& isDefault, const char* text)
 {
     const int32_t value = ParseNumber(text);
     if (value != 0) {
-        field = value;
+        field = std::clamp(value, -kMaxWindowExtent, kMaxWindowExtent);
         isDefault = 0;
     }
 }

@@ -84,11 +84,21 @@ TEST(ShellOptionParser, NumbersAllowLeadingSpacesWhenHandedOneToken)
 
 TEST(ShellOptionParser, NumbersBeyondTheIntegerRangeSaturate)
 {
-    Parsed p(u"-width=99999999999999999999 -height=-99999999999999999999 -posx=2147483647 -posy=-2147483648");
-    EXPECT_EQ(INT32_MAX, p.data.width);
-    EXPECT_EQ(INT32_MIN, p.data.height);
-    EXPECT_EQ(INT32_MAX, p.data.posX);
-    EXPECT_EQ(INT32_MIN, p.data.posY);
+    EXPECT_EQ(INT32_MAX, Parsed(u"-qaf=99999999999999999999").data.quitAfterFrame);
+    EXPECT_EQ(INT32_MIN, Parsed(u"-qaf=-99999999999999999999").data.quitAfterFrame);
+    EXPECT_EQ(INT32_MAX, Parsed(u"-FSAAMode=2147483648").data.fsaaMode);
+}
+
+TEST(ShellOptionParser, SizesAndPositionsAreHeldWithinAMillionPixels)
+{
+    Parsed p(u"-width=99999999999999999999 -height=-2147483648 -posx=2147483647 -posy=-1048577");
+    EXPECT_EQ(1 << 20, p.data.width);
+    EXPECT_EQ(-(1 << 20), p.data.height);
+    EXPECT_EQ(1 << 20, p.data.posX);
+    EXPECT_EQ(-(1 << 20), p.data.posY);
+    EXPECT_EQ(0, p.data.defaultSize);
+    EXPECT_EQ(0, p.data.defaultPosition);
+    EXPECT_EQ(1048575, Parsed(u"-width=1048575").data.width);
 }
 
 TEST(ShellOptionParser, FsaaModeTakesAnyNonZeroNumber)

@@ -164,6 +164,19 @@ TEST_F(WindowModes, FramedWindowIsCentredEvenWithAGivenPosition)
     EXPECT_EQ("InitScene 640 480 recovering=0 compressed=0 portrait=0", Record().events.at(1));
 }
 
+TEST_F(WindowModes, FramedWindowAtTheFarthestPositionsIsStillPlacedAndCentred)
+{
+    // Position plus size plus frame must stay within 32 bits.
+    for (const char16_t* commandLine : {u"-windowed -posx=2147483647 -posy=2147483647 -qaf=0",
+                                        u"-windowed -posx=-2147483648 -posy=-2147483648 -qaf=0"}) {
+        ResetApp();
+        ScriptedWindowSystem system(1024, 768);
+        EXPECT_EQ(0, Run(system, commandLine));
+        EXPECT_EQ("SetWindowPos 1 0 188 129 0 0 0x15", system.Calls({"SetWindowPos"}).back());
+        EXPECT_EQ(Record().expectedPixels, Record().pixels);
+    }
+}
+
 // Which messages end the loop: injected into the main window's queue after the
 // second frame, with a frame limit far beyond.
 struct MessageCase {
