@@ -10,7 +10,9 @@ int ExtensionListContains(const char* list, const char* name)
     const size_t length = std::strlen(name);
     const char* position = list;
     while (const char* found = std::strstr(position, name)) {
-        const bool startsWord = found == position || found[-1] == ' ';
+        // A word starts the list or follows a space. Where the last search
+        // ended says nothing: that is right after a non-space character.
+        const bool startsWord = found == list || found[-1] == ' ';
         const char after = found[length];
         if (startsWord && (after == ' ' || after == '\0')) {
             return 1;

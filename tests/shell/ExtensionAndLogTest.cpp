@@ -35,6 +35,13 @@ TEST(ExtensionListContains, FindsALaterWholeWordAfterAPartialOne)
     EXPECT_EQ(0, ExtensionListContains("xEXT_a EXT_ab", "EXT_a"));
 }
 
+TEST(ExtensionListContains, ANameRightAfterAnotherOccurrenceIsNoWord)
+{
+    EXPECT_EQ(0, ExtensionListContains("EXT_aEXT_a", "EXT_a"));
+    EXPECT_EQ(0, ExtensionListContains("GL_x EXT_aEXT_a GL_y", "EXT_a"));
+    EXPECT_EQ(1, ExtensionListContains("EXT_aEXT_a EXT_a", "EXT_a"));
+}
+
 TEST(IsGLExtensionSupported, ReadsTheCurrentContextsExtensions)
 {
     GlTestContext gl(8, 8);
