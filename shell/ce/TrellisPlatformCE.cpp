@@ -377,7 +377,8 @@ int32_t TrellisPlatformCE::MainLoop()
                 break;
             }
         }
-        ++shellData->frameCount;
+        // A 32-bit counter: after 2^31 frames it wraps rather than overflows.
+        shellData->frameCount = static_cast<int32_t>(static_cast<uint32_t>(shellData->frameCount) + 1u);
     }
     return shellData->frameResult;
 }

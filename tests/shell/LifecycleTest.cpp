@@ -88,6 +88,20 @@ TEST_F(Lifecycle, ZeroOrNegativeTimeLimitsNeverStopTheLoop)
     EXPECT_EQ(6, Record().renderCalls);
 }
 
+TEST_F(Lifecycle, FrameCounterWrapsAfterItsLargestValue)
+{
+    ShellData* data = nullptr;
+    Script().onInitApp = [&](ShellData& shellData) {
+        data = &shellData;
+        shellData.frameCount = INT32_MAX - 1;
+    };
+    std::vector<int32_t> counts;
+    Script().onFrame = [&](int) { counts.push_back(data->frameCount); };
+    Script().stopAtFrame = 3;
+    EXPECT_EQ(0, Run(u""));
+    EXPECT_EQ((std::vector<int32_t>{INT32_MAX - 1, INT32_MAX, INT32_MIN, INT32_MIN + 1}), counts);
+}
+
 TEST_F(Lifecycle, RenderFrameStoppingSkipsReleaseSceneAndQuitApp)
 {
     Script().stopAtFrame = 0;
