@@ -30,6 +30,11 @@ int32_t TrellisPlatformCE::InitPlatform()
     RegisterWindowClass();
     if (CreateAppWindow() == 0) {
         app->ShellLog("InitEGL failed!!\n");
+        // The entry ends the program without ReleasePlatform; a display
+        // system left in the custom configuration would outlive it.
+        if (windows.dualDisplayActive != 0) {
+            StopDualDisplay();
+        }
         return 0;
     }
     return 1;

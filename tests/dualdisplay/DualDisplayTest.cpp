@@ -182,6 +182,18 @@ TEST_F(DualDisplayRun, RestoreRedrawsTheDesktopReleasesTheSurfaceAndDestroysTheW
         << "the release destroys no window a second time";
 }
 
+TEST_F(DualDisplayRun, AFailedStartStillRestoresTheDefaultConfiguration)
+{
+    EglShim::FailCall("eglInitialize", 1, EGL_NOT_INITIALIZED);
+    EXPECT_EQ(1, Run(u"-width=320 -height=240 -qaf=0"));
+    EXPECT_EQ((Codes{kQuery, kSurfaceInfo, kSecondarySurface, kConfigure, kSwitch, kSwitch, kConfigure, kQuery}),
+              driver.Codes());
+    EXPECT_EQ(DefaultColumn(0x00C0FFEE), Escape(kConfigure, 1).input);
+    EXPECT_EQ(Lines{"VirtualFree 0x8c100000 0 0x8000"}, system.Calls({"VirtualFree"}));
+    EXPECT_EQ(2u, system.Calls({"DestroyWindow"}).size());
+    EXPECT_EQ(Lines{}, GdiFaults(system.Calls()));
+}
+
 TEST_F(DualDisplayRun, PortraitQuarterSizeIsConfiguredTheSameWay)
 {
     EXPECT_EQ(0, Run(u"-width=240 -height=320 -qaf=0"));
