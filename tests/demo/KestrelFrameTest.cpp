@@ -245,6 +245,30 @@ TEST_F(KestrelFrames, AFrameDrawsModelAndBackdropWithItsFixedCallsInOrder)
     EXPECT_EQ(static_cast<const void*>(KestrelBackdropMesh()->indices), pointers[6]->data);
 }
 
+TEST_F(KestrelFrames, ReleasingTheSceneDeletesGlyphonsResourcesThenTheFourTexturesInOrder)
+{
+    const KestrelRun run = RunKestrel(kSmallWindow);
+    ASSERT_EQ(0, run.exitCode) << run.errors;
+    ASSERT_EQ(1, Probe().releases);
+    const SceneSnapshot& scene = Probe().scenes[0];
+    const std::vector<GlShim::Call> deletions = CallsTo("glDeleteTextures", Probe().frames.back().callsAfter,
+                                                        GlShim::Calls().size());
+    ASSERT_GT(deletions.size(), 4u) << "Glyphon's textures go first";
+    std::vector<int64_t> names;
+    for (const GlShim::Call& call : deletions) {
+        names.push_back(call.args[1]);  // the first name of each call
+    }
+    for (size_t i = deletions.size() - 4; i < deletions.size(); ++i) {
+        EXPECT_EQ(1, deletions[i].args[0]) << "one texture per call";
+    }
+    const std::vector<int64_t> ours{scene.texDiffuse, scene.texNormalMap, scene.texSeamless, scene.texLogo};
+    EXPECT_EQ(ours, std::vector<int64_t>(names.end() - 4, names.end()));
+    for (size_t i = 0; i + 4 < names.size(); ++i) {
+        EXPECT_EQ(ours.end(), std::find(ours.begin(), ours.end(), names[i]));
+    }
+    EXPECT_EQ(0u, Probe().liveTexturesAfterLastRelease);
+}
+
 // The combiner-related calls of one frame up to the backdrop's draw, as text.
 std::vector<std::string> CombinerCalls(const FrameRecord& frame)
 {
