@@ -4,12 +4,14 @@
 
 #include <GLES/gl.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "EglShim.h"
 #include "GlShim.h"
 #include "KestrelHarness.h"
+#include "demo/SceneAssets.h"
 #include "math/Fixed.h"
 
 namespace {
@@ -138,6 +140,133 @@ TEST_F(KestrelFrames, APortraitMonitorWithAWindowIsNotTurned)
     ASSERT_EQ(0, run.exitCode) << run.errors;
     EXPECT_TRUE(CallsTo("glRotatex", 0, Probe().frames[0].callsBefore).empty());
     EXPECT_EQ(ExpectedProjection(200.0f / 150.0f), CallsTo("glMultMatrixx", 0, Probe().frames[0].callsBefore)[0].args);
+}
+
+// A recorded call as text: the entry and its integer arguments (a matrix is
+// shown by its entry alone; its values are checked apart).
+std::string Describe(const GlShim::Call& call)
+{
+    std::string line = call.entry;
+    if (call.entry != "glMultMatrixx") {
+        for (int64_t arg : call.args) {
+            line += " " + std::to_string(arg);
+        }
+    }
+    return line;
+}
+
+TEST_F(KestrelFrames, TheSceneEndsItsSetUpWithTheProjectionCullingAndDepthTest)
+{
+    const KestrelRun run = RunKestrel(kSmallWindow);
+    ASSERT_EQ(0, run.exitCode) << run.errors;
+    const std::vector<GlShim::Call>& calls = GlShim::Calls();
+    size_t lastUpload = 0;
+    for (size_t i = 0; i < Probe().frames[0].callsBefore; ++i) {
+        lastUpload = calls[i].entry == "glTexImage2D" ? i : lastUpload;
+    }
+    std::vector<std::string> setUp;
+    for (size_t i = lastUpload + 1; i < Probe().frames[0].callsBefore; ++i) {
+        if (calls[i].entry != "glGetString" && calls[i].entry != "glGetError") {
+            setUp.push_back(Describe(calls[i]));
+        }
+    }
+    const std::vector<std::string> expected{
+        "glMatrixMode " + std::to_string(GL_PROJECTION), "glLoadIdentity", "glMultMatrixx",
+        "glEnable " + std::to_string(GL_CULL_FACE),      "glCullFace " + std::to_string(GL_BACK),
+        "glFrontFace " + std::to_string(GL_CCW),         "glEnable " + std::to_string(GL_DEPTH_TEST)};
+    EXPECT_EQ(expected, setUp);
+}
+
+TEST_F(KestrelFrames, AFrameDrawsModelAndBackdropWithItsFixedCallsInOrder)
+{
+    const KestrelRun run = RunKestrel(kSmallWindow);
+    ASSERT_EQ(0, run.exitCode) << run.errors;
+    const SceneSnapshot& scene = Probe().scenes[0];
+    const FrameRecord& frame = Probe().frames[0];
+    const std::vector<GlShim::Call>& calls = GlShim::Calls();
+
+    // Everything up to the backdrop's draw and the three calls that tidy up after it.
+    std::vector<std::string> drawn;
+    std::vector<const GlShim::Call*> pointers;
+    int draws = 0;
+    size_t end = frame.callsAfter;
+    for (size_t i = frame.callsBefore; i < end; ++i) {
+        drawn.push_back(Describe(calls[i]));
+        if (calls[i].entry == "glVertexPointer" || calls[i].entry == "glTexCoordPointer" ||
+            calls[i].entry == "glDrawElements") {
+            pointers.push_back(&calls[i]);
+        }
+        if (calls[i].entry == "glDrawElements" && ++draws == 2) {
+            end = std::min(end, i + 4);
+        }
+    }
+    auto n = [](GLenum value) { return " " + std::to_string(value); };
+    const std::string env = "glTexEnvx" + n(GL_TEXTURE_ENV);
+    const std::string fixedArray = n(GL_FIXED) + " 0";
+    const std::vector<std::string> expected{
+        "glViewport 0 0 320 240", "glClearColorx 0 0 0 65536",
+        "glClear" + n(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT), "glDisable" + n(GL_LIGHTING),
+        // the lit model
+        "glActiveTexture" + n(GL_TEXTURE0), "glEnable" + n(GL_TEXTURE_2D),
+        "glBindTexture" + n(GL_TEXTURE_2D) + n(scene.texNormalMap), env + n(GL_TEXTURE_ENV_MODE) + n(GL_COMBINE),
+        env + n(GL_COMBINE_RGB) + n(GL_DOT3_RGBA), env + n(GL_SRC0_RGB) + n(GL_TEXTURE),
+        env + n(GL_SRC1_RGB) + n(GL_PREVIOUS), "glActiveTexture" + n(GL_TEXTURE1), "glEnable" + n(GL_TEXTURE_2D),
+        "glBindTexture" + n(GL_TEXTURE_2D) + n(scene.texDiffuse), env + n(GL_COMBINE_RGB) + n(GL_MODULATE),
+        env + n(GL_SRC0_RGB) + n(GL_TEXTURE), env + n(GL_SRC1_RGB) + n(GL_PREVIOUS),
+        "glColor4x 13849 13849 51686 0", "glMatrixMode" + n(GL_MODELVIEW), "glLoadIdentity", "glMultMatrixx",
+        "glEnableClientState" + n(GL_VERTEX_ARRAY), "glVertexPointer 3" + fixedArray,
+        "glClientActiveTexture" + n(GL_TEXTURE0), "glEnableClientState" + n(GL_TEXTURE_COORD_ARRAY),
+        "glTexCoordPointer 2" + fixedArray, "glClientActiveTexture" + n(GL_TEXTURE1),
+        "glEnableClientState" + n(GL_TEXTURE_COORD_ARRAY), "glTexCoordPointer 2" + fixedArray,
+        "glDrawElements" + n(GL_TRIANGLES) + " 4476" + n(GL_UNSIGNED_SHORT),
+        "glDisableClientState" + n(GL_VERTEX_ARRAY), "glClientActiveTexture" + n(GL_TEXTURE0),
+        "glDisableClientState" + n(GL_TEXTURE_COORD_ARRAY), "glClientActiveTexture" + n(GL_TEXTURE1),
+        "glDisableClientState" + n(GL_TEXTURE_COORD_ARRAY),
+        // the backdrop
+        "glActiveTexture" + n(GL_TEXTURE0), "glEnable" + n(GL_TEXTURE_2D),
+        "glBindTexture" + n(GL_TEXTURE_2D) + n(scene.texSeamless), env + n(GL_TEXTURE_ENV_MODE) + n(GL_MODULATE),
+        env + n(GL_COMBINE_RGB) + n(GL_REPLACE), env + n(GL_SRC0_RGB) + n(GL_TEXTURE),
+        env + n(GL_SRC1_RGB) + n(GL_PREVIOUS), "glActiveTexture" + n(GL_TEXTURE1), "glDisable" + n(GL_TEXTURE_2D),
+        "glActiveTexture" + n(GL_TEXTURE0), "glColor4x 65536 65536 65536 65536",
+        "glEnableClientState" + n(GL_VERTEX_ARRAY), "glVertexPointer 3" + fixedArray,
+        "glClientActiveTexture" + n(GL_TEXTURE0), "glEnableClientState" + n(GL_TEXTURE_COORD_ARRAY),
+        "glTexCoordPointer 2" + fixedArray, "glDrawElements" + n(GL_TRIANGLES) + " 108" + n(GL_UNSIGNED_SHORT),
+        "glDisableClientState" + n(GL_VERTEX_ARRAY), "glClientActiveTexture" + n(GL_TEXTURE0),
+        "glDisableClientState" + n(GL_TEXTURE_COORD_ARRAY)};
+    EXPECT_EQ(expected, drawn);
+
+    // The model's arrays come from its fixed-point copy, both units sharing one
+    // coordinate set; the indices are the compiled-in ones.
+    ASSERT_EQ(7u, pointers.size());
+    EXPECT_EQ(scene.modelPositions, pointers[0]->data);
+    EXPECT_EQ(pointers[1]->data, pointers[2]->data);
+    EXPECT_EQ(static_cast<const void*>(KestrelModelMesh()->indices), pointers[3]->data);
+    EXPECT_NE(pointers[0]->data, pointers[4]->data);
+    EXPECT_EQ(static_cast<const void*>(KestrelBackdropMesh()->indices), pointers[6]->data);
+}
+
+TEST_F(KestrelFrames, ReleasingTheSceneDeletesGlyphonsResourcesThenTheFourTexturesInOrder)
+{
+    const KestrelRun run = RunKestrel(kSmallWindow);
+    ASSERT_EQ(0, run.exitCode) << run.errors;
+    ASSERT_EQ(1, Probe().releases);
+    const SceneSnapshot& scene = Probe().scenes[0];
+    const std::vector<GlShim::Call> deletions = CallsTo("glDeleteTextures", Probe().frames.back().callsAfter,
+                                                        GlShim::Calls().size());
+    ASSERT_GT(deletions.size(), 4u) << "Glyphon's textures go first";
+    std::vector<int64_t> names;
+    for (const GlShim::Call& call : deletions) {
+        names.push_back(call.args[1]);  // the first name of each call
+    }
+    for (size_t i = deletions.size() - 4; i < deletions.size(); ++i) {
+        EXPECT_EQ(1, deletions[i].args[0]) << "one texture per call";
+    }
+    const std::vector<int64_t> ours{scene.texDiffuse, scene.texNormalMap, scene.texSeamless, scene.texLogo};
+    EXPECT_EQ(ours, std::vector<int64_t>(names.end() - 4, names.end()));
+    for (size_t i = 0; i + 4 < names.size(); ++i) {
+        EXPECT_EQ(ours.end(), std::find(ours.begin(), ours.end(), names[i]));
+    }
+    EXPECT_EQ(0u, Probe().liveTexturesAfterLastRelease);
 }
 
 // The combiner-related calls of one frame up to the backdrop's draw, as text.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <initializer_list>
 #include <new>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -324,6 +325,37 @@ TEST_F(TextureLoader, SkipStepsOverTheLargestLevels)
     EXPECT_EQ(7, uploads[7].args[1]);
     DrawTexturedQuad();
     EXPECT_TRUE(ColoursMatch(0x0000FFFF, gl.PixelAt(8, 8)));  // file level 2 is GL level 0
+}
+
+TEST_F(TextureLoader, ConvertsEveryLevelFromItsOwnPlaceInTheChain)
+{
+    // Code 0, 4 x 4 with two more levels; each level holds one texel value.
+    std::vector<uint8_t> texels;
+    for (const auto& level : {std::make_pair(16, 0xF100), std::make_pair(4, 0xF200), std::make_pair(1, 0xF300)}) {
+        for (int i = 0; i < level.first; ++i) {
+            const auto texel = Words16({uint16_t(level.second)});
+            texels.insert(texels.end(), texel.begin(), texel.end());
+        }
+    }
+    const auto block = MakeBlock({0 | kTextureHasMipMaps, 4, 4, 16, 2}, texels);
+    ASSERT_EQ(0u, Load(block, 0, 1));
+    const auto uploads = GlShim::CallsTo("glTexImage2D");
+    ASSERT_EQ(2u, uploads.size());
+    EXPECT_EQ(Words16({0x200F, 0x200F, 0x200F, 0x200F}), uploads[0].head);  // file level 1, 2 x 2
+    EXPECT_EQ(Words16({0x300F}), uploads[1].head);                          // file level 2, 1 x 1
+    EXPECT_EQ(2, uploads[0].args[3]);
+    EXPECT_EQ(1, uploads[1].args[3]);
+}
+
+TEST_F(TextureLoader, FindsTheTexelsAtTheHeadersStatedSize)
+{
+    std::vector<uint8_t> block = MakeBlock({2, 1, 1, 16}, Words16({0x07E0}));
+    block[0] = 48;  // headerSize: four more bytes before the first texel
+    block.insert(block.begin() + 44, {0xEE, 0xEE, 0xEE, 0xEE});
+    ASSERT_EQ(0u, Load(block));
+    const auto uploads = GlShim::CallsTo("glTexImage2D");
+    ASSERT_EQ(1u, uploads.size());
+    EXPECT_EQ(static_cast<const void*>(block.data() + 48), uploads[0].data);
 }
 
 TEST_F(TextureLoader, SetsTheFiltersOfTheMode)

@@ -283,3 +283,84 @@ void GL_APIENTRY glDrawElements(GLenum mode, GLsizei count, GLenum type, const v
     Record("glDrawElements", {mode, count, type}, indices);
     REAL(glDrawElements)(mode, count, type, indices);
 }
+
+// Recorded and forwarded: the state, matrix and client-array calls whose
+// order a scene set-up and a mesh draw fix.
+
+void GL_APIENTRY glEnable(GLenum cap)
+{
+    Record("glEnable", {cap});
+    REAL(glEnable)(cap);
+}
+
+void GL_APIENTRY glDisable(GLenum cap)
+{
+    Record("glDisable", {cap});
+    REAL(glDisable)(cap);
+}
+
+void GL_APIENTRY glCullFace(GLenum mode)
+{
+    Record("glCullFace", {mode});
+    REAL(glCullFace)(mode);
+}
+
+void GL_APIENTRY glFrontFace(GLenum mode)
+{
+    Record("glFrontFace", {mode});
+    REAL(glFrontFace)(mode);
+}
+
+void GL_APIENTRY glMatrixMode(GLenum mode)
+{
+    Record("glMatrixMode", {mode});
+    REAL(glMatrixMode)(mode);
+}
+
+void GL_APIENTRY glLoadIdentity()
+{
+    Record("glLoadIdentity", {});
+    REAL(glLoadIdentity)();
+}
+
+void GL_APIENTRY glClientActiveTexture(GLenum texture)
+{
+    Record("glClientActiveTexture", {texture});
+    REAL(glClientActiveTexture)(texture);
+}
+
+void GL_APIENTRY glEnableClientState(GLenum array)
+{
+    Record("glEnableClientState", {array});
+    REAL(glEnableClientState)(array);
+}
+
+void GL_APIENTRY glDisableClientState(GLenum array)
+{
+    Record("glDisableClientState", {array});
+    REAL(glDisableClientState)(array);
+}
+
+void GL_APIENTRY glVertexPointer(GLint size, GLenum type, GLsizei stride, const void* pointer)
+{
+    Record("glVertexPointer", {size, type, stride}, pointer);
+    REAL(glVertexPointer)(size, type, stride, pointer);
+}
+
+void GL_APIENTRY glTexCoordPointer(GLint size, GLenum type, GLsizei stride, const void* pointer)
+{
+    Record("glTexCoordPointer", {size, type, stride}, pointer);
+    REAL(glTexCoordPointer)(size, type, stride, pointer);
+}
+
+void GL_APIENTRY glClearColorx(GLfixed red, GLfixed green, GLfixed blue, GLfixed alpha)
+{
+    Record("glClearColorx", {red, green, blue, alpha});
+    REAL(glClearColorx)(red, green, blue, alpha);
+}
+
+void GL_APIENTRY glClear(GLbitfield mask)
+{
+    Record("glClear", {mask});
+    REAL(glClear)(mask);
+}

@@ -1,7 +1,5 @@
 #include "Output.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -9,6 +7,7 @@
 
 #include "Bake.h"
 #include "demo/MeshFile.h"
+#include "demo/PngFile.h"
 
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
 {
@@ -89,55 +88,24 @@ std::vector<uint8_t> MeshFileBytes(const GenMesh& mesh, int32_t reserved1, Vec3 
 
 namespace {
 
-void PutBigEndian(std::vector<uint8_t>& out, uint32_t word)
-{
-    for (int i = 3; i >= 0; --i) {
-        out.push_back(static_cast<uint8_t>(word >> (8 * i)));
-    }
-}
-
-void PutChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data)
-{
-    PutBigEndian(out, static_cast<uint32_t>(data.size()));
-    const size_t start = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    const uLong crc = crc32(0, out.data() + start, static_cast<uInt>(out.size() - start));
-    PutBigEndian(out, static_cast<uint32_t>(crc));
-}
-
 uint8_t ToByte(double value) { return static_cast<uint8_t>(std::floor(Clamp01(value) * 255 + 0.5)); }
 
 }  // namespace
 
 bool WritePng(const std::string& path, const Image& image, bool bottomUp)
 {
-    std::vector<uint8_t> raw;
+    std::vector<uint8_t> rgb;
+    rgb.reserve(size_t(image.width) * size_t(image.height) * 3);
     for (int row = 0; row < image.height; ++row) {
         const int y = bottomUp ? image.height - 1 - row : row;
-        raw.push_back(0);  // no filter
         for (int x = 0; x < image.width; ++x) {
             const Vec3& c = image.At(x, y);
-            raw.push_back(ToByte(c.x));
-            raw.push_back(ToByte(c.y));
-            raw.push_back(ToByte(c.z));
+            rgb.push_back(ToByte(c.x));
+            rgb.push_back(ToByte(c.y));
+            rgb.push_back(ToByte(c.z));
         }
     }
-    std::vector<uint8_t> packed(compressBound(static_cast<uLong>(raw.size())));
-    uLongf packedSize = static_cast<uLongf>(packed.size());
-    if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 9) != Z_OK) {
-        return false;
-    }
-    packed.resize(packedSize);
-    std::vector<uint8_t> header;
-    PutBigEndian(header, static_cast<uint32_t>(image.width));
-    PutBigEndian(header, static_cast<uint32_t>(image.height));
-    header.insert(header.end(), {8, 2, 0, 0, 0});  // 8-bit RGB, no interlace
-    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    PutChunk(png, "IHDR", header);
-    PutChunk(png, "IDAT", packed);
-    PutChunk(png, "IEND", {});
-    return WriteFile(path, png);
+    return WritePngFile(path.c_str(), image.width, image.height, rgb.data()) == 0;
 }
 
 Image RenderFigure(const GenMesh& mesh, const Image& diffuse, const Image& normals, Vec3 light, const Camera& camera)
