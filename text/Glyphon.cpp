@@ -344,13 +344,12 @@ int32_t GlyphonContext::LayOutString(float z, float x, float y, float scale, uin
 
 void GlyphonContext::QueueVertices(const TextVertex* vertices, int32_t count)
 {
-    if (count <= 0 || state == nullptr || !state->texturesLoaded) {
+    // The limit is tested as room left, so that no count can overflow the sum.
+    if (count <= 0 || vertices == nullptr || state == nullptr || !state->texturesLoaded ||
+        count > kGlyphonMaxQueue - state->queueCount) {
         return;
     }
     while (state->queueCount + count > state->queueCapacity) {
-        if (state->queueCount + count > kGlyphonMaxQueue) {
-            return;
-        }
         const int32_t capacity =
             state->queueCapacity * 2 < kGlyphonMaxQueue ? state->queueCapacity * 2 : kGlyphonMaxQueue;
         auto* grown = static_cast<TextVertex*>(std::realloc(state->queue, size_t(capacity) * sizeof(TextVertex)));
