@@ -368,7 +368,9 @@ int32_t GlyphonContext::Flush()
     if (state == nullptr || !state->texturesLoaded || state->queueCount == 0) {
         return 0;
     }
-    const int32_t triangles = state->queueCount / 2;
+    // The index list names four vertices per quad: a part quad left at the end
+    // of a hand-made queue is not drawn, since its indices would reach past it.
+    const int32_t triangles = state->queueCount / 4 * 2;
     BeginTextState();
     glBindTexture(GL_TEXTURE_2D, state->fontTexture);
     glEnable(GL_BLEND);
@@ -376,7 +378,7 @@ int32_t GlyphonContext::Flush()
     for (int32_t left = state->queueCount; left > 0;) {
         const int32_t count = left < kGlyphonBatchVertices ? left : kGlyphonBatchVertices;
         PointTextArrays(batch);
-        glDrawElements(GL_TRIANGLES, (count / 2) * 3, GL_UNSIGNED_SHORT, state->indexBuffer);
+        glDrawElements(GL_TRIANGLES, count / 4 * 6, GL_UNSIGNED_SHORT, state->indexBuffer);
         glGetError();
         left -= count;
         batch += count;
