@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "GlTestContext.h"
 #include "text/Glyphon.h"
@@ -25,6 +26,7 @@ enum Operation {
     kFlush,
     kReinitialise,
     kMeasure,
+    kQueue,
     kOperationCount
 };
 
@@ -40,6 +42,12 @@ const char* MaybeText(FuzzedDataProvider& data, std::string& storage)
     return storage.c_str();
 }
 
+// Scales of every kind: huge, tiny, infinite and not a number included.
+float AnyScale(FuzzedDataProvider& data)
+{
+    return data.ConsumeFloatingPoint<float>();
+}
+
 int32_t AnyId(FuzzedDataProvider& data)
 {
     return data.ConsumeIntegralInRange<int32_t>(-2, kGlyphonWindowSlots + 2);
@@ -51,7 +59,7 @@ void Step(FuzzedDataProvider& data, GlyphonContext& glyphon)
     switch (data.ConsumeIntegralInRange<int>(0, kOperationCount - 1)) {
     case kPrint: {
         const float x = data.ConsumeFloatingPoint<float>(), y = data.ConsumeFloatingPoint<float>();
-        const float scale = data.ConsumeFloatingPointInRange<float>(-8.0f, 8.0f);
+        const float scale = AnyScale(data);
         first = data.ConsumeRandomLengthString(6000);
         glyphon.PrintAt(x, y, scale, data.ConsumeIntegral<uint32_t>(), "%s", first.c_str());
         break;
@@ -82,7 +90,7 @@ void Step(FuzzedDataProvider& data, GlyphonContext& glyphon)
     case kTitleBar: {
         const int32_t id = AnyId(data);
         const uint32_t colour = data.ConsumeIntegral<uint32_t>();
-        const float scale = data.ConsumeFloatingPointInRange<float>(-8.0f, 8.0f);
+        const float scale = AnyScale(data);
         const char* left = MaybeText(data, first);
         glyphon.SetWindowTitleBar(id, colour, scale, colour, left, ~colour, MaybeText(data, second));
         break;
@@ -95,7 +103,7 @@ void Step(FuzzedDataProvider& data, GlyphonContext& glyphon)
     case kLook: {
         const int32_t id = AnyId(data);
         const uint32_t colour = data.ConsumeIntegral<uint32_t>();
-        const float scale = data.ConsumeFloatingPointInRange<float>(-8.0f, 8.0f);
+        const float scale = AnyScale(data);
         const float x = data.ConsumeFloatingPoint<float>(), y = data.ConsumeFloatingPoint<float>();
         const float w = data.ConsumeFloatingPoint<float>(), h = data.ConsumeFloatingPoint<float>();
         glyphon.SetWindowLook(id, colour, ~colour, scale, x, y, w, h);
@@ -119,7 +127,7 @@ void Step(FuzzedDataProvider& data, GlyphonContext& glyphon)
         if (data.ConsumeBool()) {
             glyphon.ReleaseResources();
         }
-        glyphon.Initialise(data.ConsumeIntegralInRange<int32_t>(0, 4096), data.ConsumeIntegralInRange<int32_t>(0, 4096));
+        glyphon.Initialise(data.ConsumeIntegral<int32_t>(), data.ConsumeIntegral<int32_t>());
         break;
     case kMeasure: {
         float width = 0.0f, height = 0.0f;
@@ -127,6 +135,15 @@ void Step(FuzzedDataProvider& data, GlyphonContext& glyphon)
         const char* text = MaybeText(data, first);
         glyphon.MeasureString(&width, &height, scale, text);
         glyphon.StringWidth(scale, text);
+        int32_t screenWidth = 0, screenHeight = 0;
+        glyphon.GetScreenSize(&screenWidth, &screenHeight);
+        break;
+    }
+    case kQueue: {
+        // Any count: those that do not fit are refused before the array is read,
+        // so an array of the queue's limit covers every count that is taken.
+        static const std::vector<TextVertex> vertices(kGlyphonMaxQueue);
+        glyphon.QueueVertices(vertices.data(), data.ConsumeIntegral<int32_t>());
         break;
     }
     default:

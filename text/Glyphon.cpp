@@ -19,9 +19,6 @@ namespace {
 
 constexpr float kVirtualWidth = 640.0f;
 constexpr float kVirtualHeight = 480.0f;
-// Percent of the screen to virtual units.
-constexpr float kPercentToX = 6.4f;
-constexpr float kPercentToY = 4.8f;
 
 // Where a glyph's rows lie below its V value, and how many there are, per font.
 constexpr float kLargeTop = 0.0043478f;
@@ -29,14 +26,21 @@ constexpr float kLargeHeight = 0.11372549f;  // 29 / 255
 constexpr float kSmallTop = 0.0001f;
 constexpr float kSmallHeight = 0.047058824f;  // 12 / 255
 
-// Creates one RGBA4444 texture of n x n texels with linear filtering; 0 on a GL error.
-GLuint CreateRgba4444Texture(GLsizei size, const uint16_t* texels)
+// A new texture name, bound, with linear filtering both ways.
+GLuint NewLinearTexture()
 {
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
     glTexParameterx(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameterx(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    return name;
+}
+
+// Creates one RGBA4444 texture of n x n texels; 0 on a GL error.
+GLuint CreateRgba4444Texture(GLsizei size, const uint16_t* texels)
+{
+    GLuint name = NewLinearTexture();
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, size, size, 0, GL_RGBA, GL_UNSIGNED_SHORT_4_4_4_4, texels);
     if (glGetError() != GL_NO_ERROR) {
         glDeleteTextures(1, &name);
@@ -78,13 +82,9 @@ GLuint CreateFontTexture()
 // Logos upload their level 0 only; their own errors do not stop the library.
 GLuint CreateLogoTexture(const unsigned char* block)
 {
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameterx(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameterx(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    const GLuint name = NewLinearTexture();
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, kGlyphonLogoSize, kGlyphonLogoSize, 0, GL_RGB, GL_UNSIGNED_SHORT_5_6_5,
-                 block + 44);
+                 block + kGlyphonLogoHeaderBytes);
     return name;
 }
 
@@ -110,6 +110,13 @@ constexpr unsigned char kZero = '0';
 bool IsDigit(unsigned char code)
 {
     return code >= '0' && code <= '9';
+}
+
+void MarkAllWindowsDirty(GlyphonState& state)
+{
+    for (TextWindow& window : state.windows) {
+        window.dirty = true;
+    }
 }
 
 // Truncation toward zero, kept inside the 32-bit range.
@@ -161,9 +168,7 @@ bool GlyphonContext::Initialise(int32_t width, int32_t height)
     if (scaleX != state->screenScaleX || scaleY != state->screenScaleY) {
         // Layouts made for the old size would keep their old pixel positions.
         state->lastText[0] = 0;
-        for (TextWindow& window : state->windows) {
-            window.dirty = true;
-        }
+        MarkAllWindowsDirty(*state);
     }
     state->screenScaleX = scaleX;
     state->screenScaleY = scaleY;
@@ -188,9 +193,8 @@ bool GlyphonContext::Initialise(int32_t width, int32_t height)
     state->queueCount = 0;
     state->ready = true;
     state->texturesLoaded = true;
-    for (TextWindow& window : state->windows) {
-        window.dirty = true;
-    }
+    // The windows' meshes may predate this context; they are rebuilt at their next draw.
+    MarkAllWindowsDirty(*state);
     return true;
 }
 
@@ -344,13 +348,12 @@ int32_t GlyphonContext::LayOutString(float z, float x, float y, float scale, uin
 
 void GlyphonContext::QueueVertices(const TextVertex* vertices, int32_t count)
 {
-    if (count <= 0 || state == nullptr || !state->texturesLoaded) {
+    // The limit is tested as room left, so that no count can overflow the sum.
+    if (count <= 0 || vertices == nullptr || state == nullptr || !state->texturesLoaded ||
+        count > kGlyphonMaxQueue - state->queueCount) {
         return;
     }
     while (state->queueCount + count > state->queueCapacity) {
-        if (state->queueCount + count > kGlyphonMaxQueue) {
-            return;
-        }
         const int32_t capacity =
             state->queueCapacity * 2 < kGlyphonMaxQueue ? state->queueCapacity * 2 : kGlyphonMaxQueue;
         auto* grown = static_cast<TextVertex*>(std::realloc(state->queue, size_t(capacity) * sizeof(TextVertex)));
@@ -369,7 +372,9 @@ int32_t GlyphonContext::Flush()
     if (state == nullptr || !state->texturesLoaded || state->queueCount == 0) {
         return 0;
     }
-    const int32_t triangles = state->queueCount / 2;
+    // The index list names four vertices per quad: a part quad left at the end
+    // of a hand-made queue is not drawn, since its indices would reach past it.
+    const int32_t triangles = state->queueCount / 4 * 2;
     BeginTextState();
     glBindTexture(GL_TEXTURE_2D, state->fontTexture);
     glEnable(GL_BLEND);
@@ -377,7 +382,7 @@ int32_t GlyphonContext::Flush()
     for (int32_t left = state->queueCount; left > 0;) {
         const int32_t count = left < kGlyphonBatchVertices ? left : kGlyphonBatchVertices;
         PointTextArrays(batch);
-        glDrawElements(GL_TRIANGLES, (count / 2) * 3, GL_UNSIGNED_SHORT, state->indexBuffer);
+        glDrawElements(GL_TRIANGLES, count / 4 * 6, GL_UNSIGNED_SHORT, state->indexBuffer);
         glGetError();
         left -= count;
         batch += count;

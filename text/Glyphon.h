@@ -132,7 +132,11 @@ public:
     // until the next Initialise; the text windows survive.
     void ReleaseResources();
 
-    // Size of a string: width in virtual units, height in pixels (either output may be null).
+    // Size of a string by the library's own measure (either output may be null).
+    // The width is roughly in percent of the screen width: a glyph counts
+    // W x 40 x scale, a small one W x 39.84375 (W x 255 / 6.4). The height is
+    // screenScaleY x 4.21875 x scale for the large font and screenScaleY x 12
+    // (the small glyphs' height in pixels) for the small one.
     void MeasureString(float* width, float* height, float scale, const char* text) const;
     // The surface size in pixels as recorded by Initialise.
     void GetScreenSize(int32_t* width, int32_t* height) const;

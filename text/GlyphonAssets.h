@@ -26,3 +26,4 @@ constexpr unsigned kGlyphonAtlasSize = 256;
 constexpr unsigned kGlyphonFrameSize = 16;
 constexpr unsigned kGlyphonFrameHeaderBytes = 16;
 constexpr unsigned kGlyphonLogoSize = 128;
+constexpr unsigned kGlyphonLogoHeaderBytes = 44;  // the TextureHeader in front of level 0

@@ -5,6 +5,10 @@
 
 // Pieces shared by the renderer, the title block and the windows.
 
+// Percent of the screen to virtual units (640 and 480 divided by 100).
+constexpr float kPercentToX = 6.4f;
+constexpr float kPercentToY = 4.8f;
+
 // Points the vertex, colour and texture-coordinate arrays at a run of TextVertex.
 void PointTextArrays(const TextVertex* vertices);
 

@@ -194,7 +194,7 @@ void GlyphonContext::SetWindowLook(int32_t id, uint32_t backgroundColour, uint32
     if (window == nullptr) {
         return;
     }
-    const float vx = x * 6.4f, vy = y * 4.8f, vw = width * 6.4f, vh = height * 4.8f;
+    const float vx = x * kPercentToX, vy = y * kPercentToY, vw = width * kPercentToX, vh = height * kPercentToY;
     if (window->bodyScale == bodyScale && window->bodyColour == bodyColour &&
         window->backgroundColour == backgroundColour && window->x == vx && window->y == vy && window->width == vw &&
         window->height == vh) {
@@ -359,8 +359,7 @@ void GlyphonContext::FitWindowToText(int32_t id, int32_t mode)
         while (last > 0 && BodyRow(*window, last)[0] == 0) {
             --last;
         }
-        const float rows = float(last + 1);
-        window->height = window->bodyScale > 0.0f ? rows * window->bodyScale * 29.0f + 16.0f : rows * 12.0f + 16.0f;
+        window->height = float(last + 1) * RowSpacing(window->bodyScale) + 16.0f;
     }
     window->dirty = true;
 }

@@ -65,6 +65,19 @@ TEST_F(GlyphonDrawCalls, TwentyThousandGlyphsFlushInTwoBatches)
     EXPECT_EQ(arrayDraws, 0);
 }
 
+TEST_F(GlyphonDrawCalls, PartQuadsAreNeverDrawn)
+{
+    ASSERT_TRUE(surface.Ok());
+    // Six vertices queued by hand: one quad and half of another. The index list
+    // names four vertices per quad, so half a quad would send the driver to
+    // vertices that were never queued.
+    std::vector<TextVertex> vertices(8);
+    ASSERT_EQ(glyphon.LayOutString(0.0f, 0.0f, 0.0f, 1.0f, kWhite, "AB", vertices.data()), 8);
+    glyphon.QueueVertices(vertices.data(), 6);
+    EXPECT_EQ(glyphon.Flush(), 2);
+    EXPECT_EQ(elementCounts, std::vector<GLsizei>{6});
+}
+
 TEST_F(GlyphonDrawCalls, EmptyFlushDrawsNothingAndLogosFollowTheText)
 {
     ASSERT_TRUE(surface.Ok());

@@ -233,6 +233,22 @@ TEST_F(GlyphonLayout, QueueDoublesUpToItsLimitAndDropsWhatDoesNotFit)
     EXPECT_EQ(glyphon.State().queueCapacity, kGlyphonMaxQueue) << "the queue never shrinks";
 }
 
+TEST_F(GlyphonLayout, QueueRejectsCountsBeyondItsLimitWithoutOverflowing)
+{
+    ASSERT_TRUE(surface.Ok());
+    ASSERT_EQ(LayOut("AB"), 8);
+    glyphon.QueueVertices(out.data(), 8);
+    // Counts whose sum with the queued ones passes the 32-bit range are refused
+    // before anything is read, like any other batch that does not fit.
+    glyphon.QueueVertices(out.data(), INT32_MAX);
+    glyphon.QueueVertices(out.data(), INT32_MAX - 4);
+    glyphon.QueueVertices(out.data(), kGlyphonMaxQueue - 7);
+    glyphon.QueueVertices(nullptr, 4);
+    glyphon.QueueVertices(out.data(), -4);
+    EXPECT_EQ(glyphon.State().queueCount, 8);
+    EXPECT_EQ(glyphon.State().queueCapacity, kGlyphonInitialQueue);
+}
+
 TEST(GlyphonLifecycle, NothingIsQueuedBeforeInitialiseOrAfterRelease)
 {
     GlTestContext gl(64, 64);

@@ -172,6 +172,12 @@ TEST(GlyphonRender, PortraitSurfaceTurnsTheTextBy90Degrees)
     EXPECT_EQ(surface.gl.PixelAt(3, 30), 0xFFFF00FFu);
     EXPECT_EQ(surface.gl.PixelAt(30, 3), 0x000000FFu);
     EXPECT_EQ(surface.PixelFromTop(3, 3), 0x000000FFu) << "not where a landscape surface shows it";
+    // The logo turns with the text: from the bottom-right corner to the top-right.
+    surface.Clear(0, 0, 0);
+    surface.glyphon.ShowTitleBlock(".", nullptr, kLogoFirst);
+    surface.glyphon.Flush();
+    EXPECT_NE(surface.gl.PixelAt(220, 288), 0x000000FFu);
+    EXPECT_EQ(surface.gl.PixelAt(216, 27), 0x000000FFu);
 
     GlyphonSurface landscape(320, 240);
     ASSERT_TRUE(landscape.Ok());

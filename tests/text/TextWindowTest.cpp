@@ -170,6 +170,39 @@ TEST_F(TextWindows, TitleBarHeightAndFirstRowPosition)
     EXPECT_EQ(window.titleRightVertexCount, 20);
 }
 
+TEST_F(TextWindows, FrameLatticeAndRightTitlePlacement)
+{
+    ASSERT_TRUE(surface.Ok());
+    const int32_t id = glyphon.CreateTextWindow(20, 2);
+    glyphon.SetWindowLook(id, kWhite, kWhite, 0.5f, 10.0f, 20.0f, 30.0f, 40.0f);
+    glyphon.SetWindowTitleBar(id, kWhite, 1.0f, kYellow, "L", kYellow, "R");
+    glyphon.DrawTextWindow(id);
+    const TextWindow& window = Window(id);
+    // The body frame below the 39.5-unit bar: 6-unit borders around a stretched middle.
+    const float columns[4] = {64.0f, 70.0f, 250.0f, 256.0f};
+    const float rows[4] = {96.0f + 39.5f, 102.0f + 39.5f, 282.0f + 39.5f, 288.0f + 39.5f};
+    const float s[4] = {0.0f, 0.375f, 0.625f, 1.0f};
+    for (int row = 0; row < 4; ++row) {
+        for (int column = 0; column < 4; ++column) {
+            const TextVertex& vertex = window.bodyFrameMesh[4 * row + column];
+            EXPECT_EQ(vertex.x, FloatToFixed(columns[column])) << row << "," << column;
+            EXPECT_EQ(vertex.y, FloatToFixed(rows[row])) << row << "," << column;
+            EXPECT_EQ(vertex.s, FloatToFixed(s[column]));
+            EXPECT_EQ(vertex.t, FloatToFixed(s[3 - row])) << "t runs from 1 at the top to 0";
+        }
+    }
+    // The right title is right-aligned 6 units from the edge ...
+    ASSERT_EQ(window.titleRightVertexCount, 4);
+    EXPECT_EQ(window.titleRightVertices[0].x,
+              FloatToFixed(window.x + (window.width - glyphon.StringWidth(1.0f, "R") - 6.0f)));
+    EXPECT_EQ(window.titleRightVertices[0].y, FloatToFixed(window.y + 7.0f));
+    // ... but never closer than 10 units behind the left title.
+    glyphon.SetWindowTitleBar(id, kWhite, 1.0f, kYellow, "A much longer left title", kYellow, nullptr);
+    glyphon.DrawTextWindow(id);
+    ASSERT_EQ(window.titleRightVertexCount, 4);
+    EXPECT_EQ(window.titleRightVertices[0].x, FloatToFixed(window.x + window.titleLeftWidth));
+}
+
 TEST_F(TextWindows, OverlongTitlesAreCut)
 {
     ASSERT_TRUE(surface.Ok());
