@@ -334,7 +334,7 @@ int32_t GlyphonContext::LayOutString(float z, float x, float y, float scale, uin
             vertex.t = FloatToFixed(corner[3]);
         }
         // Digits line up in columns: each takes the advance of '0'.
-        penX += (IsDigit(code) ? font.w['0'] : w) * unit;
+        penX += (IsDigit(code) ? font.w[static_cast<unsigned char>('0')] : w) * unit;
         lineAdvance = lineHeight;
     }
     return written;
