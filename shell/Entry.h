@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 
 class WindowSystem;
 
@@ -11,3 +12,8 @@ int TrellisMain(const char16_t* commandLine);
 
 // The same on a window system the caller provides.
 int TrellisMain(const char16_t* commandLine, WindowSystem& windowSystem);
+
+// The process arguments after the program name, joined with single spaces, as
+// the 16-bit command line above; UTF-8 is decoded and malformed bytes are
+// taken as Latin-1.
+std::u16string TrellisCommandLine(int argc, char** argv);

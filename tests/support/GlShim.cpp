@@ -11,6 +11,7 @@ struct ShimState {
     std::vector<GlShim::Call> calls;
     std::vector<std::string> addedExtensions;
     std::string extensions;
+    std::string version;
     bool acceptCompressed = false;
     std::string failEntry;
     int failCountdown = 0;
@@ -90,6 +91,11 @@ void AddExtension(const std::string& name)
     State().addedExtensions.push_back(name);
 }
 
+void SetVersion(const std::string& version)
+{
+    State().version = version;
+}
+
 void AcceptCompressedFormats()
 {
     State().acceptCompressed = true;
@@ -132,6 +138,9 @@ const GLubyte* GL_APIENTRY glGetString(GLenum name)
     Record("glGetString", {name});
     const GLubyte* real = REAL(glGetString)(name);
     ShimState& state = State();
+    if (name == GL_VERSION && !state.version.empty()) {
+        return reinterpret_cast<const GLubyte*>(state.version.c_str());
+    }
     if (name != GL_EXTENSIONS || real == nullptr || state.addedExtensions.empty()) {
         return real;
     }
@@ -229,4 +238,48 @@ void GL_APIENTRY glReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, G
     if (!Fails("glReadPixels")) {
         REAL(glReadPixels)(x, y, width, height, format, type, pixels);
     }
+}
+
+// Recorded and forwarded: the calls whose order and values a scene fixes.
+
+void GL_APIENTRY glActiveTexture(GLenum texture)
+{
+    Record("glActiveTexture", {texture});
+    REAL(glActiveTexture)(texture);
+}
+
+void GL_APIENTRY glTexEnvx(GLenum target, GLenum pname, GLfixed param)
+{
+    Record("glTexEnvx", {target, pname, param});
+    REAL(glTexEnvx)(target, pname, param);
+}
+
+void GL_APIENTRY glColor4x(GLfixed red, GLfixed green, GLfixed blue, GLfixed alpha)
+{
+    Record("glColor4x", {red, green, blue, alpha});
+    REAL(glColor4x)(red, green, blue, alpha);
+}
+
+void GL_APIENTRY glRotatex(GLfixed angle, GLfixed x, GLfixed y, GLfixed z)
+{
+    Record("glRotatex", {angle, x, y, z});
+    REAL(glRotatex)(angle, x, y, z);
+}
+
+void GL_APIENTRY glMultMatrixx(const GLfixed* m)
+{
+    Record("glMultMatrixx", std::vector<int64_t>(m, m + 16));
+    REAL(glMultMatrixx)(m);
+}
+
+void GL_APIENTRY glViewport(GLint x, GLint y, GLsizei width, GLsizei height)
+{
+    Record("glViewport", {x, y, width, height});
+    REAL(glViewport)(x, y, width, height);
+}
+
+void GL_APIENTRY glDrawElements(GLenum mode, GLsizei count, GLenum type, const void* indices)
+{
+    Record("glDrawElements", {mode, count, type}, indices);
+    REAL(glDrawElements)(mode, count, type, indices);
 }

@@ -10,7 +10,7 @@
 // defines a few GL entry points there, so that every caller in the executable
 // (the trellis library included) reaches it first; it records each call and
 // forwards it to the driver, unless a test asked for a fault. It gives tests
-// what Mesa cannot: extra extensions, the compressed formats 0x8C00-0x8C03,
+// what Mesa cannot: extra extensions, another version string, the compressed formats 0x8C00-0x8C03,
 // and GL errors on demand.
 namespace GlShim {
 
@@ -26,6 +26,10 @@ void Reset();
 
 // Appends an extension name to the driver's GL_EXTENSIONS string.
 void AddExtension(const std::string& name);
+
+// glGetString(GL_VERSION) then returns `version` in place of the driver's
+// (an empty string restores the driver's).
+void SetVersion(const std::string& version);
 
 // glCompressedTexImage2D with an internal format 0x8C00-0x8C03 is then
 // recorded and succeeds without reaching the driver, which lacks them.

@@ -1,0 +1,36 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "demo/KestrelDemo.h"
+
+// The demo that also saves chosen frames as pictures: after each chosen frame
+// is drawn (before it is presented) it is read back, written as the next free
+// "<prefix>NNNN.bmp" through the screen-dump service and as a PNG of the same
+// name beside it. The run ends after the last chosen frame.
+//
+// Options (besides the shell's):
+//   -frames=LIST   comma-separated frame numbers, counting from 0 (default 0)
+//   -prefix=PATH   file prefix, folders included (default "kestrel")
+class KestrelCapture : public KestrelDemo {
+public:
+    int32_t InitApp(int32_t argCount, char** args, int32_t width, int32_t height) override;
+    int32_t RenderFrame() override;
+    // 0 when a picture could not be saved.
+    int32_t QuitApp() override;
+
+    static constexpr size_t kMostFrames = 256;
+
+    const std::vector<int32_t>& ChosenFrames() const { return frames; }
+    const std::string& Prefix() const { return prefix; }
+
+private:
+    int32_t ParseFrames(const char* list);
+    int32_t IsChosen(int32_t frame) const;
+    int32_t SaveFrame(int32_t frame);
+
+    std::vector<int32_t> frames{0};
+    std::string prefix = "kestrel";
+    int32_t failed = 0;
+};

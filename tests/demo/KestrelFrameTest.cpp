@@ -1,0 +1,267 @@
+// The demo's frames through TrellisMain on the real driver, with the GL shim
+// recording the calls whose order and values the scene fixes.
+#include <gtest/gtest.h>
+
+#include <GLES/gl.h>
+
+#include <string>
+#include <vector>
+
+#include "EglShim.h"
+#include "GlShim.h"
+#include "KestrelHarness.h"
+#include "math/Fixed.h"
+
+namespace {
+
+constexpr const char16_t* kSmallWindow = u"-windowed -width=320 -height=240 -qaf=0";
+
+class KestrelFrames : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        GlShim::Reset();
+        EglShim::Reset();
+        Probe().keepFrames.clear();
+    }
+};
+
+std::vector<GlShim::Call> CallsTo(const char* entry, size_t from, size_t to)
+{
+    std::vector<GlShim::Call> found;
+    const std::vector<GlShim::Call>& calls = GlShim::Calls();
+    for (size_t i = from; i < to && i < calls.size(); ++i) {
+        if (calls[i].entry == entry) {
+            found.push_back(calls[i]);
+        }
+    }
+    return found;
+}
+
+std::vector<GlShim::Call> CallsInFrame(const char* entry, const FrameRecord& frame)
+{
+    return CallsTo(entry, frame.callsBefore, frame.callsAfter);
+}
+
+std::vector<int64_t> FixedMatrix(const Matrix4& matrix)
+{
+    int32_t fixed[16];
+    MatrixToFixed(fixed, &matrix);
+    return std::vector<int64_t>(fixed, fixed + 16);
+}
+
+std::vector<int64_t> ExpectedModelView(int frame)
+{
+    const Vector3 eye{5.0f, -25.0f, -135.0f};
+    const Vector3 target{0.0f, 7.0f, 0.0f};
+    const Vector3 up{0.0f, 1.0f, 0.0f};
+    Matrix4 rotation;
+    Matrix4 view;
+    MatrixRotationY(&rotation, static_cast<float>(-frame) / 100.0f);
+    MatrixLookAtRH(&view, &eye, &target, &up);
+    MatrixMultiply(&rotation, &rotation, &view);
+    return FixedMatrix(rotation);
+}
+
+std::vector<int64_t> ExpectedProjection(float aspect)
+{
+    Matrix4 projection;
+    MatrixPerspectiveFovRH(&projection, 0.43611112f, aspect, 10.0f, 10000.0f);
+    return FixedMatrix(projection);
+}
+
+TEST_F(KestrelFrames, FrameZeroSendsTheLightInObjectSpaceAsColourThenWhiteForTheBackdrop)
+{
+    const KestrelRun run = RunKestrel(kSmallWindow);
+    ASSERT_EQ(0, run.exitCode) << run.errors;
+    ASSERT_EQ(1u, Probe().frames.size());
+    const std::vector<GlShim::Call> colours = CallsInFrame("glColor4x", Probe().frames[0]);
+    ASSERT_EQ(2u, colours.size());
+    EXPECT_EQ((std::vector<int64_t>{13849, 13849, 51686, 0}), colours[0].args);
+    EXPECT_EQ((std::vector<int64_t>{0x10000, 0x10000, 0x10000, 0x10000}), colours[1].args);
+    EXPECT_EQ("", run.errors);
+}
+
+TEST_F(KestrelFrames, FrameNTurnsTheModelByMinusNHundredthsOfARadianBeforeTheView)
+{
+    const KestrelRun run = RunKestrel(u"-windowed -width=320 -height=240 -qaf=120");
+    ASSERT_EQ(0, run.exitCode) << run.errors;
+    ASSERT_EQ(121u, Probe().frames.size());
+    for (int frame : {0, 1, 37, 120}) {
+        SCOPED_TRACE(frame);
+        const FrameRecord& record = Probe().frames[size_t(frame)];
+        EXPECT_EQ(frame, record.frameCounter);
+        const std::vector<GlShim::Call> matrices = CallsInFrame("glMultMatrixx", record);
+        ASSERT_EQ(1u, matrices.size());
+        EXPECT_EQ(ExpectedModelView(frame), matrices[0].args);
+        if (frame != 0) {
+            EXPECT_NE(ExpectedModelView(-frame), matrices[0].args) << "the turn has a sense";
+        }
+    }
+    // The light follows the turn: later frames send other colours than frame 0.
+    EXPECT_NE(CallsInFrame("glColor4x", Probe().frames[0])[0].args,
+              CallsInFrame("glColor4x", Probe().frames[120])[0].args);
+}
+
+TEST_F(KestrelFrames, ALandscapeWindowKeepsTheProjectionUnturnedWithItsOwnAspect)
+{
+    const KestrelRun run = RunKestrel(kSmallWindow);
+    ASSERT_EQ(0, run.exitCode) << run.errors;
+    const size_t sceneEnd = Probe().frames[0].callsBefore;
+    EXPECT_TRUE(CallsTo("glRotatex", 0, sceneEnd).empty());
+    const std::vector<GlShim::Call> matrices = CallsTo("glMultMatrixx", 0, sceneEnd);
+    ASSERT_EQ(1u, matrices.size());
+    EXPECT_EQ(ExpectedProjection(320.0f / 240.0f), matrices[0].args);
+    EXPECT_EQ((std::vector<int64_t>{0, 0, 320, 240}), CallsInFrame("glViewport", Probe().frames[0])[0].args);
+}
+
+TEST_F(KestrelFrames, APortraitFullScreenTurnsTheProjectionAndTakesTheTurnedAspect)
+{
+    const KestrelRun run = RunKestrel(u"-qaf=0", 240, 320);
+    ASSERT_EQ(0, run.exitCode) << run.errors;
+    ASSERT_EQ(1u, Probe().scenes.size());
+    const size_t sceneEnd = Probe().frames[0].callsBefore;
+    const std::vector<GlShim::Call> turns = CallsTo("glRotatex", 0, sceneEnd);
+    ASSERT_EQ(1u, turns.size());
+    EXPECT_EQ((std::vector<int64_t>{0x5A0000, 0, 0, 0x10000}), turns[0].args);
+    const std::vector<GlShim::Call> matrices = CallsTo("glMultMatrixx", 0, sceneEnd);
+    ASSERT_EQ(1u, matrices.size());
+    EXPECT_EQ(ExpectedProjection(320.0f / 240.0f), matrices[0].args);
+    EXPECT_EQ(320u, Probe().scenes[0].viewWidth);
+    EXPECT_EQ(240u, Probe().scenes[0].viewHeight);
+    EXPECT_EQ((std::vector<int64_t>{0, 0, 240, 320}), CallsInFrame("glViewport", Probe().frames[0])[0].args);
+}
+
+TEST_F(KestrelFrames, APortraitMonitorWithAWindowIsNotTurned)
+{
+    const KestrelRun run = RunKestrel(u"-windowed -width=200 -height=150 -qaf=0", 240, 320);
+    ASSERT_EQ(0, run.exitCode) << run.errors;
+    EXPECT_TRUE(CallsTo("glRotatex", 0, Probe().frames[0].callsBefore).empty());
+    EXPECT_EQ(ExpectedProjection(200.0f / 150.0f), CallsTo("glMultMatrixx", 0, Probe().frames[0].callsBefore)[0].args);
+}
+
+// The combiner-related calls of one frame up to the backdrop's draw, as text.
+std::vector<std::string> CombinerCalls(const FrameRecord& frame)
+{
+    std::vector<std::string> lines;
+    int draws = 0;
+    const std::vector<GlShim::Call>& calls = GlShim::Calls();
+    for (size_t i = frame.callsBefore; i < frame.callsAfter && draws < 2; ++i) {
+        const GlShim::Call& call = calls[i];
+        if (call.entry != "glActiveTexture" && call.entry != "glBindTexture" && call.entry != "glTexEnvx" &&
+            call.entry != "glDrawElements") {
+            continue;
+        }
+        std::string line = call.entry;
+        const size_t shown = call.entry == "glDrawElements" ? 1 : call.args.size();
+        for (size_t k = 0; k < shown; ++k) {
+            line += " " + std::to_string(call.args[k]);
+        }
+        lines.push_back(line);
+        draws += call.entry == "glDrawElements" ? 1 : 0;
+    }
+    return lines;
+}
+
+std::string Unit(GLenum unit) { return "glActiveTexture " + std::to_string(unit); }
+std::string Bind(uint32_t texture) { return "glBindTexture " + std::to_string(GL_TEXTURE_2D) + " " + std::to_string(texture); }
+std::string Env(GLenum name, GLenum value)
+{
+    return "glTexEnvx " + std::to_string(GL_TEXTURE_ENV) + " " + std::to_string(name) + " " + std::to_string(value);
+}
+const std::string kDraw = "glDrawElements " + std::to_string(GL_TRIANGLES);
+
+std::vector<std::string> CombineSequence(const SceneSnapshot& scene)
+{
+    return {Unit(GL_TEXTURE0), Bind(scene.texNormalMap), Env(GL_TEXTURE_ENV_MODE, GL_COMBINE),
+            Env(GL_COMBINE_RGB, GL_DOT3_RGBA), Env(GL_SRC0_RGB, GL_TEXTURE), Env(GL_SRC1_RGB, GL_PREVIOUS),
+            Unit(GL_TEXTURE1), Bind(scene.texDiffuse), Env(GL_COMBINE_RGB, GL_MODULATE),
+            Env(GL_SRC0_RGB, GL_TEXTURE), Env(GL_SRC1_RGB, GL_PREVIOUS), kDraw,
+            Unit(GL_TEXTURE0), Bind(scene.texSeamless), Env(GL_TEXTURE_ENV_MODE, GL_MODULATE),
+            Env(GL_COMBINE_RGB, GL_REPLACE), Env(GL_SRC0_RGB, GL_TEXTURE), Env(GL_SRC1_RGB, GL_PREVIOUS),
+            Unit(GL_TEXTURE1), Unit(GL_TEXTURE0), kDraw};
+}
+
+TEST_F(KestrelFrames, AnEs11DriverWithoutTheCombineExtensionTakesTheCombinerPath)
+{
+    const KestrelRun run = RunKestrel(u"-windowed -width=320 -height=240 -qaf=1");
+    ASSERT_EQ(0, run.exitCode) << run.errors;
+    const SceneSnapshot& scene = Probe().scenes[0];
+    EXPECT_EQ(1, scene.hasCombine);
+    EXPECT_EQ(0, scene.hasEnhancedFixedFunction);
+    for (const FrameRecord& frame : Probe().frames) {
+        EXPECT_EQ(CombineSequence(scene), CombinerCalls(frame));
+    }
+}
+
+TEST_F(KestrelFrames, AnEs10DriverTakesTheCombinerPathFromTheExtensionAlone)
+{
+    GlShim::SetVersion("OpenGL ES-CM 1.0");
+    GlShim::AddExtension("GL_ARB_texture_env_combine");
+    GlShim::AddExtension("GL_XAN_texture_env_enhanced_fixed_function");
+    const KestrelRun run = RunKestrel(kSmallWindow);
+    ASSERT_EQ(0, run.exitCode) << run.errors;
+    EXPECT_EQ(1, Probe().scenes[0].hasCombine);
+    EXPECT_EQ(1, Probe().scenes[0].hasEnhancedFixedFunction);
+    EXPECT_EQ(CombineSequence(Probe().scenes[0]), CombinerCalls(Probe().frames[0]));
+}
+
+TEST_F(KestrelFrames, OnlyTheEnhancedExtensionGivesTheSingleCallDot3AndAPlainModulate)
+{
+    GlShim::SetVersion("OpenGL ES-CL 1.0");
+    GlShim::AddExtension("GL_XAN_texture_env_enhanced_fixed_function");
+    const KestrelRun run = RunKestrel(kSmallWindow);
+    ASSERT_EQ(0, run.exitCode) << run.errors;
+    const SceneSnapshot& scene = Probe().scenes[0];
+    EXPECT_EQ(0, scene.hasCombine);
+    EXPECT_EQ(1, scene.hasEnhancedFixedFunction);
+    const std::vector<std::string> expected{
+        Unit(GL_TEXTURE0), Bind(scene.texNormalMap), Env(GL_TEXTURE_ENV_MODE, GL_DOT3_RGBA),
+        Unit(GL_TEXTURE1), Bind(scene.texDiffuse), Env(GL_TEXTURE_ENV_MODE, GL_MODULATE), kDraw,
+        Unit(GL_TEXTURE0), Bind(scene.texSeamless), Env(GL_TEXTURE_ENV_MODE, GL_MODULATE),
+        Unit(GL_TEXTURE1), Unit(GL_TEXTURE0), kDraw};
+    EXPECT_EQ(expected, CombinerCalls(Probe().frames[0]));
+}
+
+TEST_F(KestrelFrames, WithNeitherCombinerTheSceneFailsAfterLoadingAllFourTextures)
+{
+    GlShim::SetVersion("OpenGL ES-CM 1.0");
+    const KestrelRun run = RunKestrel(kSmallWindow);
+    EXPECT_EQ(1, run.exitCode);
+    EXPECT_EQ("Can't run this demo without Combiners or XAN_Texture_Ext\n", run.errors);
+    ASSERT_EQ(1u, Probe().scenes.size());
+    const SceneSnapshot& scene = Probe().scenes[0];
+    EXPECT_EQ(0, scene.result);
+    EXPECT_NE(0u, scene.texNormalMap);
+    EXPECT_NE(0u, scene.texDiffuse);
+    EXPECT_NE(0u, scene.texSeamless);
+    EXPECT_NE(0u, scene.texLogo);
+    EXPECT_NE(nullptr, scene.modelMesh) << "the meshes are copied before the combiner check";
+    EXPECT_TRUE(Probe().frames.empty());
+}
+
+TEST_F(KestrelFrames, AFailedDiffuseLoadIsReportedAndLeavesTheNormalMapLoaded)
+{
+    // A clean run shows how many uploads come before the diffuse texture's
+    // first level: all of them but the diffuse, seamless and logo levels.
+    ASSERT_EQ(0, RunKestrel(kSmallWindow).exitCode);
+    const size_t uploads = CallsTo("glTexImage2D", 0, Probe().frames[0].callsBefore).size();
+    const size_t glyphonTextures = Probe().scenes[0].liveTextures - 4;
+    GlShim::Reset();
+
+    GlShim::FailCall("glTexImage2D", static_cast<int>(uploads - (9 + 10 + 8) + 1), GL_OUT_OF_MEMORY);
+    const KestrelRun run = RunKestrel(kSmallWindow);
+    EXPECT_EQ(1, run.exitCode);
+    const std::string message = "Error loading texture: newdiffuse";
+    ASSERT_GE(run.errors.size(), message.size()) << run.errors;
+    EXPECT_EQ(message, run.errors.substr(run.errors.size() - message.size())) << run.errors;
+    EXPECT_EQ(std::string::npos, run.errors.find("newnormalmap"));
+    ASSERT_EQ(1u, Probe().scenes.size());
+    const SceneSnapshot& scene = Probe().scenes[0];
+    EXPECT_NE(0u, scene.texNormalMap);
+    EXPECT_EQ(0u, scene.texDiffuse);
+    EXPECT_EQ(glyphonTextures + 1, scene.liveTextures) << "Glyphon's textures and the normal map";
+    EXPECT_EQ(nullptr, scene.modelMesh) << "no meshes before the textures are in";
+}
+
+} // namespace

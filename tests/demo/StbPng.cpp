@@ -1,0 +1,9 @@
+// stb_image's PNG decoder, an independent reader of the reference pictures.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wall"
+#pragma GCC diagnostic ignored "-Wextra"
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_NO_STDIO_FAILURE_STRINGS
+#include <stb/stb_image.h>
+#pragma GCC diagnostic pop
