@@ -104,6 +104,9 @@ void FillQuadIndices(uint16_t* indices)
     }
 }
 
+// Every digit measures and advances like '0', so columns of numbers line up.
+constexpr unsigned char kZero = '0';
+
 bool IsDigit(unsigned char code)
 {
     return code >= '0' && code <= '9';
@@ -333,8 +336,7 @@ int32_t GlyphonContext::LayOutString(float z, float x, float y, float scale, uin
             vertex.s = FloatToFixed(corner[2]);
             vertex.t = FloatToFixed(corner[3]);
         }
-        // Digits line up in columns: each takes the advance of '0'.
-        penX += (IsDigit(code) ? font.w[static_cast<unsigned char>('0')] : w) * unit;
+        penX += (IsDigit(code) ? font.w[kZero] : w) * unit;
         lineAdvance = lineHeight;
     }
     return written;
@@ -455,7 +457,7 @@ float GlyphonContext::StringWidth(float scale, const char* text) const
     float width = 0.0f;
     for (const char* c = text; *c != 0; ++c) {
         const auto code = static_cast<unsigned char>(*c);
-        width += code == ' ' ? space : font.w[IsDigit(code) ? '0' : code] * unit;
+        width += code == ' ' ? space : font.w[IsDigit(code) ? kZero : code] * unit;
     }
     return width;
 }
@@ -470,12 +472,12 @@ void GlyphonContext::MeasureString(float* width, float* height, float scale, con
         for (const char* c = text; *c != 0; ++c) {
             const auto code = static_cast<unsigned char>(*c);
             if (large) {
-                measuredWidth += font.w[code == ' ' || IsDigit(code) ? '0' : code] * 40.0f * scale;
+                measuredWidth += font.w[code == ' ' || IsDigit(code) ? kZero : code] * 40.0f * scale;
                 if (code == 'i' || code == 'j' || code == 'l') {
                     measuredWidth += 0.4f * scale;
                 }
             } else {
-                measuredWidth += code == ' ' ? 5.0f : font.w[IsDigit(code) ? '0' : code] * 39.84375f;
+                measuredWidth += code == ' ' ? 5.0f : font.w[IsDigit(code) ? kZero : code] * 39.84375f;
             }
         }
         measuredHeight = large ? state->screenScaleY * 4.21875f * scale : state->screenScaleY * 12.0f;

@@ -67,9 +67,9 @@ TEST(GlyphMetrics, EveryCoveredCodeAndNothingElse)
             EXPECT_LE(smallUnits, 9.0f);
         }
     }
-    EXPECT_NEAR(kGlyphLargeFont.w['i'] * 255.0f, 6.0f, 0.5f);
-    EXPECT_NEAR(kGlyphLargeFont.w['0'] * 255.0f, 17.0f, 0.5f);
-    EXPECT_NEAR(kGlyphLargeFont.w['W'] * 255.0f, 32.0f, 0.5f);
+    EXPECT_NEAR(kGlyphLargeFont.w[unsigned('i')] * 255.0f, 6.0f, 0.5f);
+    EXPECT_NEAR(kGlyphLargeFont.w[unsigned('0')] * 255.0f, 17.0f, 0.5f);
+    EXPECT_NEAR(kGlyphLargeFont.w[unsigned('W')] * 255.0f, 32.0f, 0.5f);
 }
 
 // The texels a glyph's quad can reach with linear filtering: its cell and one

@@ -1,4 +1,4 @@
-// Draw calls issued by Flush and DrawTextWindow, counted by a glDrawElements
+// Draw calls made by Flush and DrawTextWindow, counted by a glDrawElements
 // and a glDrawArrays defined here that forward to the driver's.
 #include <dlfcn.h>
 

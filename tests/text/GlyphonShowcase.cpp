@@ -150,6 +150,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
         return 2;
     }
-    const bool ok = WriteScene(argv[1]) & WriteAtlas(argv[1]) & WriteLogos(argv[1]);
-    return ok ? 0 : 1;
+    const bool scene = WriteScene(argv[1]);
+    const bool atlas = WriteAtlas(argv[1]);
+    const bool logos = WriteLogos(argv[1]);
+    return scene && atlas && logos ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "GlTestContext.h"
+#include "KeepGlDriversLoaded.h"
 #include "math/Fixed.h"
 #include "text/Glyphon.h"
 
@@ -14,6 +15,7 @@ class GlyphonSurface {
 public:
     GlyphonSurface(int width, int height) : gl(width, height)
     {
+        KeepGlDriversLoaded();
         initialised = gl.Ok() && glyphon.Initialise(width, height);
     }
     bool Ok() const { return initialised; }
