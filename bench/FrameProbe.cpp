@@ -7,6 +7,10 @@
 // KESTREL_PROBE_REPORT:
 //
 //   frames=N first_ns=T warm_ns=T last_ns=T steady_frames=M own_allocs=A driver_allocs=D max_own_per_frame=X
+//   peak_rss_kib=R cpu_ns=C
+//
+// cpu_ns is the CPU time of the whole process (every thread, the driver's
+// rasteriser threads included) spent over the steady frames.
 //
 // first_ns is the present of frame 1, warm_ns that of the last warm-up frame,
 // last_ns that of the last measured frame; the steady frames are those after
@@ -37,6 +41,8 @@
 #include <ctime>
 
 extern "C" {
+void KestrelProbeWarmedUp();
+void KestrelProbeMeasured();
 void* __libc_malloc(size_t size);
 void* __libc_calloc(size_t count, size_t size);
 void* __libc_realloc(void* pointer, size_t size);
@@ -105,6 +111,7 @@ struct Probe {
     const char* report = nullptr;
     std::atomic<long> frames{0};
     int64_t firstNs = 0, warmNs = 0, lastNs = 0;
+    int64_t warmCpuNs = 0, lastCpuNs = 0;
     // Allocations since the last present, and the totals of completed steady frames.
     std::atomic<long> ownInFrame{0}, driverInFrame{0};
     long ownTotal = 0, driverTotal = 0, maxOwnPerFrame = 0;
@@ -114,11 +121,16 @@ Probe probe;
 
 __attribute__((tls_model("initial-exec"))) thread_local bool insideProbe = false;
 
-int64_t NowNs()
+int64_t ClockNs(clockid_t clock)
 {
     timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
+    clock_gettime(clock, &now);
     return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+int64_t NowNs()
+{
+    return ClockNs(CLOCK_MONOTONIC);
 }
 
 void NoteAllocation()
@@ -162,6 +174,24 @@ __attribute__((constructor)) void StartProbe()
     }
 }
 
+// The process's peak resident memory so far (VmHWM), in KiB; -1 when unknown.
+long PeakResidentKiB()
+{
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (status == nullptr) {
+        return -1;
+    }
+    long peak = -1;
+    char line[256];
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+        if (std::sscanf(line, "VmHWM: %ld", &peak) == 1) {
+            break;
+        }
+    }
+    std::fclose(status);
+    return peak;
+}
+
 __attribute__((destructor)) void WriteReport()
 {
     probe.counting = false;
@@ -176,10 +206,11 @@ __attribute__((destructor)) void WriteReport()
     const long frames = probe.last > 0 && presented > probe.last ? probe.last : presented;
     std::fprintf(file,
                  "frames=%ld first_ns=%lld warm_ns=%lld last_ns=%lld steady_frames=%ld own_allocs=%ld "
-                 "driver_allocs=%ld max_own_per_frame=%ld\n",
+                 "driver_allocs=%ld max_own_per_frame=%ld peak_rss_kib=%ld cpu_ns=%lld\n",
                  frames, static_cast<long long>(probe.firstNs), static_cast<long long>(probe.warmNs),
                  static_cast<long long>(probe.lastNs), frames > probe.warmup ? frames - probe.warmup : 0,
-                 probe.ownTotal, probe.driverTotal, probe.maxOwnPerFrame);
+                 probe.ownTotal, probe.driverTotal, probe.maxOwnPerFrame, PeakResidentKiB(),
+                 static_cast<long long>(probe.lastCpuNs - probe.warmCpuNs));
     std::fclose(file);
 }
 
@@ -192,6 +223,7 @@ void FramePresented()
         return;
     }
     probe.lastNs = now;
+    probe.lastCpuNs = ClockNs(CLOCK_PROCESS_CPUTIME_ID);
     if (frame == 1) {
         probe.firstNs = now;
     }
@@ -206,8 +238,13 @@ void FramePresented()
             probe.counting = false;
         }
     }
+    if (frame == probe.last) {
+        KestrelProbeMeasured();
+    }
     if (frame == probe.warmup) {
+        KestrelProbeWarmedUp();
         probe.warmNs = now;
+        probe.warmCpuNs = probe.lastCpuNs;
         if (probe.countAllocs) {
             bool first = true;
             rangeCount = 0;
@@ -222,6 +259,20 @@ void FramePresented()
 } // namespace
 
 extern "C" {
+
+// Marks for profilers: called at the end of the warm-up and at the last
+// measured frame, so that callgrind can zero its counts at the first and dump
+// them at the second (--zero-before=KestrelProbeWarmedUp
+// --dump-before=KestrelProbeMeasured), leaving only the steady frames.
+__attribute__((noinline)) void KestrelProbeWarmedUp()
+{
+    __asm__ volatile("");
+}
+
+__attribute__((noinline)) void KestrelProbeMeasured()
+{
+    __asm__ volatile("");
+}
 
 EGLBoolean EGLAPIENTRY eglSwapBuffers(EGLDisplay display, EGLSurface surface)
 {

@@ -519,6 +519,8 @@ int main(int argc, char** argv)
 
     for (int frame = 0; frame <= lastFrame; ++frame) {
         RenderFrame(scene, frame);
+        // Presented as the headless shell presents: a pbuffer swap submits nothing.
+        glFlush();
         eglSwapBuffers(display, surface);
     }
 
