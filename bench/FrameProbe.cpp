@@ -21,12 +21,15 @@
 // (the last frame measured, default every frame; presents after it, such as
 // one made while shutting down, are left out), KESTREL_PROBE_ALLOCS=1 (count
 // allocations; off, the probe only times), KESTREL_PROBE_FINISH=0 (present
-// without waiting for the frame).
+// without waiting for the frame), KESTREL_PROBE_DUMP=PATH with
+// KESTREL_PROBE_DUMP_FRAME=N (write frame N, counting presents from 1, as
+// "W H\n" and W x H RGBA pixels, bottom row first, so that two programs'
+// frames can be compared).
 //
-// Each present is followed by glFinish: a pbuffer swap hands nothing on, and
-// Mesa's software rasteriser then drops the frame's binned work at the next
-// clear, so without it a frame would cost only its submission.
+// Each present is followed by glFinish, so that a frame's cost includes its
+// rasterising rather than overlapping the next frame's submission.
 #include <EGL/egl.h>
+#include <GLES/gl.h>
 #include <dlfcn.h>
 #include <execinfo.h>
 #include <link.h>
@@ -107,7 +110,8 @@ struct Probe {
     long warmup = 10;
     long last = 0;  // 0: no limit
     bool finish = true;
-    void (*glFinish)() = nullptr;
+    const char* dumpPath = nullptr;
+    long dumpFrame = 0;
     const char* report = nullptr;
     std::atomic<long> frames{0};
     int64_t firstNs = 0, warmNs = 0, lastNs = 0;
@@ -161,6 +165,10 @@ __attribute__((constructor)) void StartProbe()
     if (const char* last = std::getenv("KESTREL_PROBE_LAST")) {
         probe.last = std::strtol(last, nullptr, 10);
     }
+    probe.dumpPath = std::getenv("KESTREL_PROBE_DUMP");
+    if (const char* dumpFrame = std::getenv("KESTREL_PROBE_DUMP_FRAME")) {
+        probe.dumpFrame = std::strtol(dumpFrame, nullptr, 10);
+    }
     const char* finish = std::getenv("KESTREL_PROBE_FINISH");
     probe.finish = finish == nullptr || finish[0] != '0';
     const char* allocs = std::getenv("KESTREL_PROBE_ALLOCS");
@@ -212,6 +220,25 @@ __attribute__((destructor)) void WriteReport()
                  probe.ownTotal, probe.driverTotal, probe.maxOwnPerFrame, PeakResidentKiB(),
                  static_cast<long long>(probe.lastCpuNs - probe.warmCpuNs));
     std::fclose(file);
+}
+
+// Writes the surface as it stands after a present (a pbuffer keeps it).
+void DumpFrame()
+{
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const size_t bytes = size_t(viewport[2]) * size_t(viewport[3]) * 4;
+    std::FILE* file = std::fopen(probe.dumpPath, "wb");
+    void* pixels = __libc_malloc(bytes);
+    if (file != nullptr && pixels != nullptr) {
+        glReadPixels(0, 0, viewport[2], viewport[3], GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+        std::fprintf(file, "%d %d\n", viewport[2], viewport[3]);
+        std::fwrite(pixels, 1, bytes, file);
+    }
+    std::free(pixels);
+    if (file != nullptr) {
+        std::fclose(file);
+    }
 }
 
 // Runs after each present: closes the frame's allocation count and times it.
@@ -280,12 +307,10 @@ EGLBoolean EGLAPIENTRY eglSwapBuffers(EGLDisplay display, EGLSurface surface)
     static const auto real = reinterpret_cast<Swap>(dlsym(RTLD_NEXT, "eglSwapBuffers"));
     const EGLBoolean result = real(display, surface);
     if (probe.finish) {
-        if (probe.glFinish == nullptr) {
-            probe.glFinish = reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "glFinish"));
-        }
-        if (probe.glFinish != nullptr) {
-            probe.glFinish();
-        }
+        glFinish();
+    }
+    if (probe.dumpPath != nullptr && probe.frames.load() + 1 == probe.dumpFrame) {
+        DumpFrame();
     }
     FramePresented();
     return result;
