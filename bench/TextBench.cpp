@@ -193,6 +193,7 @@ void BM_ImGuiAddText(benchmark::State& state)
     ImGuiIO& io = ImGui::GetIO();
     io.DisplaySize = ImVec2(640.0f, 480.0f);
     io.BackendFlags |= ImGuiBackendFlags_RendererHasVtxOffset;  // lists past 64K vertices
+    io.IniFilename = nullptr;                                    // no settings file left behind
     io.Fonts->AddFontDefault();
     unsigned char* pixels = nullptr;
     int width = 0, height = 0;
