@@ -1,6 +1,7 @@
 #include "shell/ce/HeadlessWindowSystem.h"
 
 #include <EGL/eglext.h>
+#include <GLES/gl.h>
 
 HeadlessWindowSystem::HeadlessWindowSystem(int32_t monitorWidth, int32_t monitorHeight, Rect frame)
     : BasicWindowSystem(frame), monitor{0, 0, monitorWidth, monitorHeight}
@@ -38,4 +39,13 @@ EGLSurface HeadlessWindowSystem::CreateEGLSurface(EGLDisplay display, EGLConfig 
     const EGLint attributes[] = {EGL_WIDTH, client.right - client.left, EGL_HEIGHT, client.bottom - client.top,
                                  EGL_NONE};
     return eglCreatePbufferSurface(display, config, attributes);
+}
+
+// Swapping a pbuffer hands nothing on, so without a flush the driver queues
+// frame after frame and never draws them: Mesa's software rasteriser keeps
+// every one in memory. The flush submits each frame, as a window's swap does.
+EGLBoolean HeadlessWindowSystem::SwapBuffers(EGLDisplay display, EGLSurface surface)
+{
+    glFlush();
+    return eglSwapBuffers(display, surface);
 }

@@ -16,6 +16,7 @@ public:
     EGLDisplay GetEGLDisplay(DeviceContext dc) override;
     void GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes) override;
     EGLSurface CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window) override;
+    EGLBoolean SwapBuffers(EGLDisplay display, EGLSurface surface) override;
 
 private:
     Rect monitor;

@@ -281,7 +281,7 @@ void TrellisPlatformCE::ReleaseEGL()
 
 void TrellisPlatformCE::EndFrame()
 {
-    if (!eglSwapBuffers(eglDisplay, eglSurface)) {
+    if (!system.SwapBuffers(eglDisplay, eglSurface)) {
         if (eglGetError() == kContextLost && powerManagement == 1) {
             Recover();
         } else {

@@ -163,6 +163,12 @@ public:
     virtual EGLDisplay GetEGLDisplay(DeviceContext dc) = 0;
     virtual void GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes) = 0;
     virtual EGLSurface CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window) = 0;
+    // Presents the frame drawn to a surface made above; EGL_FALSE when the swap
+    // failed (eglGetError tells why). A window's swap is all it takes.
+    virtual EGLBoolean SwapBuffers(EGLDisplay display, EGLSurface surface)
+    {
+        return eglSwapBuffers(display, surface);
+    }
 };
 
 // Fills the attribute list shared by every backend: level 0, the given surface

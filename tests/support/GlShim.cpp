@@ -124,6 +124,11 @@ std::vector<Call> CallsTo(const std::string& entry)
     return matching;
 }
 
+void ForgetCalls()
+{
+    std::vector<Call>().swap(State().calls);
+}
+
 size_t LiveTextures()
 {
     return State().liveTextures.size();
@@ -184,6 +189,12 @@ void GL_APIENTRY glDeleteTextures(GLsizei n, const GLuint* textures)
     for (GLsizei i = 0; i < n; ++i) {
         State().liveTextures.erase(textures[i]);
     }
+}
+
+void GL_APIENTRY glFlush()
+{
+    Record("glFlush", {});
+    REAL(glFlush)();
 }
 
 void GL_APIENTRY glBindTexture(GLenum target, GLuint texture)

@@ -44,6 +44,10 @@ void FailCall(const std::string& entry, int n, GLenum error);
 const std::vector<Call>& Calls();
 std::vector<Call> CallsTo(const std::string& entry);
 
+// Forgets the recorded calls only, so that a long run does not grow with its
+// record; faults, extensions and live textures stay.
+void ForgetCalls();
+
 // Texture names generated and not deleted since the last Reset.
 size_t LiveTextures();
 
