@@ -12,6 +12,10 @@ if command -v Xvfb >/dev/null; then
   display=":$((90 + RANDOM % 100))"
   Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
   xvfb_pid=$!
+  for _ in $(seq 50); do
+    xdpyinfo -display "$display" >/dev/null 2>&1 && break
+    sleep 0.2
+  done
   export TRELLIS_TEST_DISPLAY="$display"
 fi
 
