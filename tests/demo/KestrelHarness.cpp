@@ -54,26 +54,18 @@ TrellisApp* CreateApplication()
     return new ProbeDemo;
 }
 
-void KeepGlDriverLoaded()
-{
-    // A test context pins Mesa's driver for the rest of the process, so that
-    // the blocks it keeps for good stay matched by the leak suppressions
-    // after the demo's own display is terminated.
-    static const bool pinned = GlTestContext(1, 1).Ok();
-    (void)pinned;
-}
 
 KestrelRun RunKestrel(const char16_t* commandLine, int32_t monitorWidth, int32_t monitorHeight)
 {
-    KeepGlDriverLoaded();
+    GlTestContext::KeepDriverLoaded();
     ProbeLog& log = Probe();
     const std::set<int32_t> keep = log.keepFrames;
     log = ProbeLog{};
     log.keepFrames = keep;
     ScriptedWindowSystem system(monitorWidth, monitorHeight);
-    testing::internal::CaptureStderr();
-    const int exitCode = TrellisMain(commandLine, system);
-    return KestrelRun{exitCode, testing::internal::GetCapturedStderr()};
+    KestrelRun run;
+    run.exitCode = RunTrellisMain(commandLine, system, run.errors);
+    return run;
 }
 
 uint64_t HashBytes(const std::vector<uint8_t>& bytes)

@@ -69,16 +69,13 @@ public:
 };
 
 struct KestrelRun {
-    int exitCode;
+    int exitCode = 0;
     std::string errors;  // everything written to stderr
 };
 
 // Clears the log (keeping keepFrames) and runs the demo on a scripted
 // monitor; the GL and EGL shims keep whatever the test set up before.
 KestrelRun RunKestrel(const char16_t* commandLine, int32_t monitorWidth = 640, int32_t monitorHeight = 480);
-
-// Keeps Mesa's driver module loaded until the process ends.
-void KeepGlDriverLoaded();
 
 // FNV-1a over bytes.
 uint64_t HashBytes(const std::vector<uint8_t>& bytes);

@@ -119,15 +119,6 @@ private:
     }
 };
 
-// A test context pins Mesa's driver for the rest of the process, so that the
-// blocks it keeps for good stay matched by the leak suppressions after the
-// demo's own display is terminated.
-void KeepGlDriverLoaded()
-{
-    static const bool pinned = GlTestContext(1, 1).Ok();
-    (void)pinned;
-}
-
 } // namespace
 
 TrellisApp* CreateApplication()
@@ -139,7 +130,7 @@ TrellisApp* CreateApplication()
 // headless run in memory and never draw one.
 TEST(KestrelSoak, EveryHeadlessPresentSubmitsItsFrame)
 {
-    KeepGlDriverLoaded();
+    GlTestContext::KeepDriverLoaded();
     Log() = SoakLog{};
     GlShim::Reset();
     EglShim::Reset();
@@ -151,7 +142,7 @@ TEST(KestrelSoak, EveryHeadlessPresentSubmitsItsFrame)
 
 TEST(KestrelSoak, LostContextsAgainAndAgainLeaveNoTexturesBehindAndTheFramesGoOn)
 {
-    KeepGlDriverLoaded();
+    GlTestContext::KeepDriverLoaded();
     Log() = SoakLog{};
     SoakLog& log = Log();
     const SoakSettings& settings = log.settings;

@@ -54,13 +54,7 @@ protected:
         driver.Attach(system);
     }
 
-    int Run(const char16_t* commandLine)
-    {
-        testing::internal::CaptureStderr();
-        const int exitCode = TrellisMain(commandLine, system);
-        errors = testing::internal::GetCapturedStderr();
-        return exitCode;
-    }
+    int Run(const char16_t* commandLine) { return RunTrellisMain(commandLine, system, errors); }
 
     // The messages written to the debug output, in order; each also reached
     // standard error as it was.

@@ -28,13 +28,7 @@ protected:
         EglShim::Reset();
     }
 
-    int Run(const char16_t* commandLine)
-    {
-        testing::internal::CaptureStderr();
-        const int exitCode = TrellisMain(commandLine, system);
-        errors = testing::internal::GetCapturedStderr();
-        return exitCode;
-    }
+    int Run(const char16_t* commandLine) { return RunTrellisMain(commandLine, system, errors); }
 
     // A start-up failure: the reason, then the platform's summary, exit code 1,
     // no scene, and both objects deleted.

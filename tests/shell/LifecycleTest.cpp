@@ -24,13 +24,7 @@ protected:
         EglShim::Reset();
     }
 
-    int Run(const char16_t* commandLine)
-    {
-        testing::internal::CaptureStderr();
-        const int exitCode = TrellisMain(commandLine, system);
-        errors = testing::internal::GetCapturedStderr();
-        return exitCode;
-    }
+    int Run(const char16_t* commandLine) { return RunTrellisMain(commandLine, system, errors); }
 
     // Swaps made by the frame loop, read when the application releases its scene.
     void CountPresentedFrames()

@@ -31,10 +31,7 @@ protected:
 
     int Run(ScriptedWindowSystem& system, const char16_t* commandLine)
     {
-        testing::internal::CaptureStderr();
-        const int exitCode = TrellisMain(commandLine, system);
-        errors = testing::internal::GetCapturedStderr();
-        return exitCode;
+        return RunTrellisMain(commandLine, system, errors);
     }
 
     // The placement calls up to the first frame.

@@ -15,7 +15,7 @@ namespace {
 // for the life of the process would then be reported from an unknown module,
 // out of reach of the leak suppressions; a driver kept loaded keeps them
 // attributable. The handles are never closed on purpose.
-void KeepDriverLoaded()
+void PinLoadedDrivers()
 {
     std::vector<std::string> drivers;
     dl_iterate_phdr(
@@ -60,10 +60,16 @@ GlTestContext::GlTestContext(int w, int h) : width(w), height(h)
     if (surface != EGL_NO_SURFACE && created != EGL_NO_CONTEXT &&
         eglMakeCurrent(display, surface, surface, created)) {
         context = created;
-        KeepDriverLoaded();
+        PinLoadedDrivers();
     } else if (created != EGL_NO_CONTEXT) {
         eglDestroyContext(display, created);
     }
+}
+
+void GlTestContext::KeepDriverLoaded()
+{
+    static const bool pinned = GlTestContext(1, 1).Ok();
+    (void)pinned;
 }
 
 GlTestContext::~GlTestContext()

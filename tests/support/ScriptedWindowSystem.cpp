@@ -1,8 +1,12 @@
 #include "ScriptedWindowSystem.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
 #include <sstream>
+
+#include "shell/Entry.h"
 
 namespace {
 
@@ -356,4 +360,12 @@ EGLSurface ScriptedWindowSystem::CreateEGLSurface(EGLDisplay display, EGLConfig 
     const Rect client = GetClientRect(window);
     Record("CreateEGLSurface", window, client.right - client.left, client.bottom - client.top);
     return HeadlessWindowSystem::CreateEGLSurface(display, config, window);
+}
+
+int RunTrellisMain(const char16_t* commandLine, WindowSystem& system, std::string& errors)
+{
+    testing::internal::CaptureStderr();
+    const int exitCode = TrellisMain(commandLine, system);
+    errors = testing::internal::GetCapturedStderr();
+    return exitCode;
 }

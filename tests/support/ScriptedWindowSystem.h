@@ -97,3 +97,6 @@ private:
 
 // Text of a 16-bit string with every character below 0x80, for records and messages.
 std::string Narrow(const char16_t* text);
+
+// Runs the shell's entry on `system`; what it writes to standard error lands in `errors`.
+int RunTrellisMain(const char16_t* commandLine, WindowSystem& system, std::string& errors);
