@@ -3,6 +3,7 @@
 #include <cstring>
 #include <optional>
 
+#include "shell/LittleEndian.h"
 #include "shell/TrellisApp.h"
 
 namespace {
@@ -28,28 +29,6 @@ enum HeaderField : size_t {
     kColourCount = 46,
 };
 
-void Put16(uint8_t* at, uint16_t value)
-{
-    at[0] = uint8_t(value);
-    at[1] = uint8_t(value >> 8);
-}
-
-void Put32(uint8_t* at, uint32_t value)
-{
-    Put16(at, uint16_t(value));
-    Put16(at + 2, uint16_t(value >> 16));
-}
-
-uint16_t Get16(const uint8_t* at)
-{
-    return uint16_t(at[0] | at[1] << 8);
-}
-
-uint32_t Get32(const uint8_t* at)
-{
-    return uint32_t(Get16(at)) | uint32_t(Get16(at + 2)) << 16;
-}
-
 // Bytes of packed 24-bit pixels, or nothing when the size is negative or
 // more than the file's 32-bit size fields can describe.
 std::optional<uint32_t> ImageBytes(int32_t width, int32_t height)
@@ -69,37 +48,37 @@ void BuildHeader(uint8_t* header, int32_t width, int32_t height, uint32_t imageB
     std::memset(header, 0, kHeaderSize);
     header[0] = 'B';
     header[1] = 'M';
-    Put32(header + kFileSize, kHeaderSize + imageBytes);
-    Put32(header + kPixelOffset, kHeaderSize);
-    Put32(header + kInfoSize, kInfoHeaderSize);
-    Put32(header + kWidth, uint32_t(width));
-    Put32(header + kHeight, uint32_t(height));
-    Put16(header + kPlanes, 1);
-    Put16(header + kBitsPerPixel, 24);
-    Put32(header + kImageSize, imageBytes);
-    Put32(header + kHorizontalResolution, kResolution);
-    Put32(header + kVerticalResolution, kResolution);
-    Put32(header + kColourCount, kColoursUsed);
+    WriteLittleEndian32(header + kFileSize, kHeaderSize + imageBytes);
+    WriteLittleEndian32(header + kPixelOffset, kHeaderSize);
+    WriteLittleEndian32(header + kInfoSize, kInfoHeaderSize);
+    WriteLittleEndian32(header + kWidth, uint32_t(width));
+    WriteLittleEndian32(header + kHeight, uint32_t(height));
+    WriteLittleEndian16(header + kPlanes, 1);
+    WriteLittleEndian16(header + kBitsPerPixel, 24);
+    WriteLittleEndian32(header + kImageSize, imageBytes);
+    WriteLittleEndian32(header + kHorizontalResolution, kResolution);
+    WriteLittleEndian32(header + kVerticalResolution, kResolution);
+    WriteLittleEndian32(header + kColourCount, kColoursUsed);
 }
 
 // Why a header cannot be read into a buffer of width x height 24-bit pixels,
 // or null when it can.
 const char* FindHeaderProblem(const uint8_t* header, int32_t width, int32_t height)
 {
-    if (Get32(header + kCompression) != 0) {
+    if (ReadLittleEndian32(header + kCompression) != 0) {
         return "Can't read compressed BMP files.\n";
     }
-    if (Get16(header + kBitsPerPixel) != 24) {
+    if (ReadLittleEndian16(header + kBitsPerPixel) != 24) {
         return "Can't read BMP files that are not 24 bits per pixel.\n";
     }
     const std::optional<uint32_t> largest = ImageBytes(width, height);
     if (!largest) {
         return "BMP width and height are not valid.\n";
     }
-    if (Get32(header + kImageSize) > *largest) {
+    if (ReadLittleEndian32(header + kImageSize) > *largest) {
         return "BMP image size is larger than its width and height allow.\n";
     }
-    if (Get32(header + kPixelOffset) < kHeaderSize) {
+    if (ReadLittleEndian32(header + kPixelOffset) < kHeaderSize) {
         return "BMP pixel offset points into its header.\n";
     }
     return nullptr;
@@ -109,8 +88,8 @@ const char* FindHeaderProblem(const uint8_t* header, int32_t width, int32_t heig
 int32_t ReadImage(const TrellisApp& app, FILE* file, const uint8_t* header, int32_t* width, int32_t* height,
                   uint8_t* pixels)
 {
-    const int32_t fileWidth = int32_t(Get32(header + kWidth));
-    const int32_t fileHeight = int32_t(Get32(header + kHeight));
+    const int32_t fileWidth = int32_t(ReadLittleEndian32(header + kWidth));
+    const int32_t fileHeight = int32_t(ReadLittleEndian32(header + kHeight));
     if (width != nullptr) {
         *width = fileWidth;
     }
@@ -126,10 +105,10 @@ int32_t ReadImage(const TrellisApp& app, FILE* file, const uint8_t* header, int3
         return 1;
     }
     // Other tools write larger info headers: the pixels start where the file says.
-    if (std::fseek(file, long(Get32(header + kPixelOffset)), SEEK_SET) != 0) {
+    if (std::fseek(file, long(ReadLittleEndian32(header + kPixelOffset)), SEEK_SET) != 0) {
         return 1;
     }
-    const uint32_t imageBytes = Get32(header + kImageSize);
+    const uint32_t imageBytes = ReadLittleEndian32(header + kImageSize);
     return std::fread(pixels, 1, imageBytes, file) == imageBytes ? 0 : 1;
 }
 

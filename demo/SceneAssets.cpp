@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "demo/MeshFile.h"
+#include "shell/LittleEndian.h"
 
 // The asset files, linked in by trellis_embed (16-byte aligned).
 extern "C" {
@@ -22,11 +23,6 @@ extern const unsigned int kestrel_zellogo_size;
 
 namespace {
 
-uint32_t ReadWord(const unsigned char* bytes)
-{
-    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
-}
-
 const TextureHeader* AsHeader(const unsigned char* block)
 {
     return reinterpret_cast<const TextureHeader*>(block);
@@ -40,16 +36,16 @@ MeshData MeshRecordFromFile(const unsigned char* file, uint32_t size)
     if (size < kMeshFileHeaderSize || std::memcmp(file, kMeshFileMagic, 4) != 0) {
         return mesh;
     }
-    const uint32_t v = ReadWord(file + 4);
-    const uint32_t f = ReadWord(file + 8);
+    const uint32_t v = ReadLittleEndian32(file + 4);
+    const uint32_t f = ReadLittleEndian32(file + 8);
     if (MeshFileSize(v, f) != size) {
         return mesh;
     }
     const float* values = reinterpret_cast<const float*>(file + kMeshFileHeaderSize);
     mesh.vertexCount = v;
     mesh.faceCount = f;
-    mesh.flags = ReadWord(file + 12);
-    mesh.reserved1 = static_cast<int32_t>(ReadWord(file + 16));
+    mesh.flags = ReadLittleEndian32(file + 12);
+    mesh.reserved1 = static_cast<int32_t>(ReadLittleEndian32(file + 16));
     std::memcpy(mesh.center, file + 20, sizeof mesh.center);
     mesh.positions = values;
     mesh.texCoords = values + 3 * uint64_t(v);

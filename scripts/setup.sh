@@ -10,6 +10,10 @@ packages=(
   libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
   # X11 windows, and a real X server for the window tests
   libx11-dev xvfb x11-utils
+  # a real window manager, and X events sent from outside for the input tests
+  openbox xdotool libxtst-dev
+  # native Wayland windows, and a headless compositor for their tests
+  libwayland-dev wayland-protocols libxkbcommon-dev weston
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev valgrind libstb-dev libimgui-dev imagemagick
   # asset generator inputs

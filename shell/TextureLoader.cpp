@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "shell/LittleEndian.h"
 #include "shell/TextureHeader.h"
 #include "shell/TrellisApp.h"
 
@@ -22,16 +23,6 @@ constexpr uint32_t kLongestMipChain = 31;
 
 // Compressed levels are stored at least this high, whatever their width.
 constexpr uint32_t kCompressedMinHeight = 8;
-
-uint32_t ReadLittleEndian32(const uint8_t* bytes)
-{
-    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
-}
-
-uint16_t ReadLittleEndian16(const uint8_t* bytes)
-{
-    return uint16_t(bytes[0] | bytes[1] << 8);
-}
 
 // Converts `count` texels of a level into the layout GL takes.
 using Converter = void (*)(const uint8_t* source, uint8_t* target, size_t count);
