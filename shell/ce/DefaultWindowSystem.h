@@ -1,7 +1,7 @@
 #pragma once
 #include <memory>
 
-#include "shell/ce/WindowSystem.h"
+#include "shell/WindowSystem.h"
 
 // The window system a program runs on: Wayland when WAYLAND_DISPLAY connects,
 // else X11 when a display opens, else headless. TRELLIS_PLATFORM=wayland or
