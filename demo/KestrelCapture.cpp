@@ -69,6 +69,11 @@ int32_t KestrelCapture::InitScene(int32_t width, int32_t height)
                  height, kTrellisLargestImageSide, kTrellisLargestImageSide);
         return 0;
     }
+    // The run is timed from the first scene set-up, which a slow machine can take a while over.
+    if (!started) {
+        started = true;
+        startTicks = GetTicks();
+    }
     return KestrelDemo::InitScene(width, height);
 }
 
@@ -147,10 +152,6 @@ void KestrelCapture::ShowProgress(int32_t frame)
         return;
     }
     const uint32_t now = GetTicks();
-    if (!started) {
-        started = true;
-        startTicks = now;
-    }
     if (now - startTicks < kQuietMilliseconds || (progressShown && now - lastProgressTicks < kProgressMilliseconds)) {
         return;
     }

@@ -109,8 +109,8 @@ TEST_F(KestrelCaptureFiles, ShowsWhichFrameALongRunIsAtOnATerminal)
     posix_spawn_file_actions_addclose(&actions, terminal);
     std::string path = KESTREL_CAPTURE_PATH;
     std::string size = "-width=32", height = "-height=24", windowed = "-windowed";
-    // The time limit ends the run after a second and a half, long before the last frame.
-    std::string frames = "-frames=0,100000", limit = "-qat=1.5", prefix = "-prefix=" + dir.File("long");
+    // The time limit ends the run after two and a half seconds, long before the last frame.
+    std::string frames = "-frames=0,100000", limit = "-qat=2.5", prefix = "-prefix=" + dir.File("long");
     std::vector<char*> argv{path.data(), windowed.data(), size.data(), height.data(), frames.data(),
                             limit.data(), prefix.data(), nullptr};
     pid_t child = 0;
