@@ -370,27 +370,12 @@ void TrellisPlatformCE::ReleasePlatform()
         StopDualDisplay();
     }
     ReleaseEGL();
-    DestroyPlatformWindows(system, windows);
+    DestroyMainAndCoverWindows(system, windows.mainWindow, windows.coverWindow, windows.showCommand);
     // Destroying the windows posted a quit message that no pump will take; a
     // later run on the same window system must not start with it.
     WindowMessage message{};
     while (system.PeekMessage(message, kNoWindow)) {
     }
-}
-
-void DestroyPlatformWindows(WindowSystem& system, PlatformWindows& windows)
-{
-    if (windows.mainWindow == kNoWindow) {
-        return;
-    }
-    system.DestroyWindow(windows.mainWindow);
-    if (windows.coverWindow != kNoWindow) {
-        system.ShowWindow(windows.coverWindow, windows.showCommand);
-        system.UpdateWindow(windows.coverWindow);
-        system.DestroyWindow(windows.coverWindow);
-    }
-    windows.mainWindow = kNoWindow;
-    windows.coverWindow = kNoWindow;
 }
 
 int32_t TrellisPlatformCE::MainLoop()
