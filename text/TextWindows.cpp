@@ -389,8 +389,11 @@ void GlyphonContext::DrawTextWindow(int32_t id)
                        window->bodyFrameMesh);
         window->dirty = false;
     }
-    // Text queued so far lies beneath this window's frames.
-    Flush();
+    // Text queued so far lies beneath this window's frames, and so do the
+    // logos: they are drawn once, under the frame's first window.
+    const bool logos = !state->logosDrawn && state->logoSelect != kLogoNone;
+    DrawQueue(logos);
+    state->logosDrawn = state->logosDrawn || logos;
     BeginTextState();
     if (titleShown) {
         if (framed) {
