@@ -1,7 +1,7 @@
 #pragma once
 #include <memory>
 
-#include "shell/ce/WindowSystem.h"
+#include "shell/WindowSystem.h"
 
 // The window system a program runs on: X11 when a display opens, headless
 // otherwise. TRELLIS_PLATFORM=x11 insists on X11 (null, after a message on the
