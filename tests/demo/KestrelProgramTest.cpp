@@ -23,15 +23,16 @@ struct Outcome {
     std::string output;  // stdout and stderr together
 };
 
-// Runs `program` with the environment minus DISPLAY and TRELLIS_PLATFORM, plus
+// Runs `program` with the environment minus the display variables and TRELLIS_PLATFORM, plus
 // `extra`. In a sanitizer build the child checks for leaks with no options of
 // ours, as when a user starts it: its report must be clean.
 Outcome RunProgram(const std::string& program, std::vector<std::string> arguments, const std::vector<std::string>& extra)
 {
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "DISPLAY=", 8) != 0 && std::strncmp(*entry, "TRELLIS_PLATFORM=", 17) != 0 &&
-            std::strncmp(*entry, "ASAN_OPTIONS=", 13) != 0 && std::strncmp(*entry, "LSAN_OPTIONS=", 13) != 0) {
+        if (std::strncmp(*entry, "DISPLAY=", 8) != 0 && std::strncmp(*entry, "WAYLAND_DISPLAY=", 16) != 0 &&
+            std::strncmp(*entry, "TRELLIS_PLATFORM=", 17) != 0 && std::strncmp(*entry, "ASAN_OPTIONS=", 13) != 0 &&
+            std::strncmp(*entry, "LSAN_OPTIONS=", 13) != 0) {
             environment.emplace_back(*entry);
         }
     }
