@@ -31,6 +31,7 @@ public:
     void EndFrame() override;
     void ReleasePlatform() override;
     int32_t MainLoop() override;
+    int32_t HasFailed() const override { return failed; }
 
     void RegisterWindowClass();
     int32_t CreateAppWindow();
@@ -89,6 +90,8 @@ private:
     PlatformWindows windows;
     Rect monitor{0, 0, 0, 0};   // the monitor rectangle the window mode read
     uint32_t loopStartTime = 0;  // tick count at the first entry into MainLoop; 0 until then
+    int32_t failed = 0;          // a recovery or the presentation failed; the loop ends
+    int32_t swapFailures = 0;    // swap failures in a row that were not a lost context
     DualDisplay dualDisplay{system, DualDisplayWindows{windows.mainWindow, windows.coverWindow, windows.showCommand,
                                                        instanceHandle, RedrawDesktopProc}};
 };
