@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "shell/DriverResidency.h"
 #include "shell/OptionParser.h"
 #include "shell/TrellisApp.h"
 #include "shell/ce/DefaultWindowSystem.h"
@@ -49,6 +50,7 @@ int TrellisMain(const char16_t* commandLine, WindowSystem& windowSystem)
         delete platform;
         return 1;
     }
+    KeepGraphicsDriverLoaded();
 
     data->compressedTextures = app->IsGLExtensionSupported(kCompressedTextureExtension);
     if (app->InitScene(data->width, data->height) == 0) {
@@ -67,8 +69,9 @@ int TrellisMain(const char16_t* commandLine, WindowSystem& windowSystem)
 
     app->ReleaseScene();
     const int32_t quitResult = app->QuitApp();
+    const int32_t failed = platform->HasFailed();
     platform->ReleasePlatform();
     delete app;
     delete platform;
-    return quitResult != 0 ? 0 : 1;
+    return quitResult != 0 && failed == 0 ? 0 : 1;
 }
