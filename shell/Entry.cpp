@@ -37,7 +37,8 @@ extern "C" const char* __lsan_default_suppressions()
            "leak:libglapi\n"
            "leak:swrast_dri\n"
            "leak:libGLdispatch\n"
-           "leak:libdrm\n";
+           "leak:libdrm\n"
+           "leak:libxcb.so\n";
 }
 
 // What was suppressed is the driver's business, not news to the user.
