@@ -19,6 +19,7 @@ public:
     int32_t RenderFrame() override;
     // 0 when a picture could not be saved.
     int32_t QuitApp() override;
+    const TrellisAppOption* GetAppOptions() const override;
 
     static constexpr size_t kMostFrames = 256;
 

@@ -4,5 +4,10 @@
 // On Linux it is standard error, encoded as UTF-8.
 void TrellisDebugOutput(const char16_t* text);
 
+// Ends the current line of the debug output when something has been written
+// on it, so that a line of the shell's own never runs on from a message that
+// has no line end.
+void TrellisDebugOutputEndLine();
+
 // Length of a zero-terminated 16-bit string.
 unsigned TrellisStrlen16(const char16_t* text);

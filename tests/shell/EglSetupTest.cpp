@@ -19,6 +19,8 @@ using Names = std::vector<std::string>;
 
 constexpr EGLint kContextLost = 0x300E;
 constexpr const char* kPowerManagement = "EGL_XAN_power_management";
+// Where the scripted runs' EGL failures happen, as their reason lines say.
+const std::string kWhere = "the headless window system (Mesa's surfaceless EGL platform, no display)\n";
 
 class EglSetup : public testing::Test {
 protected:
@@ -30,12 +32,13 @@ protected:
 
     int Run(const char16_t* commandLine) { return RunTrellisMain(commandLine, system, errors); }
 
-    // A start-up failure: the reason, then the platform's summary, exit code 1,
-    // no scene, and both objects deleted.
+    // A start-up failure: the reason and what failed where, then the
+    // platform's summary and the failed step, exit code 1, no scene, and both
+    // objects deleted.
     void ExpectStartFailure(const std::string& reason)
     {
         EXPECT_EQ(1, Run(u"-qaf=0"));
-        EXPECT_EQ(reason + "InitEGL failed!!\n", errors);
+        EXPECT_EQ(reason + "InitEGL failed!!\nInitPlatform returned 0\n", errors);
         EXPECT_EQ(0, CountEvents("InitScene"));
         EXPECT_EQ(1, CountEvents("deleted"));
     }
@@ -47,34 +50,35 @@ protected:
 TEST_F(EglSetup, InitialiseFailure)
 {
     EglShim::FailCall("eglInitialize", 1, EGL_NOT_INITIALIZED);
-    ExpectStartFailure("Unable to initialise egl\n");
+    ExpectStartFailure("Unable to initialise egl\neglInitialize failed with EGL_NOT_INITIALIZED on " + kWhere);
     EXPECT_EQ(0, EglShim::CallCount("eglCreateContext"));
 }
 
 TEST_F(EglSetup, ContextFailure)
 {
     EglShim::FailCall("eglCreateContext", 1, EGL_BAD_ALLOC);
-    ExpectStartFailure("Unable to create a context\n");
+    ExpectStartFailure("Unable to create a context\neglCreateContext failed with EGL_BAD_ALLOC on " + kWhere);
     EXPECT_EQ(0, EglShim::CallCount("eglCreatePbufferSurface"));
 }
 
 TEST_F(EglSetup, SurfaceFailure)
 {
     EglShim::FailCall("eglCreatePbufferSurface", 1, EGL_BAD_ALLOC);
-    ExpectStartFailure("Unable to create window surface\n");
+    ExpectStartFailure("Unable to create window surface\neglCreatePbufferSurface failed with EGL_BAD_ALLOC on " +
+                       kWhere);
     EXPECT_EQ(0, EglShim::CallCount("eglMakeCurrent"));
 }
 
 TEST_F(EglSetup, MakeCurrentFailure)
 {
     EglShim::FailCall("eglMakeCurrent", 1, EGL_BAD_ALLOC);
-    ExpectStartFailure("Unable to make current context\n");
+    ExpectStartFailure("Unable to make current context\neglMakeCurrent failed with EGL_BAD_ALLOC on " + kWhere);
 }
 
 TEST_F(EglSetup, LostContextWithoutPowerManagementIsAFailure)
 {
     EglShim::FailCall("eglMakeCurrent", 1, kContextLost);
-    ExpectStartFailure("Unable to make current context\n");
+    ExpectStartFailure("Unable to make current context\neglMakeCurrent failed with EGL_CONTEXT_LOST on " + kWhere);
     EXPECT_EQ(1, EglShim::CallCount("eglInitialize"));
 }
 
@@ -142,7 +146,8 @@ TEST_F(EglSetup, SwapFailureWithoutPowerManagementIsReportedEveryFrame)
 {
     EglShim::FailCallsFrom("eglSwapBuffers", 1, kContextLost);
     EXPECT_EQ(0, Run(u"-qaf=2"));
-    EXPECT_EQ("eglSwapBuffers failed\neglSwapBuffers failed\neglSwapBuffers failed\n", errors);
+    std::string each = "eglSwapBuffers failed\neglSwapBuffers failed with EGL_CONTEXT_LOST on " + kWhere;
+    EXPECT_EQ(each + each + each, errors);
     EXPECT_EQ(3, Record().renderCalls);
     EXPECT_EQ(1, CountEvents("InitScene"));
     EXPECT_EQ(1, CountEvents("QuitApp"));
@@ -195,7 +200,9 @@ TEST_F(EglSetup, FailedRebuildSkipsInitSceneAndTheLoopGoesOn)
     EglShim::FailCall("eglCreateContext", 2, EGL_BAD_ALLOC);
     EXPECT_EQ(0, Run(u"-qaf=1"));
     // The rebuild reports its own reason only; later frames find no surface to present.
-    EXPECT_EQ("Unable to create a context\neglSwapBuffers failed\n", errors);
+    EXPECT_EQ("Unable to create a context\neglCreateContext failed with EGL_BAD_ALLOC on " + kWhere +
+                  "eglSwapBuffers failed\neglSwapBuffers failed with EGL_BAD_SURFACE on " + kWhere,
+              errors);
     EXPECT_EQ(1, CountEvents("InitScene"));
     EXPECT_EQ(2, Record().renderCalls);
     const std::vector<std::string> expected{
