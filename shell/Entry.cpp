@@ -140,10 +140,11 @@ int Run(const Arguments& arguments, WindowSystem* givenSystem)
     if (quitResult == 0) {
         ReportFailedStep(app, "QuitApp");
     }
+    const int32_t failed = platform->HasFailed();
     platform->ReleasePlatform();
     delete app;
     delete platform;
-    return quitResult != 0 ? 0 : 1;
+    return quitResult != 0 && failed == 0 ? 0 : 1;
 }
 
 Arguments FromCommandLine(const char16_t* commandLine, std::vector<std::string>& storage)

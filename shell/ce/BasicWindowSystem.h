@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/ce/WindowSystem.h"
+#include "shell/WindowSystem.h"
 
 // The bookkeeping every backend shares: window classes, one record per window
 // (procedure, style, rectangle, user data), the posted-message queue with the
@@ -55,6 +55,7 @@ public:
 
     void DebugOutput(const char16_t* text) override;
     uint32_t GetTickCount() override;
+    void Sleep(uint32_t milliseconds) override;
 
     // Messages the program posts to one of its windows, delivered before native ones.
     void PostMessage(const WindowMessage& message);

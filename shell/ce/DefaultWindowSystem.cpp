@@ -6,6 +6,7 @@
 #include "shell/DebugOutput.h"
 #include "shell/Utf8.h"
 #include "shell/ce/HeadlessWindowSystem.h"
+#include "shell/ce/WaylandWindowSystem.h"
 #include "shell/ce/X11WindowSystem.h"
 
 namespace {
@@ -20,6 +21,11 @@ struct Backend {
     std::unique_ptr<WindowSystem> (*open)(const char* display);
 };
 
+std::unique_ptr<WindowSystem> OpenWayland(const char* display)
+{
+    return WaylandWindowSystem::Open(display);
+}
+
 std::unique_ptr<WindowSystem> OpenX11(const char* display)
 {
     return X11WindowSystem::Open(display);
@@ -33,6 +39,7 @@ std::unique_ptr<WindowSystem> OpenHeadless(const char*)
 // In the order they are tried; the last, with no display variable, is the
 // fallback when no display variable is set.
 constexpr Backend kBackends[] = {
+    {"wayland", "WAYLAND_DISPLAY", "Wayland display", OpenWayland},
     {"x11", "DISPLAY", "X display", OpenX11},
     {"headless", nullptr, nullptr, OpenHeadless},
 };

@@ -2,7 +2,7 @@
 #include <memory>
 #include <string>
 
-#include "shell/ce/WindowSystem.h"
+#include "shell/WindowSystem.h"
 
 // The window system a program runs on. TRELLIS_PLATFORM names one; without it
 // the backends that have a display variable are tried in their order, each
@@ -13,7 +13,7 @@
 // after one line that says why. A set but empty variable counts as unset.
 std::unique_ptr<WindowSystem> OpenDefaultWindowSystem();
 
-// The names TRELLIS_PLATFORM takes, in the order they are tried: "x11, headless".
+// The names TRELLIS_PLATFORM takes, in the order they are tried: "wayland, x11, headless".
 std::string WindowSystemNames();
 
 // One line for the usage text: what TRELLIS_PLATFORM takes and what happens without it.

@@ -11,6 +11,17 @@ namespace {
 
 constexpr EGLint kContextLost = 0x300E;  // EGL_CONTEXT_LOST
 
+// A context that is lost again at every attempt to make it current is retried
+// for this long, with waits that double from the first to the longest between
+// attempts, before the set-up fails as any other failure to make it current.
+constexpr uint32_t kLostContextRetrySeconds = 10;
+constexpr uint32_t kFirstRetryWaitMs = 10;
+constexpr uint32_t kLongestRetryWaitMs = 1000;
+
+// Swap failures in a row, none of them a lost context, after which the frames
+// are taken to go nowhere and the loop ends as a failure.
+constexpr int32_t kSwapFailureLimit = 100;
+
 // Client size of the quarter-size surfaces and the desktop they leave uncovered.
 bool IsQuarterSize(int32_t width, int32_t height)
 {
@@ -227,6 +238,8 @@ void TrellisPlatformCE::ExplainEGLFailure(const char* call, EGLint error)
 
 int32_t TrellisPlatformCE::InitEGL(WindowHandle window)
 {
+    const uint32_t firstAttempt = system.GetTickCount();
+    uint32_t wait = kFirstRetryWaitMs;
     for (;;) {
         deviceContext = system.GetDC(window);
         eglDisplay = system.GetEGLDisplay(deviceContext);
@@ -253,16 +266,21 @@ int32_t TrellisPlatformCE::InitEGL(WindowHandle window)
             return 1;
         }
         const EGLint error = eglGetError();
-        if (error != kContextLost || powerManagement != 1) {
+        const bool retry = error == kContextLost && powerManagement == 1 &&
+                           system.GetTickCount() - firstAttempt < kLostContextRetrySeconds * 1000;
+        if (!retry) {
             DebugOutput(u"Unable to make current context\n");
             ExplainEGLFailure("eglMakeCurrent", error);
             return 0;
         }
         // The context was taken away while it was being made current: release
-        // what this attempt made, then start again from the device context.
+        // what this attempt made, let the device settle, then start again
+        // from the device context.
         eglDestroySurface(eglDisplay, eglSurface);
         eglDestroyContext(eglDisplay, eglContext);
         eglTerminate(eglDisplay);
+        system.Sleep(wait);
+        wait = wait * 2 < kLongestRetryWaitMs ? wait * 2 : kLongestRetryWaitMs;
     }
 }
 
@@ -290,17 +308,24 @@ void TrellisPlatformCE::ReleaseEGL()
     eglDestroyContext(eglDisplay, eglContext);
     eglDestroySurface(eglDisplay, eglSurface);
     eglTerminate(eglDisplay);
+    // A set-up that fails half-way must not leave handles of this one behind.
+    eglSurface = EGL_NO_SURFACE;
+    eglContext = EGL_NO_CONTEXT;
 }
 
 void TrellisPlatformCE::EndFrame()
 {
-    if (!system.SwapBuffers(eglDisplay, eglSurface)) {
-        const EGLint error = eglGetError();
-        if (error == kContextLost && powerManagement == 1) {
-            Recover();
-        } else {
-            app->ShellLog("eglSwapBuffers failed\n");
-            ExplainEGLFailure("eglSwapBuffers", error);
+    EGLint error = EGL_SUCCESS;
+    if (system.SwapBuffers(eglDisplay, eglSurface)) {
+        swapFailures = 0;
+    } else if ((error = eglGetError()) == kContextLost && powerManagement == 1) {
+        swapFailures = 0;
+        Recover();
+    } else {
+        app->ShellLog("eglSwapBuffers failed\n");
+        ExplainEGLFailure("eglSwapBuffers", error);
+        if (++swapFailures >= kSwapFailureLimit) {
+            failed = 1;
         }
     }
     PumpMainWindow();
@@ -311,13 +336,14 @@ void TrellisPlatformCE::EndFrame()
 
 // The context went away with the device's power: rebuild EGL on the window
 // that stays open and let the application reload what lived in the context.
+// When either step fails there is nothing to draw with, and the loop ends.
 void TrellisPlatformCE::Recover()
 {
     shellData->recovering = 1;
     app->ReleaseScene();
     ReleaseEGL();
-    if (InitEGL(windows.mainWindow) != 0) {
-        app->InitScene(shellData->width, shellData->height);
+    if (InitEGL(windows.mainWindow) == 0 || app->InitScene(shellData->width, shellData->height) == 0) {
+        failed = 1;
     }
     shellData->recovering = 0;
 }
@@ -359,22 +385,12 @@ void TrellisPlatformCE::ReleasePlatform()
         StopDualDisplay();
     }
     ReleaseEGL();
-    DestroyPlatformWindows(system, windows);
-}
-
-void DestroyPlatformWindows(WindowSystem& system, PlatformWindows& windows)
-{
-    if (windows.mainWindow == kNoWindow) {
-        return;
+    DestroyMainAndCoverWindows(system, windows.mainWindow, windows.coverWindow, windows.showCommand);
+    // Destroying the windows posted a quit message that no pump will take; a
+    // later run on the same window system must not start with it.
+    WindowMessage message{};
+    while (system.PeekMessage(message, kNoWindow)) {
     }
-    system.DestroyWindow(windows.mainWindow);
-    if (windows.coverWindow != kNoWindow) {
-        system.ShowWindow(windows.coverWindow, windows.showCommand);
-        system.UpdateWindow(windows.coverWindow);
-        system.DestroyWindow(windows.coverWindow);
-    }
-    windows.mainWindow = kNoWindow;
-    windows.coverWindow = kNoWindow;
 }
 
 int32_t TrellisPlatformCE::MainLoop()
@@ -388,6 +404,9 @@ int32_t TrellisPlatformCE::MainLoop()
             break;
         }
         EndFrame();
+        if (failed != 0) {
+            break;
+        }
         if (shellData->quitAfterFrame >= 0 && shellData->frameCount >= shellData->quitAfterFrame) {
             break;
         }

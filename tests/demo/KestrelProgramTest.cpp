@@ -96,7 +96,7 @@ TEST(KestrelProgram, RunsHeadlessWithoutADisplayAndSaysSo)
 {
     const Outcome outcome = RunProgram(KESTREL_PATH, {"-qaf=5"}, {});
     EXPECT_EQ(0, outcome.exitCode) << outcome.output;
-    EXPECT_EQ("no display (DISPLAY not set): running headless\n", outcome.output);
+    EXPECT_EQ("no display (WAYLAND_DISPLAY, DISPLAY not set): running headless\n", outcome.output);
 }
 
 TEST(KestrelProgram, AnUnreachableDisplayIsAnErrorNotAHeadlessRun)

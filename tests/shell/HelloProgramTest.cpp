@@ -93,7 +93,7 @@ TEST(HelloProgram, RunsHeadlessWithoutADisplayAndSaysSo)
 {
     const Outcome outcome = RunHello({"-qaf=100"});
     EXPECT_EQ(0, outcome.exitCode);
-    EXPECT_EQ("no display (DISPLAY not set): running headless\n", outcome.errors);
+    EXPECT_EQ("no display (WAYLAND_DISPLAY, DISPLAY not set): running headless\n", outcome.errors);
     EXPECT_EQ("", outcome.output);
 }
 
@@ -106,7 +106,7 @@ TEST(HelloProgram, EachWindowSystemChoiceSaysWhatItDoes)
     };
     const std::vector<Case> cases{
         {{"TRELLIS_PLATFORM=directfb"}, 1,
-         "TRELLIS_PLATFORM=directfb names no window system; use one of: x11, headless\n"},
+         "TRELLIS_PLATFORM=directfb names no window system; use one of: wayland, x11, headless\n"},
         {{"TRELLIS_PLATFORM=x11"}, 1, "TRELLIS_PLATFORM=x11: no X display (DISPLAY is not set)\n"},
         {{"TRELLIS_PLATFORM=x11", kDeadDisplay}, 1,
          "TRELLIS_PLATFORM=x11: cannot open the X display \":59999\" named by DISPLAY\n"},
@@ -115,7 +115,7 @@ TEST(HelloProgram, EachWindowSystemChoiceSaysWhatItDoes)
          "without a display\n"},
         // Chosen by name, headless never looks at DISPLAY; an empty variable counts as unset.
         {{"TRELLIS_PLATFORM=headless", kDeadDisplay}, 0, ""},
-        {{"TRELLIS_PLATFORM=", "DISPLAY="}, 0, "no display (DISPLAY not set): running headless\n"},
+        {{"TRELLIS_PLATFORM=", "DISPLAY="}, 0, "no display (WAYLAND_DISPLAY, DISPLAY not set): running headless\n"},
     };
     for (const Case& run : cases) {
         SCOPED_TRACE(run.environment.front());
@@ -136,7 +136,7 @@ TEST(HelloProgram, HelpPrintsTheUsageAndExitsZeroWithoutAnyWindowSystem)
         EXPECT_NE(std::string::npos,
                   outcome.output.find("\n  -quitafterframe=N, -qaf=N  stop after N + 1 presented frames\n"));
         EXPECT_NE(std::string::npos, outcome.output.find("\ntrellis-hello has no options of its own.\n"));
-        EXPECT_NE(std::string::npos, outcome.output.find("TRELLIS_PLATFORM chooses the window system (x11, headless)"));
+        EXPECT_NE(std::string::npos, outcome.output.find("TRELLIS_PLATFORM chooses the window system (wayland, x11, headless)"));
         EXPECT_EQ("-qaf=abc: not a frame count from 0 to 2147483647; using no frame limit\n", outcome.errors);
     }
 }

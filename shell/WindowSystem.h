@@ -155,6 +155,8 @@ public:
     virtual void DebugOutput(const char16_t* text) = 0;
     // Milliseconds from a monotonic clock, wrapping at 2^32.
     virtual uint32_t GetTickCount() = 0;
+    // Gives up the processor for about `milliseconds`.
+    virtual void Sleep(uint32_t milliseconds) = 0;
 
     // The two EGL steps that depend on the native window system: the display
     // behind a device context, and a rendering surface for a window's client
@@ -176,6 +178,25 @@ public:
     virtual std::string Describe() const { return "an unnamed window system"; }
     virtual const char* SurfaceCall() const { return "eglCreateWindowSurface"; }
 };
+
+// Destroys `mainWindow` and then `coverWindow` behind it, showing the cover once
+// more so that the desktop is repainted; both handles become null. Nothing
+// happens without a main window.
+inline void DestroyMainAndCoverWindows(WindowSystem& system, WindowHandle& mainWindow, WindowHandle& coverWindow,
+                                       int32_t showCommand)
+{
+    if (mainWindow == kNoWindow) {
+        return;
+    }
+    system.DestroyWindow(mainWindow);
+    if (coverWindow != kNoWindow) {
+        system.ShowWindow(coverWindow, showCommand);
+        system.UpdateWindow(coverWindow);
+        system.DestroyWindow(coverWindow);
+    }
+    mainWindow = kNoWindow;
+    coverWindow = kNoWindow;
+}
 
 // Fills the attribute list shared by every backend: level 0, the given surface
 // type, a depth buffer of at least 16 bits and the multisampling of `fsaaMode`.
