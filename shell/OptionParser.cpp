@@ -300,7 +300,7 @@ bool ShellOptionParser::HandleOption(const char* token)
     };
     // "-quitafterframe=", "-qaf=": 0 is a real limit when written as a 0.
     auto frameLimit = [&]() {
-        if (IsWrittenInteger(value, &written) && IsFrameLimit(written)) {
+        if (IsWrittenInteger(value, &written) && IsFrameLimit(written) && (written != 0 || value[0] == '0')) {
             data.quitAfterFrame = static_cast<int32_t>(written);
             return;
         }

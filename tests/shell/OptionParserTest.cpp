@@ -153,6 +153,9 @@ TEST(ShellOptionParser, FrameLimitAcceptsAWrittenZero)
     EXPECT_EQ(-1, Parsed(u"-qaf=").data.quitAfterFrame);
     EXPECT_EQ(-5, Parsed(u"-qaf=5 -qaf=-5").data.quitAfterFrame);
     EXPECT_EQ(0, Parsed(u"-qaf=0x10").data.quitAfterFrame);
+    // Only a 0 written first is a limit of 0.
+    EXPECT_EQ(-1, Parsed(u"-qaf=+0").data.quitAfterFrame);
+    EXPECT_EQ(-1, Parsed(u"-qaf=-0").data.quitAfterFrame);
 }
 
 TEST(ShellOptionParser, TimeLimitTakesNonZeroReals)
