@@ -8,6 +8,3 @@ void TrellisDebugOutput(const char16_t* text);
 // on it, so that a line of the shell's own never runs on from a message that
 // has no line end.
 void TrellisDebugOutputEndLine();
-
-// Length of a zero-terminated 16-bit string.
-unsigned TrellisStrlen16(const char16_t* text);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "shell/DebugOutput.h"
+#include "shell/DriverResidency.h"
 #include "shell/OptionParser.h"
 #include "shell/TrellisApp.h"
 #include "shell/ce/DefaultWindowSystem.h"
@@ -118,6 +119,7 @@ int Run(const Arguments& arguments, WindowSystem* givenSystem)
         delete platform;
         return 1;
     }
+    KeepGraphicsDriverLoaded();
 
     data->compressedTextures = app->IsGLExtensionSupported(kCompressedTextureExtension);
     if (app->InitScene(data->width, data->height) == 0) {

@@ -9,12 +9,14 @@ struct _XDisplay;
 // X11 backend (Xlib): real windows on an X server.
 // Supports: one top-level X window per window, placed where the shell puts it
 // (the window manager, if any, draws its frame outside, so frames add nothing
-// to the shell's rectangles); raising and focusing; full screen through the
-// EWMH _NET_WM_STATE_FULLSCREEN request; the monitor as the whole X screen;
-// input mapped to messages: Expose -> WM_PAINT, WM_DELETE_WINDOW -> WM_CLOSE,
-// button 1 -> WM_LBUTTONDOWN, focus loss -> WM_KILLFOCUS, Escape ->
-// WM_KEYDOWN/VK_ESCAPE, ConfigureNotify -> WM_SIZE; EGL window surfaces on
-// Mesa's X11 platform.
+// to the shell's rectangles); raising and focusing; windows without a caption
+// left undecorated; full screen through the EWMH _NET_WM_STATE_FULLSCREEN
+// request for a window that spans the monitor, and for a smaller one the
+// _NET_WM_STATE_ABOVE request at its own rectangle; the monitor as the whole X
+// screen; input mapped to messages: Expose -> WM_PAINT, WM_DELETE_WINDOW ->
+// WM_CLOSE, button 1 -> WM_LBUTTONDOWN, focus loss -> WM_KILLFOCUS, Escape ->
+// WM_KEYDOWN/VK_ESCAPE, ConfigureNotify -> WM_SIZE, the window destroyed by
+// another client -> WM_DESTROY; EGL window surfaces on Mesa's X11 platform.
 // Does not support: other keys, other buttons, several monitors (the screen
 // counts as one), a display driver (no escapes).
 class X11WindowSystem : public BasicWindowSystem {
@@ -49,6 +51,8 @@ private:
     unsigned long wmDeleteWindow;
     unsigned long netWmState;
     unsigned long netWmStateFullscreen;
+    unsigned long netWmStateAbove;
+    unsigned long motifWmHints;
     unsigned long netActiveWindow;
     unsigned long netWmPid;
     std::map<WindowHandle, unsigned long> nativeWindows;
