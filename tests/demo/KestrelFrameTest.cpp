@@ -410,7 +410,8 @@ TEST_F(KestrelFrames, EachTextureThatFailsToLoadIsNamedAndEndsTheStart)
         GlShim::FailCall("glTexImage2D", static_cast<int>(uploads - texture.levelsFromHere + 1), GL_OUT_OF_MEMORY);
         const KestrelRun run = RunKestrel(kSmallWindow);
         EXPECT_EQ(1, run.exitCode);
-        EXPECT_EQ(std::string("TrellisLoadPartialTextureFromHeader() failed\nError loading texture: ") + texture.name,
+        EXPECT_EQ(std::string("TrellisLoadPartialTextureFromHeader() failed\nError loading texture: ") + texture.name +
+                      "\nInitScene returned 0\n",
                   run.errors);
         ASSERT_EQ(1u, Probe().scenes.size());
         EXPECT_EQ(0, Probe().scenes[0].result);
@@ -423,7 +424,7 @@ TEST_F(KestrelFrames, AGlyphonThatCannotStartEndsTheStartBeforeAnyTexture)
     GlShim::FailCall("glTexImage2D", 1, GL_OUT_OF_MEMORY);  // Glyphon's first texture
     const KestrelRun run = RunKestrel(kSmallWindow);
     EXPECT_EQ(1, run.exitCode);
-    EXPECT_EQ("ERROR: Cannot initialise Glyphon\n", run.errors);
+    EXPECT_EQ("ERROR: Cannot initialise Glyphon\nInitScene returned 0\n", run.errors);
     ASSERT_EQ(1u, Probe().scenes.size());
     EXPECT_EQ(0, Probe().scenes[0].result);
     EXPECT_EQ(0u, Probe().scenes[0].texNormalMap);
