@@ -16,7 +16,9 @@ struct _XDisplay;
 // screen; input mapped to messages: Expose -> WM_PAINT, WM_DELETE_WINDOW ->
 // WM_CLOSE, button 1 -> WM_LBUTTONDOWN, focus loss -> WM_KILLFOCUS, Escape ->
 // WM_KEYDOWN/VK_ESCAPE, ConfigureNotify -> WM_SIZE, the window destroyed by
-// another client -> WM_DESTROY; EGL window surfaces on Mesa's X11 platform.
+// another client -> WM_DESTROY; the largest size told to the window manager
+// and held when another client resizes beyond it; EGL window surfaces on
+// Mesa's X11 platform.
 // Does not support: other keys, other buttons, several monitors (the screen
 // counts as one), a display driver (no escapes).
 class X11WindowSystem : public BasicWindowSystem {
@@ -27,6 +29,7 @@ public:
 
     void UpdateWindow(WindowHandle window) override;
     void FullScreen(WindowHandle window, uint32_t flags) override;
+    void LimitClientSize(WindowHandle window, int32_t maxWidth, int32_t maxHeight) override;
     Rect GetMonitorRect(WindowHandle window) override;
     EGLDisplay GetEGLDisplay(DeviceContext dc) override;
     void GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes) override;
@@ -44,6 +47,7 @@ protected:
 private:
     explicit X11WindowSystem(_XDisplay* display);
     unsigned long NativeWindow(WindowHandle window) const;
+    void HoldWithinLimit(WindowHandle window, int width, int height);
     void SendToRoot(unsigned long window, unsigned long type, long data0, long data1, long data2, long data3);
 
     _XDisplay* display;
@@ -56,4 +60,5 @@ private:
     unsigned long netActiveWindow;
     unsigned long netWmPid;
     std::map<WindowHandle, unsigned long> nativeWindows;
+    std::map<WindowHandle, std::pair<int32_t, int32_t>> sizeLimits;  // largest client area per window
 };
