@@ -208,11 +208,13 @@ TEST_F(KestrelCaptureProgram, BadShellValuesAreNamedAndTheValuesUsedAreThoseName
     const Outcome outcome =
         RunProgram(KESTREL_CAPTURE_PATH,
                    {"-windowed", "-width=48x40", "-height=36", "-frames=0,1,2", "-qaf=1e3", "-prefix=" + prefix}, {});
-    EXPECT_EQ(0, outcome.exitCode);
+    // The frame limit of 1 ends the run before the last chosen frame.
+    EXPECT_EQ(1, outcome.exitCode);
     EXPECT_EQ("-width=48x40: not a size from 1 to 1048576; using 48\n"
               "-qaf=1e3: not a frame count from 0 to 2147483647; using 1\n"
               "frame 0: " + prefix + "0000.bmp " + prefix + "0000.png\n" +
-                  "frame 1: " + prefix + "0001.bmp " + prefix + "0001.png\n",
+                  "frame 1: " + prefix + "0001.bmp " + prefix + "0001.png\n" +
+                  "kestrel-capture: the run ended with 2 of 3 chosen frames saved\nQuitApp returned 0\n",
               outcome.output);
     const RgbImage saved = ReadPng(prefix + "0001.png");
     EXPECT_EQ(48, saved.width);
