@@ -27,6 +27,8 @@ public:
     void ReleaseScene() override;
     int32_t QuitApp() override;
     int32_t RenderFrame() override;
+    // The demo takes no options of its own: every token is a shell option.
+    const TrellisAppOption* GetAppOptions() const override;
 
 protected:
     int32_t LoadTextures();

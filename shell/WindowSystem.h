@@ -2,6 +2,7 @@
 #include <EGL/egl.h>
 
 #include <cstdint>
+#include <string>
 
 // The window-system calls the platform layer makes, written from what the shell
 // asks of a Windows CE style window system: classes and windows, placement,
@@ -174,6 +175,11 @@ public:
     {
         return eglSwapBuffers(display, surface);
     }
+
+    // For messages that say what failed where: the window system and its
+    // display ("X11 display :0"), and the EGL call CreateEGLSurface makes.
+    virtual std::string Describe() const { return "an unnamed window system"; }
+    virtual const char* SurfaceCall() const { return "eglCreateWindowSurface"; }
 };
 
 // Destroys `mainWindow` and then `coverWindow` behind it, showing the cover once

@@ -3,10 +3,12 @@
 #include <GLES/gl.h>
 
 #include <algorithm>
+#include <string>
 
 #include "shell/ExtensionString.h"
 #include "shell/ShellData.h"
 #include "shell/TrellisApp.h"
+#include "shell/ce/EGLErrorName.h"
 
 namespace {
 
@@ -283,6 +285,11 @@ void TrellisPlatformCE::DebugOutput(const char16_t* text)
     system.DebugOutput(text);
 }
 
+void TrellisPlatformCE::ExplainEGLFailure(const char* call, EGLint error)
+{
+    app->ShellLog("%s failed with %s on %s\n", call, EGLErrorName(error), system.Describe().c_str());
+}
+
 int32_t TrellisPlatformCE::InitEGL(WindowHandle window)
 {
     const uint32_t firstAttempt = system.GetTickCount();
@@ -292,6 +299,7 @@ int32_t TrellisPlatformCE::InitEGL(WindowHandle window)
         eglDisplay = system.GetEGLDisplay(deviceContext);
         if (!eglInitialize(eglDisplay, &eglMajor, &eglMinor)) {
             DebugOutput(u"Unable to initialise egl\n");
+            ExplainEGLFailure(eglDisplay == EGL_NO_DISPLAY ? "eglGetDisplay" : "eglInitialize", eglGetError());
             return 0;
         }
         powerManagement = IsEGLExtensionSupported("EGL_XAN_power_management");
@@ -299,20 +307,24 @@ int32_t TrellisPlatformCE::InitEGL(WindowHandle window)
         eglContext = eglCreateContext(eglDisplay, eglConfig, EGL_NO_CONTEXT, nullptr);
         if (eglContext == EGL_NO_CONTEXT) {
             DebugOutput(u"Unable to create a context\n");
+            ExplainEGLFailure(eglConfig == nullptr ? "eglChooseConfig" : "eglCreateContext", eglGetError());
             return 0;
         }
         eglSurface = system.CreateEGLSurface(eglDisplay, eglConfig, window);
         if (eglSurface == EGL_NO_SURFACE) {
             DebugOutput(u"Unable to create window surface\n");
+            ExplainEGLFailure(system.SurfaceCall(), eglGetError());
             return 0;
         }
         if (eglMakeCurrent(eglDisplay, eglSurface, eglSurface, eglContext)) {
             return 1;
         }
-        const bool retry = eglGetError() == kContextLost && powerManagement == 1 &&
+        const EGLint error = eglGetError();
+        const bool retry = error == kContextLost && powerManagement == 1 &&
                            system.GetTickCount() - firstAttempt < kLostContextRetrySeconds * 1000;
         if (!retry) {
             DebugOutput(u"Unable to make current context\n");
+            ExplainEGLFailure("eglMakeCurrent", error);
             return 0;
         }
         // The context was taken away while it was being made current: release
@@ -357,13 +369,15 @@ void TrellisPlatformCE::ReleaseEGL()
 
 void TrellisPlatformCE::EndFrame()
 {
+    EGLint error = EGL_SUCCESS;
     if (system.SwapBuffers(eglDisplay, eglSurface)) {
         swapFailures = 0;
-    } else if (eglGetError() == kContextLost && powerManagement == 1) {
+    } else if ((error = eglGetError()) == kContextLost && powerManagement == 1) {
         swapFailures = 0;
         Recover();
     } else {
         app->ShellLog("eglSwapBuffers failed\n");
+        ExplainEGLFailure("eglSwapBuffers", error);
         if (++swapFailures >= kSwapFailureLimit) {
             failed = 1;
         }

@@ -1,0 +1,19 @@
+#pragma once
+#include <cstddef>
+#include <string>
+
+// The one UTF-8 decoder and encoder of the shell.
+
+// Length in bytes of the well-formed UTF-8 sequence at `text` (at most
+// `available` bytes), with its code point in `codePoint`; 0 when the bytes
+// there are no such sequence (stray continuation bytes, overlong forms,
+// surrogates, values beyond U+10FFFF, a sequence cut short).
+size_t DecodeUtf8(const char* text, size_t available, char32_t* codePoint);
+
+// Appends `codePoint` as UTF-8.
+void AppendUtf8(std::string& out, char32_t codePoint);
+
+// Widens `length` bytes of UTF-8 into `out` (room for `length` units: no text
+// widens to more 16-bit units than it has bytes); a byte that begins no
+// well-formed sequence is taken as Latin-1. Returns the units written.
+size_t WidenUtf8(const char* text, size_t length, char16_t* out);
