@@ -27,6 +27,7 @@ public:
     void ReleaseScene() override;
     int32_t QuitApp() override;
     int32_t RenderFrame() override;
+    void HandleEvent(const TrellisEvent& event) override;
 
 protected:
     int32_t LoadTextures();

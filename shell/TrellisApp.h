@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "shell/ShellData.h"
+#include "shell/TrellisEvent.h"
 
 // The application base class. An application derives from it, overrides the
 // lifecycle operations it needs and supplies CreateApplication(); the shell
@@ -26,6 +27,11 @@ public:
     virtual int32_t QuitApp();
     // Draws one frame without presenting it. Non-zero stops the frame loop at once.
     virtual int32_t RenderFrame();
+    // Receives each input event (see shell/TrellisEvent.h) while the shell
+    // pumps window messages after a frame is presented. An event that ends the
+    // program (Escape, a tap in full screen ...) arrives before the program
+    // ends. The default ignores them.
+    virtual void HandleEvent(const TrellisEvent& event);
 
     int32_t GetWidth() const { return shellData->width; }
     int32_t GetHeight() const { return shellData->height; }
@@ -36,6 +42,15 @@ public:
     int32_t IsPortrait() const { return shellData->portrait; }
     int32_t IsRecovering() const { return shellData->recovering; }
     ShellData* GetShellData() const { return shellData; }
+
+    // Names the application's window (UTF-8, up to 127 bytes, cut at a
+    // character boundary): in InitApp for the window's first title, or at any
+    // later time, when the window takes it after the current frame. Until then
+    // the window is called "Trellis".
+    void SetWindowTitle(const char* title);
+    // The title set, or null for the default; its version counts the changes.
+    const char* GetWindowTitle() const { return windowTitleVersion != 0 ? windowTitle : nullptr; }
+    uint32_t GetWindowTitleVersion() const { return windowTitleVersion; }
 
     // 1 if `name` is a whole word of the current context's GL_EXTENSIONS, else 0.
     int32_t IsGLExtensionSupported(const char* name) const;
@@ -61,6 +76,10 @@ public:
 
 protected:
     ShellData* shellData;
+
+private:
+    char windowTitle[128] = {};
+    uint32_t windowTitleVersion = 0;
 };
 
 // Supplied by the application: allocates its object.

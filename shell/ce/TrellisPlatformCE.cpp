@@ -3,6 +3,9 @@
 #include "shell/ExtensionString.h"
 #include "shell/ShellData.h"
 #include "shell/TrellisApp.h"
+#include "shell/Utf8.h"
+
+#include <cstring>
 
 namespace {
 
@@ -12,6 +15,27 @@ constexpr EGLint kContextLost = 0x300E;  // EGL_CONTEXT_LOST
 bool IsQuarterSize(int32_t width, int32_t height)
 {
     return (width == 320 && height == 240) || (width == 240 && height == 320);
+}
+
+// UTF-8 to UTF-16, cut where `output` is full (a pair is never split).
+void WidenUtf8(const char* text, char16_t* output, size_t capacity)
+{
+    const size_t length = std::strlen(text);
+    size_t used = 0;
+    for (size_t position = 0; position < length;) {
+        const uint32_t codePoint = NextUtf8(text, length, position);
+        const size_t units = codePoint >= 0x10000 ? 2 : 1;
+        if (used + units >= capacity) {
+            break;
+        }
+        if (units == 2) {
+            output[used++] = static_cast<char16_t>(0xD800 + ((codePoint - 0x10000) >> 10));
+            output[used++] = static_cast<char16_t>(0xDC00 + ((codePoint - 0x10000) & 0x3FF));
+        } else {
+            output[used++] = static_cast<char16_t>(codePoint);
+        }
+    }
+    output[used] = 0;
 }
 
 } // namespace
@@ -27,6 +51,7 @@ int32_t TrellisPlatformCE::InitPlatform()
 {
     windowTitle = u"Trellis";
     className = u"TrellisClass";
+    TakeApplicationTitle();
     RegisterWindowClass();
     if (CreateAppWindow() == 0) {
         app->ShellLog("InitEGL failed!!\n");
@@ -292,6 +317,48 @@ void TrellisPlatformCE::EndFrame()
     if (windows.coverMode == 1) {
         PumpCoverWindow();
     }
+    if (app->GetWindowTitleVersion() != titleVersion && windows.mainWindow != kNoWindow) {
+        TakeApplicationTitle();
+        system.SetWindowText(windows.mainWindow, windowTitle);
+    }
+}
+
+// The window keeps "Trellis" unless the application named it.
+void TrellisPlatformCE::TakeApplicationTitle()
+{
+    titleVersion = app->GetWindowTitleVersion();
+    if (const char* title = app->GetWindowTitle()) {
+        WidenUtf8(title, titleText, sizeof titleText / sizeof titleText[0]);
+        windowTitle = titleText;
+    }
+}
+
+// Hands the application what a main-window message carries for it. A framed
+// window resized by a person or a window manager takes the new size into
+// ShellData first; full-screen surfaces keep the size their mode gave them.
+void TrellisPlatformCE::DeliverEvent(TrellisEvent& event)
+{
+    switch (event.kind) {
+    case TrellisEventKind::None:
+        return;
+    case TrellisEventKind::Resize:
+        if (shellData->fullScreen != 0 || event.width <= 0 || event.height <= 0 ||
+            (event.width == shellData->width && event.height == shellData->height)) {
+            return;
+        }
+        shellData->width = event.width;
+        shellData->height = event.height;
+        break;
+    case TrellisEventKind::PointerMove:
+    case TrellisEventKind::ButtonDown:
+    case TrellisEventKind::ButtonUp:
+    case TrellisEventKind::Wheel:
+        event.y = shellData->height - 1 - event.y;
+        break;
+    default:
+        break;
+    }
+    app->HandleEvent(event);
 }
 
 // The context went away with the device's power: rebuild EGL on the window
@@ -314,6 +381,10 @@ void TrellisPlatformCE::PumpMainWindow()
         if (message.message == WM_QUIT) {
             quitRequested = 1;
             return;
+        }
+        DeliverEvent(message.event);
+        if (message.message == WM_NULL) {
+            continue;
         }
         if (!system.TranslateAccelerator(windows.mainWindow, accelerators, message)) {
             system.TranslateMessage(message);

@@ -72,6 +72,8 @@ private:
     void Recover();
     void PumpMainWindow();
     void PumpCoverWindow();
+    void DeliverEvent(TrellisEvent& event);
+    void TakeApplicationTitle();
     void DebugOutput(const char16_t* text);
 
     TrellisApp* app;
@@ -93,6 +95,8 @@ private:
     WindowSystem& system;
     PlatformWindows windows;
     Rect monitor{0, 0, 0, 0};   // the monitor rectangle the window mode read
-    uint32_t loopStartTime = 0;  // tick count at the first entry into MainLoop; 0 until then
+    uint32_t loopStartTime = 0;
+    uint32_t titleVersion = 0;        // the application's title version the window shows
+    char16_t titleText[128] = {};     // the application's title, when it set one  // tick count at the first entry into MainLoop; 0 until then
     DualDisplay dualDisplay{system, windows, instanceHandle};
 };
