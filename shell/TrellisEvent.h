@@ -11,8 +11,10 @@
 // right and y grows upwards, so glReadPixels(x, y, ...) reads the pixel under
 // the pointer. A position may lie outside the surface while a button is held.
 
+// (Enumerators avoid names that window-system headers define as macros,
+// such as None.)
 enum class TrellisEventKind : int32_t {
-    None = 0,
+    NoEvent = 0,
     KeyDown,      // key, modifiers, text, repeat
     KeyUp,        // key, modifiers
     PointerMove,  // x, y, modifiers
@@ -24,8 +26,9 @@ enum class TrellisEventKind : int32_t {
     Resize,       // width, height: the surface's new size, also in ShellData
 };
 
-// Keys by their place on a US keyboard layout's legend, whatever the active
-// layout types; the typed character is in TrellisEvent::text.
+// Keys by the symbol the active keyboard layout gives them without modifiers
+// (the "A" key is TrellisKey::A with or without Shift); the character a key
+// typed, with every modifier and dead key applied, is TrellisEvent::text.
 enum class TrellisKey : int32_t {
     Unknown = 0,
     A = 'A', B, C, D, E, F, G, H, I, J, K, L, M, N, O, P, Q, R, S, T, U, V, W, X, Y, Z,
@@ -66,18 +69,18 @@ constexpr uint32_t kTrellisModSuper = 1u << 3;
 constexpr uint32_t kTrellisModCapsLock = 1u << 4;
 
 enum class TrellisButton : int32_t {
-    None = 0,
+    NoButton = 0,
     Left = 1,
     Middle = 2,
     Right = 3,
 };
 
 struct TrellisEvent {
-    TrellisEventKind kind = TrellisEventKind::None;
+    TrellisEventKind kind = TrellisEventKind::NoEvent;
     TrellisKey key = TrellisKey::Unknown;
     uint32_t modifiers = 0;
     int32_t repeat = 0;  // KeyDown: 1 when the key is held and auto-repeats
-    TrellisButton button = TrellisButton::None;
+    TrellisButton button = TrellisButton::NoButton;
     int32_t x = 0;  // pointer position (see above)
     int32_t y = 0;
     // Wheel steps, one per notch: positive wheelY turns away from the user

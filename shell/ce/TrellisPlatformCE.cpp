@@ -339,7 +339,7 @@ void TrellisPlatformCE::TakeApplicationTitle()
 void TrellisPlatformCE::DeliverEvent(TrellisEvent& event)
 {
     switch (event.kind) {
-    case TrellisEventKind::None:
+    case TrellisEventKind::NoEvent:
         return;
     case TrellisEventKind::Resize:
         if (shellData->fullScreen != 0 || event.width <= 0 || event.height <= 0 ||

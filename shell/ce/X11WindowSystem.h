@@ -1,22 +1,31 @@
 #pragma once
+#include <bitset>
 #include <map>
 #include <memory>
 
 #include "shell/ce/BasicWindowSystem.h"
 
 struct _XDisplay;
+struct _XIM;
+struct _XIC;
+union _XEvent;
 
 // X11 backend (Xlib): real windows on an X server.
 // Supports: one top-level X window per window, placed where the shell puts it
 // (the window manager, if any, draws its frame outside, so frames add nothing
 // to the shell's rectangles); raising and focusing; full screen through the
 // EWMH _NET_WM_STATE_FULLSCREEN request; the monitor as the whole X screen;
-// input mapped to messages: Expose -> WM_PAINT, WM_DELETE_WINDOW -> WM_CLOSE,
-// button 1 -> WM_LBUTTONDOWN, focus loss -> WM_KILLFOCUS, Escape ->
-// WM_KEYDOWN/VK_ESCAPE, ConfigureNotify -> WM_SIZE; EGL window surfaces on
-// Mesa's X11 platform.
-// Does not support: other keys, other buttons, several monitors (the screen
-// counts as one), a display driver (no escapes).
+// input mapped to messages and application events: Expose -> WM_PAINT,
+// WM_DELETE_WINDOW -> WM_CLOSE, keys -> WM_KEYDOWN / WM_KEYUP (Escape as
+// VK_ESCAPE) with their key codes, modifiers and the input method's text
+// (XLookupString's where no input method opens), pointer motion and buttons
+// 1 to 3 -> WM_MOUSEMOVE, WM_[LMR]BUTTON{DOWN,UP}, buttons 4 to 7 -> wheel
+// steps, focus -> WM_SETFOCUS / WM_KILLFOCUS, ConfigureNotify -> WM_SIZE and
+// a resize; window titles in Latin-1 (WM_NAME) and UTF-8 (_NET_WM_NAME);
+// EGL window surfaces on Mesa's X11 platform.
+// Does not support: input-method pre-editing (text arrives when committed),
+// buttons beyond 7, several monitors (the screen counts as one), a display
+// driver (no escapes).
 class X11WindowSystem : public BasicWindowSystem {
 public:
     // Null when the display (DISPLAY when `displayName` is null) does not open.
@@ -37,10 +46,14 @@ protected:
     void ShowNativeWindow(WindowHandle window, bool visible) override;
     void CloseNativeWindow(WindowHandle window) override;
     bool PollNativeMessage(WindowHandle window, WindowMessage& message) override;
+    void SetNativeTitle(WindowHandle window, const char16_t* title) override;
 
 private:
     explicit X11WindowSystem(_XDisplay* display);
     unsigned long NativeWindow(WindowHandle window) const;
+    bool TranslateEvent(WindowHandle window, _XEvent& event, WindowMessage& message);
+    void TypedText(WindowHandle window, _XEvent& event, TrellisEvent& input);
+    _XIC* InputContext(WindowHandle window) const;
     void SendToRoot(unsigned long window, unsigned long type, long data0, long data1, long data2, long data3);
 
     _XDisplay* display;
@@ -50,5 +63,10 @@ private:
     unsigned long netWmStateFullscreen;
     unsigned long netActiveWindow;
     unsigned long netWmPid;
+    unsigned long netWmName;
+    unsigned long utf8String;
     std::map<WindowHandle, unsigned long> nativeWindows;
+    _XIM* inputMethod = nullptr;
+    std::map<WindowHandle, _XIC*> inputContexts;
+    std::bitset<256> keysDown;  // by key code, for telling repeats
 };

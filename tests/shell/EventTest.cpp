@@ -1,13 +1,29 @@
 // Input events, window titles and resizing: how the shell's pump hands the
-// application what a backend delivers (scripted backend).
+// application what a backend delivers (scripted backend), and the events a
+// real X server delivers for what a person does (xdotool drives the server
+// from outside; runs only when TRELLIS_TEST_DISPLAY names a server).
 #include <gtest/gtest.h>
 
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "RecordingApp.h"
 #include "ScriptedWindowSystem.h"
+#include "SpareKey.h"
+#include "shell/Entry.h"
 #include "shell/ShellData.h"
+#include "shell/ce/X11WindowSystem.h"
 
 namespace {
 
@@ -192,6 +208,242 @@ TEST_F(PumpedEvents, TheApplicationNamesItsWindowAtStartAndLater)
     // Two characters beyond ASCII, each one 16-bit unit (the record shows '?').
     EXPECT_EQ(0u, created[0].find("CreateWindowEx 0x0 TrellisClass D?mo ? ")) << created[0];
     EXPECT_EQ(Lines{"SetWindowText 1 Second"}, system.Calls({"SetWindowText"}));
+}
+
+// One line per event, as the checks below spell them.
+std::string Describe(const TrellisEvent& event)
+{
+    static const char* const kButtons[] = {"none", "left", "middle", "right"};
+    std::ostringstream line;
+    switch (event.kind) {
+    case TrellisEventKind::KeyDown:
+    case TrellisEventKind::KeyUp:
+        line << (event.kind == TrellisEventKind::KeyDown ? "key down " : "key up ") << static_cast<int>(event.key)
+             << " mods " << event.modifiers;
+        if (event.kind == TrellisEventKind::KeyDown) {
+            line << " text '" << event.text << "'";
+        }
+        break;
+    case TrellisEventKind::PointerMove:
+        line << "move " << event.x << " " << event.y;
+        break;
+    case TrellisEventKind::ButtonDown:
+    case TrellisEventKind::ButtonUp:
+        line << (event.kind == TrellisEventKind::ButtonDown ? "button down " : "button up ")
+             << kButtons[static_cast<int>(event.button)] << " " << event.x << " " << event.y;
+        break;
+    case TrellisEventKind::Wheel:
+        line << "wheel " << event.wheelX << " " << event.wheelY << " at " << event.x << " " << event.y;
+        break;
+    case TrellisEventKind::FocusGained:
+        line << "focus gained";
+        break;
+    case TrellisEventKind::FocusLost:
+        line << "focus lost";
+        break;
+    case TrellisEventKind::Resize:
+        line << "resize " << event.width << " " << event.height;
+        break;
+    default:
+        line << "none";
+    }
+    return line.str();
+}
+
+std::string Key(TrellisKey key, uint32_t modifiers, const char* text)
+{
+    TrellisEvent event;
+    event.kind = TrellisEventKind::KeyDown;
+    event.key = key;
+    event.modifiers = modifiers;
+    std::strcpy(event.text, text);
+    return Describe(event);
+}
+
+// True when `expected` appear in `actual` in this order (other events may
+// come between, such as the pointer's own motion).
+::testing::AssertionResult InOrder(const Lines& expected, const Lines& actual)
+{
+    size_t next = 0;
+    for (const auto& line : actual) {
+        if (next < expected.size() && line == expected[next]) {
+            ++next;
+        }
+    }
+    if (next == expected.size()) {
+        return ::testing::AssertionSuccess();
+    }
+    std::string all;
+    for (const auto& line : actual) {
+        all += "\n  " + line;
+    }
+    return ::testing::AssertionFailure() << "missing \"" << expected[next] << "\" in order; got:" << all;
+}
+
+class X11Events : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        displayName = std::getenv("TRELLIS_TEST_DISPLAY");
+        if (displayName == nullptr) {
+            GTEST_SKIP() << "TRELLIS_TEST_DISPLAY is not set";
+        }
+        person = XOpenDisplay(displayName);
+        ASSERT_NE(nullptr, person) << "cannot open " << displayName;
+        ResetApp();
+    }
+
+    void TearDown() override
+    {
+        if (person != nullptr) {
+            XCloseDisplay(person);
+        }
+    }
+
+    int Run(const char16_t* commandLine)
+    {
+        std::unique_ptr<X11WindowSystem> system = X11WindowSystem::Open(displayName);
+        if (!system) {
+            ADD_FAILURE() << "the window system cannot open " << displayName;
+            return -1;
+        }
+        return TrellisMain(commandLine, *system);
+    }
+
+    // The viewable top-level window of this process titled `title`.
+    Window FindWindow(const char* title)
+    {
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        Window found = 0;
+        const Atom pidAtom = XInternAtom(person, "_NET_WM_PID", False);
+        XQueryTree(person, DefaultRootWindow(person), &root, &parent, &children, &count);
+        for (unsigned i = 0; i < count; ++i) {
+            char* name = nullptr;
+            Atom type = 0;
+            int format = 0;
+            unsigned long items = 0;
+            unsigned long remaining = 0;
+            unsigned char* pid = nullptr;
+            XWindowAttributes attributes{};
+            if (XFetchName(person, children[i], &name) && name != nullptr && std::strcmp(name, title) == 0 &&
+                XGetWindowProperty(person, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items,
+                                   &remaining, &pid) == Success &&
+                pid != nullptr && items == 1 && *reinterpret_cast<long*>(pid) == getpid() &&
+                XGetWindowAttributes(person, children[i], &attributes) && attributes.map_state == IsViewable) {
+                found = children[i];
+            }
+            if (pid != nullptr) {
+                XFree(pid);
+            }
+            if (name != nullptr) {
+                XFree(name);
+            }
+        }
+        if (children != nullptr) {
+            XFree(children);
+        }
+        return found;
+    }
+
+    // Runs xdotool with `arguments`; "%W" stands for `window`.
+    void Do(Window window, std::string arguments)
+    {
+        for (size_t at = arguments.find("%W"); at != std::string::npos; at = arguments.find("%W")) {
+            arguments.replace(at, 2, std::to_string(window));
+        }
+        const std::string command = std::string("DISPLAY=") + displayName + " xdotool " + arguments;
+        ASSERT_EQ(0, std::system(command.c_str())) << command;
+        XSync(person, False);
+    }
+
+    // Pixels of `window` that are pure black, read from the X server.
+    int BlackPixels(Window window, int width, int height)
+    {
+        XImage* image = XGetImage(person, window, 0, 0, width, height, AllPlanes, ZPixmap);
+        if (image == nullptr) {
+            return -1;
+        }
+        int black = 0;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                black += (XGetPixel(image, x, y) & 0xFFFFFF) == 0 ? 1 : 0;
+            }
+        }
+        XDestroyImage(image);
+        return black;
+    }
+
+    const char* displayName = nullptr;
+    Display* person = nullptr;
+};
+
+// What a person does in a framed 640 x 480 window, and the events the
+// application receives for it, in order, with positions from the bottom left.
+TEST_F(X11Events, EveryKindArrivesInOrderWithSurfacePositions)
+{
+    SpareKey eacute(person, XK_eacute);
+    ASSERT_NE(0, eacute.keycode);
+    // A window elsewhere, to take the focus away.
+    const Window other = XCreateSimpleWindow(person, DefaultRootWindow(person), 0, 0, 16, 16, 0, 0, 0);
+    XMapWindow(person, other);
+    XSync(person, False);
+
+    Window window = 0;
+    int black = -1;
+    Script().title = "Trellis events";
+    Script().onFrame = [&](int frame) {
+        if (frame == 3) {
+            window = FindWindow("Trellis events");
+            ASSERT_NE(0u, window);
+            Do(window, "windowfocus --sync %W mousemove --sync --window %W 100 50 click 1 click 2 click 3 "
+                       "click 4 click 5 key shift+a key Left key eacute windowsize %W 800 600");
+        }
+        if (frame == 12) {
+            black = BlackPixels(window, 800, 600);
+            Do(window, "mousemove --sync --window %W 10 10 windowfocus --sync " + std::to_string(other));
+        }
+        if (frame == 14) {
+            Do(window, "windowfocus --sync %W key Escape");
+        }
+    };
+    EXPECT_EQ(0, Run(u"-windowed -qaf=300"));
+    XDestroyWindow(person, other);
+
+    Lines log;
+    for (const TrellisEvent& event : Record().inputs) {
+        log.push_back(Describe(event));
+    }
+    EXPECT_TRUE(InOrder(
+        {
+            "focus gained",
+            "move 100 429",
+            "button down left 100 429",
+            "button up left 100 429",
+            "button down middle 100 429",
+            "button up middle 100 429",
+            "button down right 100 429",
+            "button up right 100 429",
+            "wheel 0 1 at 100 429",
+            "wheel 0 -1 at 100 429",
+            Key(TrellisKey::LeftShift, 0, ""),
+            Key(TrellisKey::A, kTrellisModShift, "A"),
+            "key up " + std::to_string(static_cast<int>(TrellisKey::LeftShift)) + " mods 1",
+            Key(TrellisKey::Left, 0, ""),
+            Key(TrellisKey::Unknown, 0, "\xC3\xA9"),
+            "resize 800 600",
+            "move 10 589",
+            "focus lost",
+            "focus gained",
+            Key(TrellisKey::Escape, 0, ""),
+        },
+        log));
+    // The surface follows the window: nothing of it is left undrawn.
+    EXPECT_EQ(0, black);
+    EXPECT_LT(Record().renderCalls, 300) << "Escape ends the program";
+    EXPECT_EQ(1, CountEvents("QuitApp"));
 }
 
 } // namespace
