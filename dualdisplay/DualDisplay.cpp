@@ -1,7 +1,5 @@
 #include "dualdisplay/DualDisplay.h"
 
-#include "shell/ce/TrellisPlatformCE.h"
-
 namespace {
 
 constexpr uint16_t kSecondaryWidth = 320;
@@ -27,8 +25,8 @@ DisplaySystemConfig DefaultConfig(uint32_t surfaceWord)
 
 } // namespace
 
-DualDisplay::DualDisplay(WindowSystem& windowSystem, PlatformWindows& platformWindows, void* const& instance)
-    : system(windowSystem), windows(platformWindows), instanceHandle(instance)
+DualDisplay::DualDisplay(WindowSystem& windowSystem, const DualDisplayWindows& platformWindows)
+    : system(windowSystem), windows(platformWindows)
 {
 }
 
@@ -124,7 +122,7 @@ int32_t DualDisplay::RestoreDefaultDisplayMode()
     RedrawDesktop();
     const int32_t result = Config_DefaultDisplay();
     ReleaseSurfaceAddress();
-    DestroyPlatformWindows(system, windows);
+    DestroyMainAndCoverWindows(system, windows.mainWindow, windows.coverWindow, windows.showCommand);
     ReleaseGdiObjects();
     if (result != 0) {
         Log(u"RURIRUVAVUDI: RestoreDefaultDisplayMode: Error.\n");
@@ -139,10 +137,10 @@ void DualDisplay::RedrawDesktop()
 {
     if (windows.mainWindow == kNoWindow) {
         system.RegisterClass(
-            WindowClass{CS_HREDRAW_VREDRAW, TrellisPlatformCE::RedrawDesktopProc, instanceHandle, ARROW_CURSOR,
+            WindowClass{CS_HREDRAW_VREDRAW, windows.redrawDesktopProc, windows.instanceHandle, ARROW_CURSOR,
                         BLACK_BRUSH, kRedrawClassName});
         windows.mainWindow = system.CreateWindowEx(kRedrawWindowExStyle, kRedrawClassName, nullptr, WS_VISIBLE, 0, 0,
-                                                   kDesktopWidth, kDesktopHeight, instanceHandle);
+                                                   kDesktopWidth, kDesktopHeight, windows.instanceHandle);
     }
     if (windows.mainWindow == kNoWindow) {
         return;

@@ -1,9 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/ce/WindowSystem.h"
-
-struct PlatformWindows;
+#include "shell/WindowSystem.h"
 
 // The display driver reads these records as raw bytes: 32-bit words (16-bit
 // where named so), little-endian, no padding.
@@ -65,12 +63,24 @@ static_assert(sizeof(DisplaySystemConfig) == 52, "DisplaySystemConfig is 52 byte
 // is reached through display escapes on the screen device context; every
 // failure is written to the debug output and returned as a non-zero result.
 //
-// It uses the platform's window system and windows: the restore redraws the
-// desktop through the main window (or a window of its own when there is
-// none) and destroys the windows itself, leaving both handles null.
+// What the configuration needs of the platform that runs it. The restore
+// redraws the desktop through the main window (or through a window of its own
+// made with `redrawDesktopProc` and `instanceHandle` when there is none) and
+// then destroys the windows, leaving both handles null. The references stay
+// bound to the platform's own state for the configuration's whole life.
+struct DualDisplayWindows {
+    WindowHandle& mainWindow;
+    WindowHandle& coverWindow;
+    const int32_t& showCommand;
+    void* const& instanceHandle;
+    WindowProc redrawDesktopProc;
+};
+
+// Called by the platform around a quarter-size full-screen run; it reaches the
+// driver and the windows only through the window system.
 class DualDisplay {
 public:
-    DualDisplay(WindowSystem& system, PlatformWindows& windows, void* const& instanceHandle);
+    DualDisplay(WindowSystem& system, const DualDisplayWindows& windows);
 
     DualDisplay(const DualDisplay&) = delete;
     DualDisplay& operator=(const DualDisplay&) = delete;
@@ -94,8 +104,7 @@ private:
     void Log(const char16_t* text);
 
     WindowSystem& system;
-    PlatformWindows& windows;
-    void* const& instanceHandle;
+    DualDisplayWindows windows;
 
     DeviceContext screenDC = 0;
     DeviceContext driverDC = 0;

@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
 # Builds and runs every test: a warnings-as-errors build with GCC, then a
-# sanitizer build with Clang. Window tests run under an Xvfb server started here.
+# sanitizer build with Clang. Window tests run under an Xvfb server and a
+# headless Weston compositor started here; only those two are stopped.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 xvfb_pid=""
-stop_xvfb() { [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true; }
-trap stop_xvfb EXIT
+weston_pid=""
+weston_dir=""
+stop_servers() {
+  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+  [ -z "$weston_pid" ] || kill "$weston_pid" 2>/dev/null || true
+  [ -z "$weston_dir" ] || rm -rf "$weston_dir"
+}
+trap stop_servers EXIT
 if command -v Xvfb >/dev/null; then
   display=":$((90 + RANDOM % 100))"
   Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
@@ -17,6 +24,23 @@ if command -v Xvfb >/dev/null; then
     sleep 0.2
   done
   export TRELLIS_TEST_DISPLAY="$display"
+fi
+
+# The compositor gets a private runtime folder; tests reach its socket by its
+# full path. Pixman renders the output so that screenshots show the frames,
+# and --debug lets any client take them.
+if command -v weston >/dev/null; then
+  weston_dir=$(mktemp -d /tmp/trellis-wl-XXXXXX)
+  chmod 700 "$weston_dir"
+  socket="trellis-wl-$$-$RANDOM"
+  XDG_RUNTIME_DIR="$weston_dir" weston --backend=headless-backend.so --use-pixman --debug --socket="$socket" \
+    --idle-time=0 >"$weston_dir/weston.log" 2>&1 &
+  weston_pid=$!
+  for _ in $(seq 50); do
+    [ -S "$weston_dir/$socket" ] && break
+    sleep 0.2
+  done
+  export TRELLIS_TEST_WAYLAND_DISPLAY="$weston_dir/$socket"
 fi
 
 run_suite() {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/ce/WindowSystem.h"
+#include "shell/WindowSystem.h"
 
 // The bookkeeping every backend shares: window classes, one record per window
 // (procedure, style, rectangle, user data), the posted-message queue with the

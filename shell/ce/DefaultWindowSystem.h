@@ -1,9 +1,10 @@
 #pragma once
 #include <memory>
 
-#include "shell/ce/WindowSystem.h"
+#include "shell/WindowSystem.h"
 
-// The window system a program runs on: X11 when a display opens, headless
-// otherwise. TRELLIS_PLATFORM=x11 insists on X11 (null, after a message on the
-// debug output, when no display opens); TRELLIS_PLATFORM=headless never tries X11.
+// The window system a program runs on: Wayland when WAYLAND_DISPLAY connects,
+// else X11 when a display opens, else headless. TRELLIS_PLATFORM=wayland or
+// =x11 insists on that one (null, after a message on the debug output, when it
+// cannot be reached); TRELLIS_PLATFORM=headless tries neither.
 std::unique_ptr<WindowSystem> OpenDefaultWindowSystem();

@@ -415,22 +415,7 @@ void TrellisPlatformCE::ReleasePlatform()
         StopDualDisplay();
     }
     ReleaseEGL();
-    DestroyPlatformWindows(system, windows);
-}
-
-void DestroyPlatformWindows(WindowSystem& system, PlatformWindows& windows)
-{
-    if (windows.mainWindow == kNoWindow) {
-        return;
-    }
-    system.DestroyWindow(windows.mainWindow);
-    if (windows.coverWindow != kNoWindow) {
-        system.ShowWindow(windows.coverWindow, windows.showCommand);
-        system.UpdateWindow(windows.coverWindow);
-        system.DestroyWindow(windows.coverWindow);
-    }
-    windows.mainWindow = kNoWindow;
-    windows.coverWindow = kNoWindow;
+    DestroyMainAndCoverWindows(system, windows.mainWindow, windows.coverWindow, windows.showCommand);
 }
 
 int32_t TrellisPlatformCE::MainLoop()

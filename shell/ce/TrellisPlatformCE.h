@@ -5,13 +5,13 @@
 
 #include "dualdisplay/DualDisplay.h"
 #include "shell/TrellisPlatform.h"
-#include "shell/ce/WindowSystem.h"
+#include "shell/WindowSystem.h"
 
 class TrellisApp;
 struct ShellData;
 
 // The windows and display state that outlive any one EGL set-up; the
-// display-driver configuration reads and clears them too.
+// display-driver configuration reads and clears the windows too.
 struct PlatformWindows {
     WindowHandle mainWindow = kNoWindow;   // carries the EGL surface; user data = ShellData
     WindowHandle coverWindow = kNoWindow;  // covers the desktop behind a quarter-size main window
@@ -19,11 +19,6 @@ struct PlatformWindows {
     int32_t coverMode = 0;
     int32_t dualDisplayActive = 0;         // the secondary display was set up and must be restored
 };
-
-// Destroys the main window and then the cover window behind it, showing the
-// cover once more so the desktop is repainted; both handles become null.
-// Nothing happens without a main window.
-void DestroyPlatformWindows(WindowSystem& system, PlatformWindows& windows);
 
 // The shell's platform on a Windows CE style window system: window modes,
 // EGL set-up with context-loss recovery, presentation, the message pump and
@@ -95,8 +90,9 @@ private:
     WindowSystem& system;
     PlatformWindows windows;
     Rect monitor{0, 0, 0, 0};   // the monitor rectangle the window mode read
-    uint32_t loopStartTime = 0;
-    uint32_t titleVersion = 0;        // the application's title version the window shows
-    char16_t titleText[128] = {};     // the application's title, when it set one  // tick count at the first entry into MainLoop; 0 until then
-    DualDisplay dualDisplay{system, windows, instanceHandle};
+    uint32_t loopStartTime = 0;  // tick count at the first entry into MainLoop; 0 until then
+    uint32_t titleVersion = 0;     // the application's title version the window shows
+    char16_t titleText[128] = {};  // the application's title, when it set one
+    DualDisplay dualDisplay{system, DualDisplayWindows{windows.mainWindow, windows.coverWindow, windows.showCommand,
+                                                       instanceHandle, RedrawDesktopProc}};
 };

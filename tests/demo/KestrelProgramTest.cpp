@@ -23,7 +23,7 @@ struct Outcome {
     std::string output;  // stdout and stderr together
 };
 
-// Runs `program` with the environment minus DISPLAY and TRELLIS_PLATFORM, plus
+// Runs `program` with the environment minus the display variables and TRELLIS_PLATFORM, plus
 // `extra`. In a sanitizer build the child's leak check is off: Mesa unloads its
 // driver at exit and what it keeps for good can then not be matched by the
 // suppressions; kestrel_tests checks the demo's own memory in-process.
@@ -31,7 +31,8 @@ Outcome RunProgram(const std::string& program, std::vector<std::string> argument
 {
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "DISPLAY=", 8) != 0 && std::strncmp(*entry, "TRELLIS_PLATFORM=", 17) != 0 &&
+        if (std::strncmp(*entry, "DISPLAY=", 8) != 0 && std::strncmp(*entry, "WAYLAND_DISPLAY=", 16) != 0 &&
+            std::strncmp(*entry, "TRELLIS_PLATFORM=", 17) != 0 &&
             std::strncmp(*entry, "ASAN_OPTIONS=", 13) != 0) {
             environment.emplace_back(*entry);
         }

@@ -318,10 +318,13 @@ TEST(DualDisplayRestore, WithoutAMainWindowUsesARedrawWindowOfItsOwn)
     ScriptedWindowSystem system{640, 480};
     ScriptedDriver driver;
     driver.Attach(system);
-    PlatformWindows windows;
+    WindowHandle mainWindow = kNoWindow;
+    WindowHandle coverWindow = kNoWindow;
+    const int32_t showCommand = SW_SHOWNORMAL;
     int instanceTag = 0;
-    void* instance = &instanceTag;
-    DualDisplay dualDisplay(system, windows, instance);
+    void* const instance = &instanceTag;
+    DualDisplay dualDisplay(system, DualDisplayWindows{mainWindow, coverWindow, showCommand, instance,
+                                                       TrellisPlatformCE::RedrawDesktopProc});
 
     testing::internal::CaptureStderr();
     EXPECT_EQ(0, dualDisplay.DualDispSetup());
@@ -343,7 +346,7 @@ TEST(DualDisplayRestore, WithoutAMainWindowUsesARedrawWindowOfItsOwn)
               }),
               system.Calls({"RegisterClass", "CreateWindowEx", "InvalidateRect", "FullScreen", "MoveWindow",
                             "ShowWindow", "DestroyWindow", "PostQuitMessage"}));
-    EXPECT_EQ(kNoWindow, windows.mainWindow);
+    EXPECT_EQ(kNoWindow, mainWindow);
     EXPECT_EQ((Codes{kSurfaceInfo, kSecondarySurface, kConfigure, kConfigure}), driver.Codes());
     EXPECT_EQ(Lines{}, GdiFaults(system.Calls()));
 }

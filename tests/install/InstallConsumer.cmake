@@ -1,5 +1,8 @@
-# Installs the build into a scratch prefix, then configures, builds and runs a
-# separate project that uses it the way an application would.
+# Installs the build into a scratch prefix, then builds and runs applications
+# that use it the way an outside project would: two through find_package
+# (one of them the interactive example), one with nothing but the compiler
+# and pkg-config. Every installed header must
+# compile on its own against the installed tree.
 file(REMOVE_RECURSE "${WORK_DIR}")
 set(prefix "${WORK_DIR}/prefix")
 set(source "${WORK_DIR}/source")
@@ -13,29 +16,49 @@ endfunction()
 
 run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}")
 
-# One application per source file, named consumer0, consumer1 ...
-string(REPLACE "|" ";" sources "${APP_SOURCES}")
-set(project "
+# find_package(Trellis): the application, and the interactive example beside it.
+file(COPY "${APP_SOURCE}" "${INPUT_APP_SOURCE}" DESTINATION "${source}")
+get_filename_component(app "${APP_SOURCE}" NAME)
+get_filename_component(input_app "${INPUT_APP_SOURCE}" NAME)
+file(WRITE "${source}/CMakeLists.txt" "
 cmake_minimum_required(VERSION 3.25)
 project(Consumer CXX)
 find_package(Trellis 1 REQUIRED)
+add_executable(consumer ${app})
+target_link_libraries(consumer PRIVATE Trellis::main Trellis::trellis)
+add_executable(consumer-input ${input_app})
+target_link_libraries(consumer-input PRIVATE Trellis::main Trellis::trellis)
 ")
-set(apps "")
-set(index 0)
-foreach(app_source IN LISTS sources)
-  file(COPY "${app_source}" DESTINATION "${source}")
-  get_filename_component(app "${app_source}" NAME)
-  string(APPEND project "add_executable(consumer${index} ${app})
-target_link_libraries(consumer${index} PRIVATE Trellis::main Trellis::trellis)
-")
-  list(APPEND apps consumer${index})
-  math(EXPR index "${index} + 1")
-endforeach()
-file(WRITE "${source}/CMakeLists.txt" "${project}")
 run(${CMAKE_COMMAND} -S "${source}" -B "${WORK_DIR}/build" "-DCMAKE_PREFIX_PATH=${prefix}"
     "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}")
 run(${CMAKE_COMMAND} --build "${WORK_DIR}/build")
-foreach(app IN LISTS apps)
-  run(${CMAKE_COMMAND} -E env TRELLIS_PLATFORM=headless "${WORK_DIR}/build/${app}" -qaf=2)
+run(${CMAKE_COMMAND} -E env TRELLIS_PLATFORM=headless "${WORK_DIR}/build/consumer" -qaf=2)
+run(${CMAKE_COMMAND} -E env TRELLIS_PLATFORM=headless "${WORK_DIR}/build/consumer-input" -qaf=2)
+
+# pkg-config, from the installed trellis.pc wherever the prefix now lies.
+file(GLOB_RECURSE pc_files "${prefix}/trellis.pc")
+list(LENGTH pc_files pc_count)
+if(NOT pc_count EQUAL 1)
+  message(FATAL_ERROR "expected one installed trellis.pc, found: ${pc_files}")
+endif()
+get_filename_component(pc_dir "${pc_files}" DIRECTORY)
+set(ENV{PKG_CONFIG_PATH} "${pc_dir}")
+execute_process(COMMAND "${PKG_CONFIG}" --cflags --libs trellis RESULT_VARIABLE result
+                OUTPUT_VARIABLE flags ERROR_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "pkg-config --cflags --libs trellis failed:\n${flags}")
+endif()
+separate_arguments(flags UNIX_COMMAND "${flags}")
+run("${CXX_COMPILER}" -std=c++17 "${APP_SOURCE}" ${flags} -o "${WORK_DIR}/pkg-consumer")
+run(${CMAKE_COMMAND} -E env TRELLIS_PLATFORM=headless "${WORK_DIR}/pkg-consumer" -qaf=2)
+
+# Each public header alone, with only the installed tree on the include path.
+file(GLOB_RECURSE headers RELATIVE "${prefix}/include/trellis" "${prefix}/include/trellis/*")
+if(NOT headers)
+  message(FATAL_ERROR "no headers installed under include/trellis")
+endif()
+foreach(header ${headers})
+  file(WRITE "${WORK_DIR}/alone.cpp" "#include \"${header}\"\n")
+  run("${CXX_COMPILER}" -std=c++17 -Wall -Wextra -Werror -fsyntax-only ${flags} "${WORK_DIR}/alone.cpp")
 endforeach()
-message(STATUS "installed Trellis found, built against and run")
+message(STATUS "installed Trellis found by CMake and pkg-config, built against and run; headers stand alone")

@@ -18,12 +18,13 @@ struct Outcome {
     std::string errors;
 };
 
-// Runs trellis-hello with DISPLAY removed from the environment and `extra` added.
+// Runs trellis-hello with DISPLAY, WAYLAND_DISPLAY and TRELLIS_PLATFORM removed from the environment and `extra` added.
 Outcome RunHello(const std::vector<std::string>& arguments, const std::string& extra)
 {
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "DISPLAY=", 8) != 0 && std::strncmp(*entry, "TRELLIS_PLATFORM=", 17) != 0) {
+        if (std::strncmp(*entry, "DISPLAY=", 8) != 0 && std::strncmp(*entry, "WAYLAND_DISPLAY=", 16) != 0 &&
+            std::strncmp(*entry, "TRELLIS_PLATFORM=", 17) != 0) {
             environment.emplace_back(*entry);
         }
     }

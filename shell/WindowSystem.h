@@ -201,6 +201,25 @@ public:
     }
 };
 
+// Destroys `mainWindow` and then `coverWindow` behind it, showing the cover once
+// more so that the desktop is repainted; both handles become null. Nothing
+// happens without a main window.
+inline void DestroyMainAndCoverWindows(WindowSystem& system, WindowHandle& mainWindow, WindowHandle& coverWindow,
+                                       int32_t showCommand)
+{
+    if (mainWindow == kNoWindow) {
+        return;
+    }
+    system.DestroyWindow(mainWindow);
+    if (coverWindow != kNoWindow) {
+        system.ShowWindow(coverWindow, showCommand);
+        system.UpdateWindow(coverWindow);
+        system.DestroyWindow(coverWindow);
+    }
+    mainWindow = kNoWindow;
+    coverWindow = kNoWindow;
+}
+
 // Fills the attribute list shared by every backend: level 0, the given surface
 // type, a depth buffer of at least 16 bits and the multisampling of `fsaaMode`.
 void FillEGLConfigAttributes(EGLint surfaceType, int32_t fsaaMode, EGLint* attributes);

@@ -1,0 +1,747 @@
+#include "shell/ce/WaylandWindowSystem.h"
+
+#include <EGL/eglext.h>
+#include <linux/input-event-codes.h>
+#include <poll.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <wayland-client.h>
+#include <wayland-egl.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "xdg-decoration-unstable-v1-client-protocol.h"
+#include "xdg-shell-client-protocol.h"
+
+namespace {
+
+// Window titles travel as UTF-8; a lone surrogate becomes U+FFFD.
+std::string Utf8Title(const char16_t* title)
+{
+    std::string utf8;
+    for (; *title != 0; ++title) {
+        uint32_t code = *title;
+        if (code >= 0xD800 && code <= 0xDBFF && title[1] >= 0xDC00 && title[1] <= 0xDFFF) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (title[1] - 0xDC00);
+            ++title;
+        } else if (code >= 0xD800 && code <= 0xDFFF) {
+            code = 0xFFFD;
+        }
+        if (code < 0x80) {
+            utf8.push_back(static_cast<char>(code));
+        } else if (code < 0x800) {
+            utf8.push_back(static_cast<char>(0xC0 | (code >> 6)));
+            utf8.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        } else if (code < 0x10000) {
+            utf8.push_back(static_cast<char>(0xE0 | (code >> 12)));
+            utf8.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+            utf8.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        } else {
+            utf8.push_back(static_cast<char>(0xF0 | (code >> 18)));
+            utf8.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+            utf8.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+            utf8.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        }
+    }
+    return utf8;
+}
+
+intptr_t PackSize(int32_t width, int32_t height)
+{
+    return (width & 0xFFFF) | ((height & 0xFFFF) << 16);
+}
+
+WaylandWindowSystem* Owner(void* data)
+{
+    return static_cast<WaylandWindowSystem*>(data);
+}
+
+// The listeners only hand each event to the backend's handler.
+
+void RegistryGlobal(void* data, wl_registry*, uint32_t name, const char* interface, uint32_t version)
+{
+    Owner(data)->OnGlobal(name, interface, version);
+}
+
+void RegistryGlobalRemove(void* data, wl_registry*, uint32_t name)
+{
+    Owner(data)->OnGlobalRemove(name);
+}
+
+const wl_registry_listener kRegistryListener = {RegistryGlobal, RegistryGlobalRemove};
+
+void WmBasePing(void*, xdg_wm_base* wmBase, uint32_t serial)
+{
+    xdg_wm_base_pong(wmBase, serial);
+}
+
+const xdg_wm_base_listener kWmBaseListener = {WmBasePing};
+
+void OutputGeometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*, const char*, int32_t) {}
+
+void OutputMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t)
+{
+    Owner(data)->OnOutputMode(flags, width, height);
+}
+
+void OutputDone(void*, wl_output*) {}
+
+void OutputScale(void*, wl_output*, int32_t) {}
+
+// The events of later versions than those bound are never sent.
+const wl_output_listener kOutputListener = {OutputGeometry, OutputMode, OutputDone, OutputScale, nullptr, nullptr};
+
+void SeatCapabilities(void* data, wl_seat*, uint32_t capabilities)
+{
+    Owner(data)->OnSeatCapabilities(capabilities);
+}
+
+void SeatName(void*, wl_seat*, const char*) {}
+
+const wl_seat_listener kSeatListener = {SeatCapabilities, SeatName};
+
+void KeyboardKeymap(void* data, wl_keyboard*, uint32_t format, int32_t fd, uint32_t size)
+{
+    if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1) {
+        Owner(data)->OnKeymap(fd, size);
+    } else {
+        close(fd);
+    }
+}
+
+void KeyboardEnter(void* data, wl_keyboard*, uint32_t, wl_surface* surface, wl_array*)
+{
+    Owner(data)->OnKeyboardEnter(surface);
+}
+
+void KeyboardLeave(void* data, wl_keyboard*, uint32_t, wl_surface* surface)
+{
+    Owner(data)->OnKeyboardLeave(surface);
+}
+
+void KeyboardKey(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state)
+{
+    Owner(data)->OnKey(key, state == WL_KEYBOARD_KEY_STATE_PRESSED);
+}
+
+void KeyboardModifiers(void* data, wl_keyboard*, uint32_t, uint32_t depressed, uint32_t latched, uint32_t locked,
+                       uint32_t group)
+{
+    Owner(data)->OnModifiers(depressed, latched, locked, group);
+}
+
+void KeyboardRepeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
+
+const wl_keyboard_listener kKeyboardListener = {KeyboardKeymap, KeyboardEnter,     KeyboardLeave,
+                                                KeyboardKey,    KeyboardModifiers, KeyboardRepeatInfo};
+
+void PointerEnter(void* data, wl_pointer*, uint32_t, wl_surface* surface, wl_fixed_t x, wl_fixed_t y)
+{
+    Owner(data)->OnPointerEnter(surface, wl_fixed_to_double(x), wl_fixed_to_double(y));
+}
+
+void PointerLeave(void* data, wl_pointer*, uint32_t, wl_surface* surface)
+{
+    Owner(data)->OnPointerLeave(surface);
+}
+
+void PointerMotion(void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y)
+{
+    Owner(data)->OnPointerMotion(wl_fixed_to_double(x), wl_fixed_to_double(y));
+}
+
+void PointerButton(void* data, wl_pointer*, uint32_t, uint32_t, uint32_t button, uint32_t state)
+{
+    Owner(data)->OnPointerButton(button, state == WL_POINTER_BUTTON_STATE_PRESSED);
+}
+
+void PointerAxis(void*, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {}
+void PointerFrame(void*, wl_pointer*) {}
+void PointerAxisSource(void*, wl_pointer*, uint32_t) {}
+void PointerAxisStop(void*, wl_pointer*, uint32_t, uint32_t) {}
+void PointerAxisDiscrete(void*, wl_pointer*, uint32_t, int32_t) {}
+
+const wl_pointer_listener kPointerListener = {PointerEnter,      PointerLeave,    PointerMotion,      PointerButton,
+                                              PointerAxis,       PointerFrame,    PointerAxisSource,  PointerAxisStop,
+                                              PointerAxisDiscrete, nullptr};
+
+void SurfaceConfigure(void* data, xdg_surface* shellSurface, uint32_t serial)
+{
+    const auto* native = static_cast<const WaylandWindowSystem::NativeWindow*>(data);
+    xdg_surface_ack_configure(shellSurface, serial);
+    native->owner->OnSurfaceConfigure(native->handle);
+}
+
+const xdg_surface_listener kSurfaceListener = {SurfaceConfigure};
+
+void ToplevelConfigure(void* data, xdg_toplevel*, int32_t width, int32_t height, wl_array* states)
+{
+    const auto* native = static_cast<const WaylandWindowSystem::NativeWindow*>(data);
+    bool fullScreen = false;
+    const auto* state = static_cast<const uint32_t*>(states->data);
+    for (size_t i = 0; i < states->size / sizeof(uint32_t); ++i) {
+        fullScreen = fullScreen || state[i] == XDG_TOPLEVEL_STATE_FULLSCREEN;
+    }
+    native->owner->OnToplevelConfigure(native->handle, width, height, fullScreen);
+}
+
+void ToplevelClose(void* data, xdg_toplevel*)
+{
+    const auto* native = static_cast<const WaylandWindowSystem::NativeWindow*>(data);
+    native->owner->OnToplevelClose(native->handle);
+}
+
+const xdg_toplevel_listener kToplevelListener = {ToplevelConfigure, ToplevelClose, nullptr, nullptr};
+
+} // namespace
+
+std::unique_ptr<WaylandWindowSystem> WaylandWindowSystem::Open(const char* displayName)
+{
+    wl_display* display = wl_display_connect(displayName);
+    if (display == nullptr) {
+        return nullptr;
+    }
+    std::unique_ptr<WaylandWindowSystem> system(new WaylandWindowSystem(display));
+    if (!system->Connect()) {
+        return nullptr;
+    }
+    return system;
+}
+
+WaylandWindowSystem::WaylandWindowSystem(wl_display* connection) : display(connection) {}
+
+// Two round trips: the first lists the globals, the second brings what binding
+// them sends (the output's modes, the seat's capabilities, the keymap).
+bool WaylandWindowSystem::Connect()
+{
+    registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &kRegistryListener, this);
+    if (wl_display_roundtrip(display) < 0 || wl_display_roundtrip(display) < 0) {
+        return false;
+    }
+    return compositor != nullptr && wmBase != nullptr;
+}
+
+WaylandWindowSystem::~WaylandWindowSystem()
+{
+    // EGL may still hold the connection (a start-up that failed half-way is
+    // never released by the shell); it lets go of it before it closes.
+    if (eglDisplay != EGL_NO_DISPLAY) {
+        eglTerminate(eglDisplay);
+    }
+    for (auto& entry : windows) {
+        DestroyNative(*entry.second);
+    }
+    ReleaseKeyboard();
+    if (pointer != nullptr) {
+        wl_pointer_destroy(pointer);
+    }
+    if (seat != nullptr) {
+        wl_seat_destroy(seat);
+    }
+    if (output != nullptr) {
+        wl_output_destroy(output);
+    }
+    if (decorationManager != nullptr) {
+        zxdg_decoration_manager_v1_destroy(decorationManager);
+    }
+    if (wmBase != nullptr) {
+        xdg_wm_base_destroy(wmBase);
+    }
+    if (compositor != nullptr) {
+        wl_compositor_destroy(compositor);
+    }
+    if (registry != nullptr) {
+        wl_registry_destroy(registry);
+    }
+    if (xkbContext != nullptr) {
+        xkb_context_unref(xkbContext);
+    }
+    wl_display_disconnect(display);
+}
+
+void WaylandWindowSystem::OnGlobal(uint32_t name, const char* interface, uint32_t version)
+{
+    if (std::strcmp(interface, wl_compositor_interface.name) == 0 && compositor == nullptr) {
+        compositor = static_cast<wl_compositor*>(
+            wl_registry_bind(registry, name, &wl_compositor_interface, std::min<uint32_t>(version, 4)));
+    } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0 && wmBase == nullptr) {
+        wmBase = static_cast<xdg_wm_base*>(wl_registry_bind(registry, name, &xdg_wm_base_interface, 1));
+        xdg_wm_base_add_listener(wmBase, &kWmBaseListener, this);
+    } else if (std::strcmp(interface, zxdg_decoration_manager_v1_interface.name) == 0 &&
+               decorationManager == nullptr) {
+        decorationManager = static_cast<zxdg_decoration_manager_v1*>(
+            wl_registry_bind(registry, name, &zxdg_decoration_manager_v1_interface, 1));
+    } else if (std::strcmp(interface, wl_output_interface.name) == 0 && output == nullptr) {
+        output = static_cast<wl_output*>(
+            wl_registry_bind(registry, name, &wl_output_interface, std::min<uint32_t>(version, 2)));
+        outputName = name;
+        wl_output_add_listener(output, &kOutputListener, this);
+    } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && seat == nullptr) {
+        seat = static_cast<wl_seat*>(
+            wl_registry_bind(registry, name, &wl_seat_interface, std::min<uint32_t>(version, 5)));
+        wl_seat_add_listener(seat, &kSeatListener, this);
+    }
+}
+
+// The monitor keeps the last size it had: a full-screen window already sized
+// to it stays as it is until the compositor configures another.
+void WaylandWindowSystem::OnGlobalRemove(uint32_t name)
+{
+    if (output != nullptr && name == outputName) {
+        wl_output_destroy(output);
+        output = nullptr;
+    }
+}
+
+void WaylandWindowSystem::OnOutputMode(uint32_t flags, int32_t width, int32_t height)
+{
+    if ((flags & WL_OUTPUT_MODE_CURRENT) != 0) {
+        monitor = Rect{0, 0, width, height};
+    }
+}
+
+void WaylandWindowSystem::OnSeatCapabilities(uint32_t capabilities)
+{
+    const bool hasKeyboard = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
+    const bool hasPointer = (capabilities & WL_SEAT_CAPABILITY_POINTER) != 0;
+    if (hasKeyboard && keyboard == nullptr) {
+        keyboard = wl_seat_get_keyboard(seat);
+        wl_keyboard_add_listener(keyboard, &kKeyboardListener, this);
+    } else if (!hasKeyboard && keyboard != nullptr) {
+        ReleaseKeyboard();
+    }
+    if (hasPointer && pointer == nullptr) {
+        pointer = wl_seat_get_pointer(seat);
+        wl_pointer_add_listener(pointer, &kPointerListener, this);
+    } else if (!hasPointer && pointer != nullptr) {
+        wl_pointer_destroy(pointer);
+        pointer = nullptr;
+        pointerSurface = nullptr;
+    }
+}
+
+void WaylandWindowSystem::ReleaseKeyboard()
+{
+    if (keyboard != nullptr) {
+        wl_keyboard_destroy(keyboard);
+        keyboard = nullptr;
+    }
+    keyboardSurface = nullptr;
+    if (keyState != nullptr) {
+        xkb_state_unref(keyState);
+        keyState = nullptr;
+    }
+    if (keymap != nullptr) {
+        xkb_keymap_unref(keymap);
+        keymap = nullptr;
+    }
+}
+
+void WaylandWindowSystem::OnKeymap(int fd, uint32_t size)
+{
+    void* text = size > 0 ? mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0) : MAP_FAILED;
+    close(fd);
+    if (text == MAP_FAILED) {
+        return;
+    }
+    if (xkbContext == nullptr) {
+        xkbContext = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    }
+    // The text ends with its terminating zero, which the length leaves out.
+    xkb_keymap* loaded =
+        xkbContext != nullptr
+            ? xkb_keymap_new_from_buffer(xkbContext, static_cast<const char*>(text),
+                                         strnlen(static_cast<const char*>(text), size), XKB_KEYMAP_FORMAT_TEXT_V1,
+                                         XKB_KEYMAP_COMPILE_NO_FLAGS)
+            : nullptr;
+    munmap(text, size);
+    if (loaded == nullptr) {
+        return;
+    }
+    xkb_state* state = xkb_state_new(loaded);
+    if (state == nullptr) {
+        xkb_keymap_unref(loaded);
+        return;
+    }
+    if (keyState != nullptr) {
+        xkb_state_unref(keyState);
+    }
+    if (keymap != nullptr) {
+        xkb_keymap_unref(keymap);
+    }
+    keymap = loaded;
+    keyState = state;
+}
+
+void WaylandWindowSystem::OnModifiers(uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t group)
+{
+    if (keyState != nullptr) {
+        xkb_state_update_mask(keyState, depressed, latched, locked, 0, 0, group);
+    }
+}
+
+void WaylandWindowSystem::OnKey(uint32_t key, bool pressed)
+{
+    const NativeWindow* native = FindBySurface(keyboardSurface);
+    if (!pressed || native == nullptr || keyState == nullptr) {
+        return;
+    }
+    // Evdev key codes are eight below the XKB key codes of the keymap.
+    if (xkb_state_key_get_one_sym(keyState, key + 8) == XKB_KEY_Escape) {
+        Queue(native->handle, WM_KEYDOWN, VK_ESCAPE, 0);
+    }
+}
+
+void WaylandWindowSystem::OnKeyboardEnter(wl_surface* surface)
+{
+    keyboardSurface = surface;
+}
+
+void WaylandWindowSystem::OnKeyboardLeave(wl_surface* surface)
+{
+    if (const NativeWindow* native = FindBySurface(surface)) {
+        Queue(native->handle, WM_KILLFOCUS, 0, 0);
+    }
+    if (surface == keyboardSurface) {
+        keyboardSurface = nullptr;
+    }
+}
+
+void WaylandWindowSystem::OnPointerEnter(wl_surface* surface, double x, double y)
+{
+    pointerSurface = surface;
+    OnPointerMotion(x, y);
+}
+
+void WaylandWindowSystem::OnPointerLeave(wl_surface* surface)
+{
+    if (surface == pointerSurface) {
+        pointerSurface = nullptr;
+    }
+}
+
+void WaylandWindowSystem::OnPointerMotion(double x, double y)
+{
+    pointerX = static_cast<int32_t>(x);
+    pointerY = static_cast<int32_t>(y);
+}
+
+void WaylandWindowSystem::OnPointerButton(uint32_t button, bool pressed)
+{
+    const NativeWindow* native = FindBySurface(pointerSurface);
+    if (pressed && button == BTN_LEFT && native != nullptr) {
+        Queue(native->handle, WM_LBUTTONDOWN, 0, PackSize(pointerX, pointerY));
+    }
+}
+
+void WaylandWindowSystem::OnToplevelConfigure(WindowHandle window, int32_t width, int32_t height, bool)
+{
+    if (NativeWindow* native = Find(window)) {
+        native->pendingWidth = width;
+        native->pendingHeight = height;
+    }
+}
+
+void WaylandWindowSystem::OnToplevelClose(WindowHandle window)
+{
+    if (Find(window) != nullptr) {
+        Queue(window, WM_CLOSE, 0, 0);
+    }
+}
+
+// A configure takes effect here. A window the size of the monitor in full
+// screen, and a framed window, follow the size the compositor asks for (none,
+// 0 x 0, leaves the choice to the window); a smaller full-screen window keeps
+// its own size, which the compositor shows alone on the output.
+void WaylandWindowSystem::OnSurfaceConfigure(WindowHandle window)
+{
+    NativeWindow* native = Find(window);
+    if (native == nullptr) {
+        return;
+    }
+    native->configured = true;
+    const Rect client = GetClientRect(window);
+    const int32_t ownWidth = client.right - client.left;
+    const int32_t ownHeight = client.bottom - client.top;
+    const bool monitorSized = ownWidth == monitor.right - monitor.left && ownHeight == monitor.bottom - monitor.top;
+    const bool follow = native->pendingWidth > 0 && native->pendingHeight > 0 &&
+                        (!native->fullScreenRequested || monitorSized);
+    const int32_t width = follow ? native->pendingWidth : ownWidth;
+    const int32_t height = follow ? native->pendingHeight : ownHeight;
+    if (width == native->width && height == native->height) {
+        return;
+    }
+    native->width = width;
+    native->height = height;
+    if (native->eglWindow != nullptr) {
+        wl_egl_window_resize(native->eglWindow, width, height, 0, 0);
+    }
+    if (width != ownWidth || height != ownHeight) {
+        // The window's rectangle follows, so that the shell reads the size the surface has.
+        BasicWindowSystem::SetWindowPos(window, HWND_TOP, 0, 0, width, height, SWP_NOMOVE);
+        Queue(window, WM_SIZE, 0, PackSize(width, height));
+    }
+}
+
+WaylandWindowSystem::NativeWindow* WaylandWindowSystem::Find(WindowHandle window) const
+{
+    const auto found = windows.find(window);
+    return found == windows.end() ? nullptr : found->second.get();
+}
+
+WaylandWindowSystem::NativeWindow* WaylandWindowSystem::FindBySurface(const wl_surface* surface) const
+{
+    if (surface == nullptr) {
+        return nullptr;
+    }
+    for (const auto& entry : windows) {
+        if (entry.second->surface == surface) {
+            return entry.second.get();
+        }
+    }
+    return nullptr;
+}
+
+wl_surface* WaylandWindowSystem::NativeSurface(WindowHandle window) const
+{
+    const NativeWindow* native = Find(window);
+    return native != nullptr ? native->surface : nullptr;
+}
+
+// Windows are records until they render: a surface without a buffer shows
+// nothing on Wayland, so the toplevel is made with the rendering surface.
+bool WaylandWindowSystem::OpenNativeWindow(WindowHandle window, const WindowRecord&, const char16_t* title)
+{
+    auto native = std::make_unique<NativeWindow>();
+    native->owner = this;
+    native->handle = window;
+    native->title = Utf8Title(title);
+    windows[window] = std::move(native);
+    return true;
+}
+
+bool WaylandWindowSystem::MakeToplevel(NativeWindow& native)
+{
+    const Rect client = GetClientRect(native.handle);
+    native.width = client.right - client.left;
+    native.height = client.bottom - client.top;
+    native.surface = wl_compositor_create_surface(compositor);
+    // The scene's alpha is not meant as the window's translucency.
+    wl_region* opaque = wl_compositor_create_region(compositor);
+    wl_region_add(opaque, 0, 0, INT32_MAX, INT32_MAX);
+    wl_surface_set_opaque_region(native.surface, opaque);
+    wl_region_destroy(opaque);
+    native.shellSurface = xdg_wm_base_get_xdg_surface(wmBase, native.surface);
+    xdg_surface_add_listener(native.shellSurface, &kSurfaceListener, &native);
+    native.toplevel = xdg_surface_get_toplevel(native.shellSurface);
+    xdg_toplevel_add_listener(native.toplevel, &kToplevelListener, &native);
+    xdg_toplevel_set_title(native.toplevel, native.title.c_str());
+    if (decorationManager != nullptr) {
+        native.decoration = zxdg_decoration_manager_v1_get_toplevel_decoration(decorationManager, native.toplevel);
+        zxdg_toplevel_decoration_v1_set_mode(native.decoration, ZXDG_TOPLEVEL_DECORATION_V1_MODE_SERVER_SIDE);
+    }
+    if (native.fullScreenRequested) {
+        xdg_toplevel_set_fullscreen(native.toplevel, output);
+    }
+    // The first commit carries no buffer; the compositor answers with the
+    // configure that must be acknowledged before the first frame is attached.
+    wl_surface_commit(native.surface);
+    while (!native.configured) {
+        if (!DispatchBlocking()) {
+            ConnectionLost();
+        }
+    }
+    native.eglWindow = wl_egl_window_create(native.surface, std::max(native.width, 1), std::max(native.height, 1));
+    return native.eglWindow != nullptr;
+}
+
+void WaylandWindowSystem::PlaceNativeWindow(WindowHandle window, const WindowRecord&)
+{
+    NativeWindow* native = Find(window);
+    if (native == nullptr || native->eglWindow == nullptr) {
+        return;
+    }
+    const Rect client = GetClientRect(window);
+    const int32_t width = client.right - client.left;
+    const int32_t height = client.bottom - client.top;
+    if (width > 0 && height > 0 && (width != native->width || height != native->height)) {
+        native->width = width;
+        native->height = height;
+        wl_egl_window_resize(native->eglWindow, width, height, 0, 0);
+    }
+}
+
+void WaylandWindowSystem::DestroyNative(NativeWindow& native)
+{
+    if (native.eglWindow != nullptr) {
+        wl_egl_window_destroy(native.eglWindow);
+    }
+    if (native.decoration != nullptr) {
+        zxdg_toplevel_decoration_v1_destroy(native.decoration);
+    }
+    if (native.toplevel != nullptr) {
+        xdg_toplevel_destroy(native.toplevel);
+    }
+    if (native.shellSurface != nullptr) {
+        xdg_surface_destroy(native.shellSurface);
+    }
+    if (native.surface != nullptr) {
+        if (native.surface == keyboardSurface) {
+            keyboardSurface = nullptr;
+        }
+        if (native.surface == pointerSurface) {
+            pointerSurface = nullptr;
+        }
+        wl_surface_destroy(native.surface);
+    }
+    native = NativeWindow{};
+}
+
+void WaylandWindowSystem::CloseNativeWindow(WindowHandle window)
+{
+    if (NativeWindow* native = Find(window)) {
+        DestroyNative(*native);
+        windows.erase(window);
+        wl_display_flush(display);
+    }
+    // Messages still waiting for the window go with it.
+    size_t kept = 0;
+    for (size_t i = 0; i < queueCount; ++i) {
+        const WindowMessage message = queue[(queueHead + i) % queue.size()];
+        if (message.window != window) {
+            queue[(queueHead + kept++) % queue.size()] = message;
+        }
+    }
+    queueCount = kept;
+}
+
+void WaylandWindowSystem::FullScreen(WindowHandle window, uint32_t)
+{
+    if (NativeWindow* native = Find(window)) {
+        native->fullScreenRequested = true;
+        if (native->toplevel != nullptr) {
+            xdg_toplevel_set_fullscreen(native->toplevel, output);
+            wl_display_flush(display);
+        }
+    }
+}
+
+// Without an output (none announced yet) the monitor is the headless
+// backend's 640 x 480, so that sizes derived from it stay positive.
+Rect WaylandWindowSystem::GetMonitorRect(WindowHandle)
+{
+    if (monitor.right - monitor.left <= 0 || monitor.bottom - monitor.top <= 0) {
+        return Rect{0, 0, 640, 480};
+    }
+    return monitor;
+}
+
+void WaylandWindowSystem::Queue(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam)
+{
+    if (queueCount == queue.size()) {
+        return;
+    }
+    queue[(queueHead + queueCount) % queue.size()] = WindowMessage{window, message, wParam, lParam};
+    ++queueCount;
+}
+
+bool WaylandWindowSystem::Unqueue(WindowHandle window, WindowMessage& message)
+{
+    for (size_t i = 0; i < queueCount; ++i) {
+        const size_t at = (queueHead + i) % queue.size();
+        if (queue[at].window != window) {
+            continue;
+        }
+        message = queue[at];
+        // Close the gap, keeping the order of the rest.
+        for (size_t j = i; j + 1 < queueCount; ++j) {
+            queue[(queueHead + j) % queue.size()] = queue[(queueHead + j + 1) % queue.size()];
+        }
+        --queueCount;
+        return true;
+    }
+    return false;
+}
+
+bool WaylandWindowSystem::PollNativeMessage(WindowHandle window, WindowMessage& message)
+{
+    if (Unqueue(window, message)) {
+        return true;
+    }
+    ReadEvents();
+    return Unqueue(window, message);
+}
+
+void WaylandWindowSystem::ReadEvents()
+{
+    while (wl_display_prepare_read(display) != 0) {
+        if (wl_display_dispatch_pending(display) < 0) {
+            ConnectionLost();
+        }
+    }
+    if (wl_display_flush(display) < 0 && errno != EAGAIN) {
+        wl_display_cancel_read(display);
+        ConnectionLost();
+    }
+    pollfd ready{wl_display_get_fd(display), POLLIN, 0};
+    if (poll(&ready, 1, 0) > 0) {
+        if (wl_display_read_events(display) < 0) {
+            ConnectionLost();
+        }
+    } else {
+        wl_display_cancel_read(display);
+    }
+    if (wl_display_dispatch_pending(display) < 0) {
+        ConnectionLost();
+    }
+}
+
+bool WaylandWindowSystem::DispatchBlocking()
+{
+    return wl_display_dispatch(display) >= 0;
+}
+
+// Nothing can be shown any more and every later call would fail: the
+// program ends here, as an X11 program does when its server goes. Exit
+// handlers are skipped, since they would talk to the lost connection.
+void WaylandWindowSystem::ConnectionLost()
+{
+    DebugOutput(wl_display_get_error(display) == EPROTO
+                    ? u"The Wayland compositor ended the connection over a protocol error\n"
+                    : u"The Wayland compositor has gone away\n");
+    std::fflush(nullptr);
+    std::_Exit(1);
+}
+
+EGLDisplay WaylandWindowSystem::GetEGLDisplay(DeviceContext)
+{
+    const auto getPlatformDisplay =
+        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    if (getPlatformDisplay == nullptr) {
+        return EGL_NO_DISPLAY;
+    }
+    eglDisplay = getPlatformDisplay(EGL_PLATFORM_WAYLAND_EXT, display, nullptr);
+    return eglDisplay;
+}
+
+void WaylandWindowSystem::GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes)
+{
+    FillEGLConfigAttributes(EGL_WINDOW_BIT, fsaaMode, attributes);
+}
+
+EGLSurface WaylandWindowSystem::CreateEGLSurface(EGLDisplay eglConnection, EGLConfig config, WindowHandle window)
+{
+    NativeWindow* native = Find(window);
+    if (native == nullptr || (native->toplevel == nullptr && !MakeToplevel(*native))) {
+        return EGL_NO_SURFACE;
+    }
+    return eglCreateWindowSurface(eglConnection, config, reinterpret_cast<EGLNativeWindowType>(native->eglWindow),
+                                  nullptr);
+}

@@ -1,0 +1,161 @@
+#pragma once
+#include <array>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "shell/ce/BasicWindowSystem.h"
+
+struct wl_display;
+struct wl_registry;
+struct wl_compositor;
+struct wl_output;
+struct wl_seat;
+struct wl_keyboard;
+struct wl_pointer;
+struct wl_surface;
+struct wl_egl_window;
+struct xdg_wm_base;
+struct xdg_surface;
+struct xdg_toplevel;
+struct zxdg_decoration_manager_v1;
+struct zxdg_toplevel_decoration_v1;
+struct xkb_context;
+struct xkb_keymap;
+struct xkb_state;
+
+// Wayland backend (wayland-client, xdg-shell, wayland-egl, xkbcommon): native
+// toplevels on a Wayland compositor.
+// Supports: one xdg toplevel per window that renders, titled as the window and
+// made when its rendering surface is; full screen through the toplevel's
+// full-screen request, a window the size of the monitor then taking the size
+// the compositor configures and a smaller one (the quarter-size surface)
+// keeping its own, which the compositor shows on its own in full screen; the
+// monitor as the first output's current mode; server-side decorations where
+// the compositor offers xdg-decoration, none otherwise; input mapped to
+// messages: the toplevel's close -> WM_CLOSE, button 1 (BTN_LEFT) ->
+// WM_LBUTTONDOWN at the pointer's position, keyboard focus leaving ->
+// WM_KILLFOCUS, Escape (read through the compositor's keymap) ->
+// WM_KEYDOWN/VK_ESCAPE, a configured size change -> WM_SIZE; EGL window
+// surfaces on Mesa's Wayland platform. A compositor that goes away ends the
+// program at once with a message and exit code 1, as Xlib does when its
+// server goes.
+// Does not support: placing windows (Wayland leaves that to the compositor:
+// positions are kept as records only), raising or focusing on request, a
+// window that never renders (the quarter-size cover window has nothing to show
+// and never reaches the compositor), other keys, other buttons, several
+// outputs (the first counts), output transforms and scales, a display driver
+// (no escapes).
+class WaylandWindowSystem : public BasicWindowSystem {
+public:
+    // Null when no compositor answers at `displayName` (WAYLAND_DISPLAY when
+    // null) or it lacks wl_compositor or xdg_wm_base.
+    static std::unique_ptr<WaylandWindowSystem> Open(const char* displayName);
+    ~WaylandWindowSystem() override;
+
+    void FullScreen(WindowHandle window, uint32_t flags) override;
+    Rect GetMonitorRect(WindowHandle window) override;
+    EGLDisplay GetEGLDisplay(DeviceContext dc) override;
+    void GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes) override;
+    EGLSurface CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window) override;
+
+    // Whether the compositor offered server-side decorations.
+    bool HasDecorations() const { return decorationManager != nullptr; }
+    // The compositor's surface behind a window; null until it renders.
+    wl_surface* NativeSurface(WindowHandle window) const;
+
+    // What the compositor's events do, as its listeners deliver them. Public
+    // so that input a compositor without devices cannot send can be handed in
+    // below the protocol.
+    void OnToplevelConfigure(WindowHandle window, int32_t width, int32_t height, bool fullScreen);
+    void OnToplevelClose(WindowHandle window);
+    // Takes ownership of `fd`; the keymap is the compositor's XKB text.
+    void OnKeymap(int fd, uint32_t size);
+    void OnModifiers(uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t group);
+    void OnKey(uint32_t key, bool pressed);
+    void OnKeyboardEnter(wl_surface* surface);
+    void OnKeyboardLeave(wl_surface* surface);
+    void OnPointerEnter(wl_surface* surface, double x, double y);
+    void OnPointerLeave(wl_surface* surface);
+    void OnPointerMotion(double x, double y);
+    void OnPointerButton(uint32_t button, bool pressed);
+
+    // The state of one window on the compositor.
+    struct NativeWindow {
+        WaylandWindowSystem* owner = nullptr;
+        WindowHandle handle = kNoWindow;
+        std::string title;  // UTF-8
+        bool fullScreenRequested = false;
+        wl_surface* surface = nullptr;
+        xdg_surface* shellSurface = nullptr;
+        xdg_toplevel* toplevel = nullptr;
+        zxdg_toplevel_decoration_v1* decoration = nullptr;
+        wl_egl_window* eglWindow = nullptr;
+        bool configured = false;
+        int32_t width = 0;  // the size of the surface's buffers
+        int32_t height = 0;
+        int32_t pendingWidth = 0;  // the size of the last configure; 0 = the client chooses
+        int32_t pendingHeight = 0;
+    };
+
+    // Registry, output, seat and surface events, for the listeners.
+    void OnGlobal(uint32_t name, const char* interface, uint32_t version);
+    void OnGlobalRemove(uint32_t name);
+    void OnSeatCapabilities(uint32_t capabilities);
+    void OnOutputMode(uint32_t flags, int32_t width, int32_t height);
+    void OnSurfaceConfigure(WindowHandle window);
+
+protected:
+    bool OpenNativeWindow(WindowHandle window, const WindowRecord& record, const char16_t* title) override;
+    void PlaceNativeWindow(WindowHandle window, const WindowRecord& record) override;
+    void CloseNativeWindow(WindowHandle window) override;
+    bool PollNativeMessage(WindowHandle window, WindowMessage& message) override;
+
+private:
+
+    explicit WaylandWindowSystem(wl_display* display);
+    bool Connect();
+    bool MakeToplevel(NativeWindow& native);
+    NativeWindow* Find(WindowHandle window) const;
+    NativeWindow* FindBySurface(const wl_surface* surface) const;
+    void Queue(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+    bool Unqueue(WindowHandle window, WindowMessage& message);
+    // Reads and dispatches what the compositor has sent, without waiting.
+    void ReadEvents();
+    // Waits for and dispatches the compositor's next events.
+    bool DispatchBlocking();
+    [[noreturn]] void ConnectionLost();
+    void DestroyNative(NativeWindow& native);
+    void ReleaseKeyboard();
+
+    wl_display* display;
+    EGLDisplay eglDisplay = EGL_NO_DISPLAY;  // the one GetEGLDisplay handed out
+    wl_registry* registry = nullptr;
+    wl_compositor* compositor = nullptr;
+    xdg_wm_base* wmBase = nullptr;
+    zxdg_decoration_manager_v1* decorationManager = nullptr;
+    wl_output* output = nullptr;
+    uint32_t outputName = 0;
+    wl_seat* seat = nullptr;
+    wl_keyboard* keyboard = nullptr;
+    wl_pointer* pointer = nullptr;
+    Rect monitor{0, 0, 0, 0};
+
+    xkb_context* xkbContext = nullptr;
+    xkb_keymap* keymap = nullptr;
+    xkb_state* keyState = nullptr;
+
+    wl_surface* pointerSurface = nullptr;
+    int32_t pointerX = 0;
+    int32_t pointerY = 0;
+    wl_surface* keyboardSurface = nullptr;
+
+    std::map<WindowHandle, std::unique_ptr<NativeWindow>> windows;
+
+    // Native messages wait here between the compositor's events and the pump:
+    // a fixed ring, so a frame's events allocate nothing. When it is full the
+    // newest event is dropped; the pump empties it every frame.
+    std::array<WindowMessage, 64> queue{};
+    size_t queueHead = 0;
+    size_t queueCount = 0;
+};

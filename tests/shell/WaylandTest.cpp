@@ -1,0 +1,302 @@
+// The program as a native client of a real Wayland compositor: runs only when
+// TRELLIS_TEST_WAYLAND_DISPLAY names one (CI starts a headless Weston for it).
+// What reaches the screen is read back from the compositor's own screenshot.
+// A headless compositor has no input devices, so key, pointer, focus and
+// close events are handed to the backend's listeners below the protocol, on
+// real toplevels of the real compositor.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <linux/input-event-codes.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "../demo/ReferenceImage.h"
+#include "RecordingApp.h"
+#include "shell/Entry.h"
+#include "shell/ce/WaylandWindowSystem.h"
+
+namespace {
+
+constexpr int kFrameLimit = 500;
+
+// The compositor's whole output, through Weston's screenshot client (allowed
+// to any client of a compositor started with --debug).
+RgbImage Screenshot(const std::string& display)
+{
+    char pattern[] = "/tmp/trellis-wl-shot-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+        return RgbImage{};
+    }
+    const std::string folder = pattern;
+    const pid_t child = fork();
+    if (child == 0) {
+        if (chdir(folder.c_str()) == 0 && setenv("WAYLAND_DISPLAY", display.c_str(), 1) == 0) {
+            execlp("weston-screenshooter", "weston-screenshooter", static_cast<char*>(nullptr));
+        }
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    RgbImage image;
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] != '.') {
+                const std::string path = folder + "/" + entry->d_name;
+                image = ReadPng(path);
+                std::remove(path.c_str());
+            }
+        }
+        closedir(dir);
+    }
+    rmdir(folder.c_str());
+    return image;
+}
+
+// Where one colour (0xRRGGBBAA) lies in a picture: its bounding box and how many pixels have it.
+struct Area {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    long pixels = 0;
+};
+
+Area FindColour(const RgbImage& image, uint32_t colour)
+{
+    int left = image.width;
+    int top = image.height;
+    int right = -1;
+    int bottom = -1;
+    long pixels = 0;
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            const uint8_t* p = &image.rgb[(size_t(y) * image.width + x) * 3];
+            if (p[0] == (colour >> 24) && p[1] == ((colour >> 16) & 0xFF) && p[2] == ((colour >> 8) & 0xFF)) {
+                left = std::min(left, x);
+                top = std::min(top, y);
+                right = std::max(right, x);
+                bottom = std::max(bottom, y);
+                ++pixels;
+            }
+        }
+    }
+    return pixels == 0 ? Area{} : Area{left, top, right - left + 1, bottom - top + 1, pixels};
+}
+
+// The frame on screen: the window shows one whole frame, all of one palette
+// colour, so the colour with the most pixels is where the window is.
+Area FindFrame(const RgbImage& image)
+{
+    Area best;
+    for (int frame = 0; frame < 6; ++frame) {
+        const Area area = FindColour(image, FrameColour(frame));
+        if (area.pixels > best.pixels) {
+            best = area;
+        }
+    }
+    return best;
+}
+
+class WaylandDesktop : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* name = std::getenv("TRELLIS_TEST_WAYLAND_DISPLAY");
+        if (name == nullptr) {
+            GTEST_SKIP() << "TRELLIS_TEST_WAYLAND_DISPLAY is not set";
+        }
+        displayName = name;
+        ResetApp();
+    }
+
+    // A window system serves one run, as in a program.
+    int Run(const char16_t* commandLine)
+    {
+        system = WaylandWindowSystem::Open(displayName.c_str());
+        if (!system) {
+            ADD_FAILURE() << "cannot connect to " << displayName;
+            return -1;
+        }
+        return TrellisMain(commandLine, *system);
+    }
+
+    // The surface of the window that renders (the only one with a toplevel).
+    wl_surface* AppSurface(WindowHandle* handle = nullptr)
+    {
+        for (WindowHandle window = 1; window < 8; ++window) {
+            if (wl_surface* surface = system->NativeSurface(window)) {
+                if (handle != nullptr) {
+                    *handle = window;
+                }
+                return surface;
+            }
+        }
+        return nullptr;
+    }
+
+    // The program at frame 20 as the compositor shows it.
+    RgbImage RunAndShoot(const char16_t* commandLine)
+    {
+        RgbImage shot;
+        Script().onFrame = [&](int frame) {
+            if (frame == 20) {
+                shot = Screenshot(displayName);
+            }
+        };
+        EXPECT_EQ(0, Run(commandLine));
+        EXPECT_EQ(Record().expectedPixels, Record().pixels);
+        return shot;
+    }
+
+    // The keymap a compositor would send: the default one, as XKB text in a file.
+    void HandKeymap()
+    {
+        xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+        xkb_keymap* keymap = xkb_keymap_new_from_names(context, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS);
+        ASSERT_NE(nullptr, keymap);
+        char* text = xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1);
+        const size_t size = std::strlen(text) + 1;
+        const int fd = memfd_create("keymap", MFD_CLOEXEC);
+        ASSERT_EQ(ssize_t(size), write(fd, text, size));
+        system->OnKeymap(fd, uint32_t(size));
+        std::free(text);
+        xkb_keymap_unref(keymap);
+        xkb_context_unref(context);
+    }
+
+    void PressKey(uint32_t key)
+    {
+        HandKeymap();
+        system->OnKeyboardEnter(AppSurface());
+        system->OnKey(key, true);
+        system->OnKey(key, false);
+    }
+
+    void Click()
+    {
+        system->OnPointerEnter(AppSurface(), 10.5, 12.25);
+        system->OnPointerButton(BTN_LEFT, true);
+        system->OnPointerButton(BTN_LEFT, false);
+    }
+
+    // Runs the program and does `act` at the third frame; it must end on its
+    // own well before the frame limit, and the window must then be gone.
+    void ExpectEndedBy(const char16_t* commandLine, const std::function<void()>& act)
+    {
+        ResetApp();
+        Script().onFrame = [&](int frame) {
+            if (frame == 2) {
+                ASSERT_NE(nullptr, AppSurface());
+                act();
+            }
+        };
+        EXPECT_EQ(0, Run(commandLine));
+        EXPECT_GT(Record().renderCalls, 3);
+        EXPECT_LT(Record().renderCalls, kFrameLimit);
+        EXPECT_EQ(1, CountEvents("QuitApp"));
+        EXPECT_EQ(nullptr, AppSurface()) << "the toplevel is gone";
+    }
+
+    // Does `act` at the third frame and Escape at the thirtieth: an end only
+    // after the Escape means `act` was ignored.
+    void ExpectIgnored(const char16_t* commandLine, const std::function<void()>& act)
+    {
+        ResetApp();
+        Script().onFrame = [&](int frame) {
+            if (frame == 2) {
+                act();
+            }
+            if (frame == 30) {
+                PressKey(KEY_ESC);
+            }
+        };
+        EXPECT_EQ(0, Run(commandLine));
+        EXPECT_GT(Record().renderCalls, 31);
+        EXPECT_LT(Record().renderCalls, kFrameLimit);
+    }
+
+    std::string displayName;
+    std::unique_ptr<WaylandWindowSystem> system;
+};
+
+TEST_F(WaylandDesktop, FramedWindowShowsWholeFramesOfItsClientSize)
+{
+    const RgbImage shot = RunAndShoot(u"-windowed -width=320 -height=200 -qaf=30");
+    ASSERT_GT(shot.width, 0) << "no screenshot";
+    const Area frame = FindFrame(shot);
+    EXPECT_EQ(320, frame.width);
+    EXPECT_EQ(200, frame.height);
+    EXPECT_EQ(320 * 200, frame.pixels);
+    EXPECT_EQ(0u, Record().events.at(1).rfind("InitScene 320 200 ", 0));
+}
+
+TEST_F(WaylandDesktop, FullScreenTakesTheOutputSize)
+{
+    const RgbImage shot = RunAndShoot(u"-qaf=30");
+    ASSERT_GT(shot.width, 0) << "no screenshot";
+    const Rect monitor = system->GetMonitorRect(kNoWindow);
+    EXPECT_EQ(shot.width, monitor.right);
+    EXPECT_EQ(shot.height, monitor.bottom);
+    const Area frame = FindFrame(shot);
+    EXPECT_EQ(long(shot.width) * shot.height, frame.pixels) << "the frame covers the whole output";
+    EXPECT_EQ(0u, Record().events.at(1).rfind(
+                      "InitScene " + std::to_string(shot.width) + " " + std::to_string(shot.height) + " ", 0));
+}
+
+TEST_F(WaylandDesktop, QuarterSizeFullScreenKeepsItsSurface)
+{
+    for (const auto& size : {std::pair<int, int>{320, 240}, std::pair<int, int>{240, 320}}) {
+        ResetApp();
+        const std::string line = "-width=" + std::to_string(size.first) + " -height=" + std::to_string(size.second) +
+                                 " -qaf=30";
+        const RgbImage shot = RunAndShoot(std::u16string(line.begin(), line.end()).c_str());
+        ASSERT_GT(shot.width, 0) << "no screenshot";
+        const Area frame = FindFrame(shot);
+        EXPECT_EQ(size.first, frame.width);
+        EXPECT_EQ(size.second, frame.height);
+        EXPECT_EQ(long(size.first) * size.second, frame.pixels);
+        EXPECT_EQ(1, CountEvents("InitScene " + std::to_string(size.first) + " " + std::to_string(size.second)));
+    }
+}
+
+TEST_F(WaylandDesktop, EscapeReadThroughTheKeymapEndsTheProgram)
+{
+    ExpectEndedBy(u"-qaf=500", [this] { PressKey(KEY_ESC); });
+    ExpectEndedBy(u"-windowed -width=160 -height=120 -qaf=500", [this] { PressKey(KEY_ESC); });
+    ExpectIgnored(u"-windowed -width=160 -height=120 -qaf=500", [this] { PressKey(KEY_A); });
+}
+
+TEST_F(WaylandDesktop, CompositorCloseRequestEndsTheProgram)
+{
+    ExpectEndedBy(u"-windowed -width=160 -height=120 -qaf=500", [this] {
+        WindowHandle window = kNoWindow;
+        AppSurface(&window);
+        system->OnToplevelClose(window);
+    });
+}
+
+TEST_F(WaylandDesktop, ClickAndFocusLossEndTheProgramInFullScreenOnly)
+{
+    ExpectEndedBy(u"-qaf=500", [this] { Click(); });
+    ExpectEndedBy(u"-width=320 -height=240 -qaf=500", [this] { Click(); });
+    ExpectEndedBy(u"-qaf=500", [this] {
+        system->OnKeyboardEnter(AppSurface());
+        system->OnKeyboardLeave(AppSurface());
+    });
+    ExpectIgnored(u"-windowed -width=160 -height=120 -qaf=500", [this] { Click(); });
+    ExpectIgnored(u"-windowed -width=160 -height=120 -qaf=500", [this] {
+        system->OnKeyboardEnter(AppSurface());
+        system->OnKeyboardLeave(AppSurface());
+    });
+}
+
+} // namespace
