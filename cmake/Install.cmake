@@ -23,6 +23,7 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/TrellisConfig.cmake
 # trellis.pc finds the prefix from where it lies, so the installed tree can be moved.
 foreach(part PUBLIC PRIVATE PRIVATE_LIBS)
   get_property(list GLOBAL PROPERTY TRELLIS_PC_${part})
+  list(REMOVE_DUPLICATES list)
   list(JOIN list " " TRELLIS_PC_${part})
 endforeach()
 file(RELATIVE_PATH TRELLIS_PC_PREFIX_FROM_PCDIR "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")

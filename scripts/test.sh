@@ -8,10 +8,13 @@ jobs=$(nproc)
 
 xvfb_pid=""
 weston_pid=""
+seat_xvfb_pid=""
+seat_weston_pid=""
 weston_dir=""
 stop_servers() {
-  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
-  [ -z "$weston_pid" ] || kill "$weston_pid" 2>/dev/null || true
+  for pid in "$seat_weston_pid" "$seat_xvfb_pid" "$weston_pid" "$xvfb_pid"; do
+    [ -z "$pid" ] || kill "$pid" 2>/dev/null || true
+  done
   [ -z "$weston_dir" ] || rm -rf "$weston_dir"
 }
 trap stop_servers EXIT
@@ -41,6 +44,28 @@ if command -v weston >/dev/null; then
     sleep 0.2
   done
   export TRELLIS_TEST_WAYLAND_DISPLAY="$weston_dir/$socket"
+
+  # A second compositor with a keyboard and a pointer: Weston in a window of an
+  # X server of its own, which takes the input that xdotool makes there.
+  if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
+    seat_display=":$((200 + RANDOM % 100))"
+    Xvfb "$seat_display" -screen 0 800x600x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+    seat_xvfb_pid=$!
+    for _ in $(seq 50); do
+      xdpyinfo -display "$seat_display" >/dev/null 2>&1 && break
+      sleep 0.2
+    done
+    seat_socket="trellis-wl-seat-$$-$RANDOM"
+    DISPLAY="$seat_display" XDG_RUNTIME_DIR="$weston_dir" weston --backend=x11-backend.so --use-pixman \
+      --width=800 --height=600 --socket="$seat_socket" --idle-time=0 >"$weston_dir/weston-seat.log" 2>&1 &
+    seat_weston_pid=$!
+    for _ in $(seq 50); do
+      [ -S "$weston_dir/$seat_socket" ] && break
+      sleep 0.2
+    done
+    export TRELLIS_TEST_WAYLAND_SEAT_DISPLAY="$weston_dir/$seat_socket"
+    export TRELLIS_TEST_WAYLAND_SEAT_X="$seat_display"
+  fi
 fi
 
 run_suite() {

@@ -50,15 +50,6 @@ void WriteAll(const char* data, unsigned size)
 
 } // namespace
 
-unsigned TrellisStrlen16(const char16_t* text)
-{
-    unsigned length = 0;
-    while (text[length] != 0) {
-        ++length;
-    }
-    return length;
-}
-
 void TrellisDebugOutput(const char16_t* text)
 {
     // Encoded in chunks on the stack: debug output allocates nothing.

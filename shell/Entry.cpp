@@ -67,8 +67,9 @@ int TrellisMain(const char16_t* commandLine, WindowSystem& windowSystem)
 
     app->ReleaseScene();
     const int32_t quitResult = app->QuitApp();
+    const int32_t failed = platform->HasFailed();
     platform->ReleasePlatform();
     delete app;
     delete platform;
-    return quitResult != 0 ? 0 : 1;
+    return quitResult != 0 && failed == 0 ? 0 : 1;
 }

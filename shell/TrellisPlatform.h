@@ -18,4 +18,8 @@ public:
     virtual void ReleasePlatform() = 0;
     // Runs frames until the application or a limit stops them; the final RenderFrame result.
     virtual int32_t MainLoop() = 0;
+    // Non-zero once the frame loop ended because rendering could not go on
+    // (a lost context that could not be rebuilt, presentation that keeps
+    // failing): the program then ends as a failure after the usual release.
+    virtual int32_t HasFailed() const { return 0; }
 };

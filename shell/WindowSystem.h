@@ -184,6 +184,8 @@ public:
     virtual void DebugOutput(const char16_t* text) = 0;
     // Milliseconds from a monotonic clock, wrapping at 2^32.
     virtual uint32_t GetTickCount() = 0;
+    // Gives up the processor for about `milliseconds`.
+    virtual void Sleep(uint32_t milliseconds) = 0;
 
     // The two EGL steps that depend on the native window system: the display
     // behind a device context, and a rendering surface for a window's client

@@ -127,6 +127,16 @@ public:
     void ShowTitleBlock(const char* title, const char* description, int32_t logoSelect);
     // Draws and empties the queue, then draws the chosen logos; nothing at all
     // when the queue is empty. Returns the number of text triangles drawn.
+    //
+    // When it draws, Flush leaves depth testing, 2D texturing on texture unit 0
+    // and face culling switched on, with clockwise front faces culled (the
+    // demo's scene relies on that state from one frame to the next); blending,
+    // lighting and fog are left off and both matrices as they were. An
+    // application that draws after Flush, or counts on the GL defaults in its
+    // next frame, restores its own state first:
+    //     glDisable(GL_DEPTH_TEST);
+    //     glDisable(GL_TEXTURE_2D);
+    //     glDisable(GL_CULL_FACE);
     int32_t Flush();
     // Deletes the textures and frees the buffers. Prints and draws do nothing
     // until the next Initialise; the text windows survive.

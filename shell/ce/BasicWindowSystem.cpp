@@ -1,5 +1,8 @@
 #include "shell/ce/BasicWindowSystem.h"
 
+#include <chrono>
+#include <thread>
+
 #include "shell/DebugOutput.h"
 #include "shell/Ticks.h"
 #include "shell/Utf8.h"
@@ -321,6 +324,11 @@ void BasicWindowSystem::DebugOutput(const char16_t* text)
 uint32_t BasicWindowSystem::GetTickCount()
 {
     return TrellisTickCount();
+}
+
+void BasicWindowSystem::Sleep(uint32_t milliseconds)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 bool BasicWindowSystem::OpenNativeWindow(WindowHandle, const WindowRecord&, const char16_t*)

@@ -56,6 +56,7 @@ public:
 
     void DebugOutput(const char16_t* text) override;
     uint32_t GetTickCount() override;
+    void Sleep(uint32_t milliseconds) override;
 
     // Messages the program posts to one of its windows, delivered before native ones.
     void PostMessage(const WindowMessage& message);

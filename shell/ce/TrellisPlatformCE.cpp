@@ -11,6 +11,17 @@ namespace {
 
 constexpr EGLint kContextLost = 0x300E;  // EGL_CONTEXT_LOST
 
+// A context that is lost again at every attempt to make it current is retried
+// for this long, with waits that double from the first to the longest between
+// attempts, before the set-up fails as any other failure to make it current.
+constexpr uint32_t kLostContextRetrySeconds = 10;
+constexpr uint32_t kFirstRetryWaitMs = 10;
+constexpr uint32_t kLongestRetryWaitMs = 1000;
+
+// Swap failures in a row, none of them a lost context, after which the frames
+// are taken to go nowhere and the loop ends as a failure.
+constexpr int32_t kSwapFailureLimit = 100;
+
 // Client size of the quarter-size surfaces and the desktop they leave uncovered.
 bool IsQuarterSize(int32_t width, int32_t height)
 {
@@ -244,6 +255,8 @@ void TrellisPlatformCE::DebugOutput(const char16_t* text)
 
 int32_t TrellisPlatformCE::InitEGL(WindowHandle window)
 {
+    const uint32_t firstAttempt = system.GetTickCount();
+    uint32_t wait = kFirstRetryWaitMs;
     for (;;) {
         deviceContext = system.GetDC(window);
         eglDisplay = system.GetEGLDisplay(deviceContext);
@@ -266,15 +279,20 @@ int32_t TrellisPlatformCE::InitEGL(WindowHandle window)
         if (eglMakeCurrent(eglDisplay, eglSurface, eglSurface, eglContext)) {
             return 1;
         }
-        if (eglGetError() != kContextLost || powerManagement != 1) {
+        const bool retry = eglGetError() == kContextLost && powerManagement == 1 &&
+                           system.GetTickCount() - firstAttempt < kLostContextRetrySeconds * 1000;
+        if (!retry) {
             DebugOutput(u"Unable to make current context\n");
             return 0;
         }
         // The context was taken away while it was being made current: release
-        // what this attempt made, then start again from the device context.
+        // what this attempt made, let the device settle, then start again
+        // from the device context.
         eglDestroySurface(eglDisplay, eglSurface);
         eglDestroyContext(eglDisplay, eglContext);
         eglTerminate(eglDisplay);
+        system.Sleep(wait);
+        wait = wait * 2 < kLongestRetryWaitMs ? wait * 2 : kLongestRetryWaitMs;
     }
 }
 
@@ -302,15 +320,22 @@ void TrellisPlatformCE::ReleaseEGL()
     eglDestroyContext(eglDisplay, eglContext);
     eglDestroySurface(eglDisplay, eglSurface);
     eglTerminate(eglDisplay);
+    // A set-up that fails half-way must not leave handles of this one behind.
+    eglSurface = EGL_NO_SURFACE;
+    eglContext = EGL_NO_CONTEXT;
 }
 
 void TrellisPlatformCE::EndFrame()
 {
-    if (!system.SwapBuffers(eglDisplay, eglSurface)) {
-        if (eglGetError() == kContextLost && powerManagement == 1) {
-            Recover();
-        } else {
-            app->ShellLog("eglSwapBuffers failed\n");
+    if (system.SwapBuffers(eglDisplay, eglSurface)) {
+        swapFailures = 0;
+    } else if (eglGetError() == kContextLost && powerManagement == 1) {
+        swapFailures = 0;
+        Recover();
+    } else {
+        app->ShellLog("eglSwapBuffers failed\n");
+        if (++swapFailures >= kSwapFailureLimit) {
+            failed = 1;
         }
     }
     PumpMainWindow();
@@ -363,13 +388,14 @@ void TrellisPlatformCE::DeliverEvent(TrellisEvent& event)
 
 // The context went away with the device's power: rebuild EGL on the window
 // that stays open and let the application reload what lived in the context.
+// When either step fails there is nothing to draw with, and the loop ends.
 void TrellisPlatformCE::Recover()
 {
     shellData->recovering = 1;
     app->ReleaseScene();
     ReleaseEGL();
-    if (InitEGL(windows.mainWindow) != 0) {
-        app->InitScene(shellData->width, shellData->height);
+    if (InitEGL(windows.mainWindow) == 0 || app->InitScene(shellData->width, shellData->height) == 0) {
+        failed = 1;
     }
     shellData->recovering = 0;
 }
@@ -416,6 +442,11 @@ void TrellisPlatformCE::ReleasePlatform()
     }
     ReleaseEGL();
     DestroyMainAndCoverWindows(system, windows.mainWindow, windows.coverWindow, windows.showCommand);
+    // Destroying the windows posted a quit message that no pump will take; a
+    // later run on the same window system must not start with it.
+    WindowMessage message{};
+    while (system.PeekMessage(message, kNoWindow)) {
+    }
 }
 
 int32_t TrellisPlatformCE::MainLoop()
@@ -429,6 +460,9 @@ int32_t TrellisPlatformCE::MainLoop()
             break;
         }
         EndFrame();
+        if (failed != 0) {
+            break;
+        }
         if (shellData->quitAfterFrame >= 0 && shellData->frameCount >= shellData->quitAfterFrame) {
             break;
         }

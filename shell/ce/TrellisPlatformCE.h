@@ -31,6 +31,7 @@ public:
     void EndFrame() override;
     void ReleasePlatform() override;
     int32_t MainLoop() override;
+    int32_t HasFailed() const override { return failed; }
 
     void RegisterWindowClass();
     int32_t CreateAppWindow();
@@ -93,6 +94,8 @@ private:
     uint32_t loopStartTime = 0;  // tick count at the first entry into MainLoop; 0 until then
     uint32_t titleVersion = 0;     // the application's title version the window shows
     char16_t titleText[128] = {};  // the application's title, when it set one
+    int32_t failed = 0;          // a recovery or the presentation failed; the loop ends
+    int32_t swapFailures = 0;    // swap failures in a row that were not a lost context
     DualDisplay dualDisplay{system, DualDisplayWindows{windows.mainWindow, windows.coverWindow, windows.showCommand,
                                                        instanceHandle, RedrawDesktopProc}};
 };

@@ -4,6 +4,7 @@
 
 #include <EGL/egl.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -188,20 +189,87 @@ TEST_F(EglSetup, LostContextIsRebuiltOnTheSameWindowAndFramesGoOn)
     EXPECT_EQ(1u, system.Calls({"DestroyWindow"}).size());
 }
 
-TEST_F(EglSetup, FailedRebuildSkipsInitSceneAndTheLoopGoesOn)
+// A recovery that cannot rebuild ends the loop: the scene kept outside the
+// context is released as usual and the program reports the failure.
+TEST_F(EglSetup, FailedRecoveryEndsTheLoopAndTheProgramFails)
 {
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        std::string errors;
+        std::vector<std::string> recovery;
+    };
+    const std::vector<Case> cases{
+        {"no context", [] { EglShim::FailCall("eglCreateContext", 2, EGL_BAD_ALLOC); },
+         "Unable to create a context\n", {"ReleaseScene recovering=1"}},
+        {"scene", [] { Script().recoveryInitSceneResult = 0; }, "",
+         {"ReleaseScene recovering=1", "InitScene 640 480 recovering=1 compressed=0 portrait=0"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetApp();
+        EglShim::Reset();
+        errors.clear();
+        EglShim::AddExtension(kPowerManagement);
+        EglShim::FailCall("eglSwapBuffers", 1, kContextLost);
+        c.arrange();
+        ScriptedWindowSystem fresh(640, 480);
+        EXPECT_EQ(1, RunTrellisMain(u"-qaf=20", fresh, errors));
+        EXPECT_EQ(c.errors, errors);
+        std::vector<std::string> expected{"InitApp 640 480 args=",
+                                          "InitScene 640 480 recovering=0 compressed=0 portrait=0", "RenderFrame 0"};
+        expected.insert(expected.end(), c.recovery.begin(), c.recovery.end());
+        expected.insert(expected.end(), {"ReleaseScene recovering=0", "QuitApp", "deleted"});
+        EXPECT_EQ(expected, Record().events);
+        EXPECT_EQ(1u, fresh.Calls({"DestroyWindow"}).size()) << "the platform is released";
+    }
+}
+
+TEST_F(EglSetup, ContextLostAtEveryAttemptIsRetriedWithGrowingWaitsThenGivenUp)
+{
+    // At start-up, and again in a recovery: retried for a bounded time only.
+    EglShim::AddExtension(kPowerManagement);
+    EglShim::FailCallsFrom("eglMakeCurrent", 1, kContextLost);
+    ExpectStartFailure("Unable to make current context\n");
+    const std::vector<std::string> sleeps = system.Calls({"Sleep"});
+    ASSERT_GE(sleeps.size(), 8u);
+    EXPECT_EQ("Sleep 10", sleeps.front());
+    EXPECT_EQ("Sleep 20", sleeps.at(1));
+    EXPECT_EQ("Sleep 1000", sleeps.back());
+    EXPECT_EQ(static_cast<int>(sleeps.size()) + 1, EglShim::CallCount("eglInitialize"));
+    int waited = 0;
+    for (const std::string& sleep : sleeps) {
+        waited += std::stoi(sleep.substr(6));
+    }
+    EXPECT_GE(waited, 9000);
+    EXPECT_LE(waited, 11000);
+
+    ResetApp();
+    EglShim::Reset();
+    errors.clear();
     EglShim::AddExtension(kPowerManagement);
     EglShim::FailCall("eglSwapBuffers", 1, kContextLost);
-    EglShim::FailCall("eglCreateContext", 2, EGL_BAD_ALLOC);
-    EXPECT_EQ(0, Run(u"-qaf=1"));
-    // The rebuild reports its own reason only; later frames find no surface to present.
-    EXPECT_EQ("Unable to create a context\neglSwapBuffers failed\n", errors);
-    EXPECT_EQ(1, CountEvents("InitScene"));
-    EXPECT_EQ(2, Record().renderCalls);
-    const std::vector<std::string> expected{
-        "InitApp 640 480 args=", "InitScene 640 480 recovering=0 compressed=0 portrait=0", "RenderFrame 0",
-        "ReleaseScene recovering=1", "RenderFrame 1", "ReleaseScene recovering=0", "QuitApp", "deleted"};
-    EXPECT_EQ(expected, Record().events);
+    EglShim::FailCallsFrom("eglMakeCurrent", 3, kContextLost);  // the second is the release
+    EXPECT_EQ(1, Run(u"-qaf=20"));
+    EXPECT_EQ("Unable to make current context\n", errors);
+    EXPECT_EQ(1, Record().renderCalls);
+    EXPECT_GT(EglShim::CallCount("eglInitialize"), 10);
+}
+
+TEST_F(EglSetup, RunOfSwapFailuresEndsTheLoopAndTheProgramFails)
+{
+    // A failure now and then goes on; a hundred in a row end the program.
+    EglShim::FailCall("eglSwapBuffers", 2, EGL_BAD_SURFACE);
+    EglShim::FailCallsFrom("eglSwapBuffers", 4, EGL_BAD_SURFACE);
+    EXPECT_EQ(1, Run(u"-qaf=500"));
+    EXPECT_EQ(103, Record().renderCalls);
+    std::string expected;
+    for (int i = 0; i < 101; ++i) {
+        expected += "eglSwapBuffers failed\n";
+    }
+    EXPECT_EQ(expected, errors);
+    EXPECT_EQ(1, CountEvents("ReleaseScene"));
+    EXPECT_EQ(1, CountEvents("QuitApp"));
 }
 
 } // namespace

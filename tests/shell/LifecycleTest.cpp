@@ -10,6 +10,7 @@
 #include "EglShim.h"
 #include "RecordingApp.h"
 #include "ScriptedWindowSystem.h"
+#include "shell/ce/HeadlessWindowSystem.h"
 #include "shell/Entry.h"
 
 namespace {
@@ -160,6 +161,20 @@ TEST_F(Lifecycle, TheCommandLineOverridesWhatInitAppChose)
     EXPECT_EQ(0, Run(u"-fullscreen"));
     EXPECT_EQ("InitScene 640 480 recovering=0 compressed=0 portrait=0", Record().events.at(1));
     EXPECT_EQ(2, Record().renderCalls);
+}
+
+TEST_F(Lifecycle, AWindowSystemServesASecondRunWithNothingLeftFromTheFirst)
+{
+    // Destroying the windows at the end of the first run posts a quit message
+    // that no frame loop takes; the second run must not end on it.
+    HeadlessWindowSystem reused;
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        ResetApp();
+        EXPECT_EQ(0, TrellisMain(u"-qaf=5", reused));
+        EXPECT_EQ(6, Record().renderCalls);
+        EXPECT_EQ(Record().expectedPixels, Record().pixels);
+    }
 }
 
 } // namespace

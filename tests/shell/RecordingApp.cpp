@@ -30,7 +30,7 @@ public:
                                   " recovering=" + std::to_string(IsRecovering()) +
                                   " compressed=" + std::to_string(shellData->compressedTextures) +
                                   " portrait=" + std::to_string(IsPortrait()));
-        return Script().initSceneResult;
+        return IsRecovering() ? Script().recoveryInitSceneResult : Script().initSceneResult;
     }
 
     void ReleaseScene() override

@@ -13,6 +13,7 @@
 struct AppScript {
     bool defaultInitApp = false;  // leave InitApp to the base class (it fails)
     int32_t initSceneResult = 1;
+    int32_t recoveryInitSceneResult = 1;  // InitScene's result while recovering a lost context
     int32_t quitAppResult = 1;
     int stopAtFrame = -1;  // RenderFrame returns 1 on this call (0 = the first)
     std::function<void(int frame)> onFrame;  // inside RenderFrame, after the frame is drawn

@@ -1,12 +1,14 @@
 // The program as a native client of a real Wayland compositor: runs only when
 // TRELLIS_TEST_WAYLAND_DISPLAY names one (CI starts a headless Weston for it).
 // What reaches the screen is read back from the compositor's own screenshot.
-// A headless compositor has no input devices, so key, pointer, focus and
+// A headless compositor has no input devices: there, key, pointer, focus and
 // close events are handed to the backend's listeners below the protocol, on
-// real toplevels of the real compositor.
+// real toplevels. Under a Weston with a seat (TRELLIS_TEST_WAYLAND_SEAT_*) the
+// same quit paths, all but the close request, are driven for real.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <signal.h>
 #include <linux/input-event-codes.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
@@ -60,6 +62,33 @@ RgbImage Screenshot(const std::string& display)
     rmdir(folder.c_str());
     return image;
 }
+
+// A Wayland client of `display` that lives as long as this object: another
+// window for the compositor to give the focus to.
+class OtherClient {
+public:
+    explicit OtherClient(const std::string& display)
+    {
+        pid = fork();
+        if (pid == 0) {
+            setenv("WAYLAND_DISPLAY", display.c_str(), 1);
+            execlp("weston-simple-shm", "weston-simple-shm", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+    ~OtherClient()
+    {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    OtherClient(const OtherClient&) = delete;
+    OtherClient& operator=(const OtherClient&) = delete;
+
+private:
+    pid_t pid = -1;
+};
 
 // Where one colour (0xRRGGBBAA) lies in a picture: its bounding box and how many pixels have it.
 struct Area {
@@ -206,17 +235,21 @@ protected:
         EXPECT_EQ(nullptr, AppSurface()) << "the toplevel is gone";
     }
 
-    // Does `act` at the third frame and Escape at the thirtieth: an end only
+    // Does `act` at the third frame and `escape` at the thirtieth: an end only
     // after the Escape means `act` was ignored.
-    void ExpectIgnored(const char16_t* commandLine, const std::function<void()>& act)
+    void ExpectIgnored(const char16_t* commandLine, const std::function<void()>& act,
+                       std::function<void()> escape = nullptr)
     {
+        if (!escape) {
+            escape = [this] { PressKey(KEY_ESC); };
+        }
         ResetApp();
         Script().onFrame = [&](int frame) {
             if (frame == 2) {
                 act();
             }
             if (frame == 30) {
-                PressKey(KEY_ESC);
+                escape();
             }
         };
         EXPECT_EQ(0, Run(commandLine));
@@ -297,6 +330,53 @@ TEST_F(WaylandDesktop, ClickAndFocusLossEndTheProgramInFullScreenOnly)
         system->OnKeyboardEnter(AppSurface());
         system->OnKeyboardLeave(AppSurface());
     });
+}
+
+// The same quit paths driven for real: Weston with a keyboard and a pointer, in
+// a window of an X server of its own that xdotool types and clicks into.
+class WaylandSeat : public WaylandDesktop {
+protected:
+    void SetUp() override
+    {
+        const char* name = std::getenv("TRELLIS_TEST_WAYLAND_SEAT_DISPLAY");
+        const char* x = std::getenv("TRELLIS_TEST_WAYLAND_SEAT_X");
+        if (name == nullptr || x == nullptr) {
+            GTEST_SKIP() << "TRELLIS_TEST_WAYLAND_SEAT_DISPLAY or TRELLIS_TEST_WAYLAND_SEAT_X is not set";
+        }
+        displayName = name;
+        xDisplay = x;
+        ResetApp();
+    }
+
+    void Xdotool(const std::string& arguments)
+    {
+        const std::string command = "DISPLAY=" + xDisplay + " xdotool " + arguments + " >/dev/null 2>&1";
+        ASSERT_EQ(0, std::system(command.c_str())) << command;
+    }
+
+    // The middle of the 800 x 600 output: inside a full-screen window, and
+    // inside a 640 x 480 one wherever the compositor puts it.
+    void ClickMiddle() { Xdotool("mousemove 400 300 click 1"); }
+
+    std::string xDisplay;
+};
+
+TEST_F(WaylandSeat, EscapeFromTheKeyboardEndsTheProgram)
+{
+    ExpectEndedBy(u"-qaf=500", [this] { Xdotool("key Escape"); });
+    ExpectEndedBy(u"-windowed -qaf=500", [this] { Xdotool("key Escape"); });
+}
+
+TEST_F(WaylandSeat, ClickEndsAFullScreenProgramOnly)
+{
+    ExpectEndedBy(u"-qaf=500", [this] { ClickMiddle(); });
+    ExpectIgnored(u"-windowed -qaf=500", [this] { ClickMiddle(); }, [this] { Xdotool("key Escape"); });
+}
+
+TEST_F(WaylandSeat, AnotherWindowTakingTheFocusEndsAFullScreenProgram)
+{
+    std::unique_ptr<OtherClient> other;
+    ExpectEndedBy(u"-qaf=500", [&] { other = std::make_unique<OtherClient>(displayName); });
 }
 
 } // namespace

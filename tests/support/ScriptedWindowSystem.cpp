@@ -345,6 +345,12 @@ uint32_t ScriptedWindowSystem::GetTickCount()
     return tick;
 }
 
+void ScriptedWindowSystem::Sleep(uint32_t milliseconds)
+{
+    Record("Sleep", milliseconds);
+    nextTick += milliseconds;
+}
+
 EGLDisplay ScriptedWindowSystem::GetEGLDisplay(DeviceContext dc)
 {
     Record("GetEGLDisplay", Hex(dc));

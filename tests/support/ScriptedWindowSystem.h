@@ -11,8 +11,9 @@
 // Supports: a monitor of any size; a Windows CE style frame (4 pixels on the
 // sides and bottom, 26 on top with the caption) so that framed windows grow
 // as on the device; messages injected by the test; display-driver escapes
-// answered by the test; a tick counter the test steps; failing the n-th
-// window creation; and a record of every call, one line each, such as
+// answered by the test; a tick counter the test steps and sleeping moves on
+// (no real waiting); failing the n-th window creation; and a record of every
+// call, one line each, such as
 // "CreateWindowEx TrellisClass Trellis 0x10000000 0 0 640 480 -> 1".
 // Rendering is real: the surfaceless EGL platform with a pbuffer of the
 // client size, as headless.
@@ -80,6 +81,8 @@ public:
     void VirtualFree(uint32_t address, uint32_t size, uint32_t type) override;
     void DebugOutput(const char16_t* text) override;
     uint32_t GetTickCount() override;
+    // Sleeps nothing: the tick counter moves on by `milliseconds`.
+    void Sleep(uint32_t milliseconds) override;
     EGLDisplay GetEGLDisplay(DeviceContext dc) override;
     void GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes) override;
     EGLSurface CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window) override;
