@@ -1,18 +1,23 @@
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 
+#include "capture/Capture.h"
+#include "capture/ImageFileInternal.h"
 #include "shell/LittleEndian.h"
 #include "shell/TrellisApp.h"
 
 namespace {
 
 // File header and the 40-byte info header; our files hold nothing else before the pixels.
+constexpr uint32_t kFileHeaderSize = 14;
 constexpr uint32_t kHeaderSize = 54;
 constexpr uint32_t kInfoHeaderSize = 40;
 constexpr uint32_t kResolution = 4096;
-constexpr uint32_t kColoursUsed = 1u << 24;
 
 enum HeaderField : size_t {
     kFileSize = 2,
@@ -26,21 +31,12 @@ enum HeaderField : size_t {
     kImageSize = 34,
     kHorizontalResolution = 38,
     kVerticalResolution = 42,
-    kColourCount = 46,
 };
 
-// Bytes of packed 24-bit pixels, or nothing when the size is negative or
-// more than the file's 32-bit size fields can describe.
-std::optional<uint32_t> ImageBytes(int32_t width, int32_t height)
+// Every row of a BMP file is padded to a multiple of 4 bytes.
+uint64_t RowStride(uint32_t width)
 {
-    if (width < 0 || height < 0) {
-        return std::nullopt;
-    }
-    const uint64_t bytes = uint64_t(width) * uint64_t(height) * 3;
-    if (bytes > UINT32_MAX - kHeaderSize) {
-        return std::nullopt;
-    }
-    return uint32_t(bytes);
+    return (uint64_t(width) * 3 + 3) & ~uint64_t(3);
 }
 
 void BuildHeader(uint8_t* header, int32_t width, int32_t height, uint32_t imageBytes)
@@ -58,115 +54,177 @@ void BuildHeader(uint8_t* header, int32_t width, int32_t height, uint32_t imageB
     WriteLittleEndian32(header + kImageSize, imageBytes);
     WriteLittleEndian32(header + kHorizontalResolution, kResolution);
     WriteLittleEndian32(header + kVerticalResolution, kResolution);
-    WriteLittleEndian32(header + kColourCount, kColoursUsed);
+    // Colours used stays 0: any other count declares a colour table that a
+    // 24-bit file does not have, and readers that honour it refuse the file.
 }
 
-// Why a header cannot be read into a buffer of width x height 24-bit pixels,
-// or null when it can.
-const char* FindHeaderProblem(const uint8_t* header, int32_t width, int32_t height)
+// Where the rows of a readable file are and how they run.
+struct Layout {
+    int32_t width = 0;
+    int32_t height = 0;  // rows, positive
+    bool topDown = false;
+    uint32_t pixelOffset = 0;
+    uint64_t stride = 0;
+};
+
+bool KnownInfoHeaderSize(uint32_t size)
 {
+    // Windows' own three and the 56-byte one with colour masks; all begin with
+    // the 40 bytes read here.
+    return size == 40 || size == 56 || size == 108 || size == 124;
+}
+
+// Fills `layout` from a header of `got` bytes (at most 54) of a file of
+// `fileSize` bytes; else writes why not into `problem`.
+bool ReadLayout(const uint8_t* header, size_t got, uint64_t fileSize, Layout* layout, char* problem, size_t room)
+{
+    const bool signature = got >= 2 && header[0] == 'B' && header[1] == 'M';
+    if (got >= kWidth && signature && !KnownInfoHeaderSize(ReadLittleEndian32(header + kInfoSize))) {
+        // Said before the short-header message so that small old-style files
+        // are named for what they are.
+        std::snprintf(problem, room, "Can't read BMP files with a %u-byte info header; 40, 56, 108 or 124 bytes are read.\n",
+                      unsigned(ReadLittleEndian32(header + kInfoSize)));
+        return false;
+    }
+    if (got < kHeaderSize) {
+        std::snprintf(problem, room, "BMP header could not be read.\n");
+        return false;
+    }
+    if (!signature) {
+        std::snprintf(problem, room, "BMP should start with the chars BM.\n");
+        return false;
+    }
     if (ReadLittleEndian32(header + kCompression) != 0) {
-        return "Can't read compressed BMP files.\n";
+        std::snprintf(problem, room, "Can't read compressed BMP files.\n");
+        return false;
     }
-    if (ReadLittleEndian16(header + kBitsPerPixel) != 24) {
-        return "Can't read BMP files that are not 24 bits per pixel.\n";
+    const unsigned planes = ReadLittleEndian16(header + kPlanes);
+    if (planes != 1) {
+        std::snprintf(problem, room, "BMP planes field is %u where it must be 1.\n", planes);
+        return false;
     }
-    const std::optional<uint32_t> largest = ImageBytes(width, height);
-    if (!largest) {
-        return "BMP width and height are not valid.\n";
+    const unsigned bits = ReadLittleEndian16(header + kBitsPerPixel);
+    if (bits != 24) {
+        std::snprintf(problem, room, "Can't read BMP files with %u bits per pixel; only 24 are read.\n", bits);
+        return false;
     }
-    if (ReadLittleEndian32(header + kImageSize) > *largest) {
-        return "BMP image size is larger than its width and height allow.\n";
+    const int32_t width = int32_t(ReadLittleEndian32(header + kWidth));
+    const int32_t height = int32_t(ReadLittleEndian32(header + kHeight));
+    if (width <= 0 || height == 0 || height == INT32_MIN) {
+        std::snprintf(problem, room, "BMP width and height are not valid.\n");
+        return false;
     }
-    if (ReadLittleEndian32(header + kPixelOffset) < kHeaderSize) {
-        return "BMP pixel offset points into its header.\n";
+    layout->width = width;
+    layout->height = height < 0 ? -height : height;
+    layout->topDown = height < 0;
+    layout->stride = RowStride(uint32_t(width));
+    layout->pixelOffset = ReadLittleEndian32(header + kPixelOffset);
+    if (layout->pixelOffset < kFileHeaderSize + ReadLittleEndian32(header + kInfoSize)) {
+        std::snprintf(problem, room, "BMP pixel offset points into its header.\n");
+        return false;
     }
-    return nullptr;
+    // The image-size field is not trusted (0 is legal, and writers differ):
+    // the rows are what width, height and padding make them.
+    const uint64_t end = layout->pixelOffset + layout->stride * uint64_t(layout->height);
+    if (end > fileSize) {
+        std::snprintf(problem, room, "BMP file ends before its %d rows of %llu bytes.\n", layout->height,
+                      static_cast<unsigned long long>(layout->stride));
+        return false;
+    }
+    return true;
 }
 
-// Reads the pixels that follow a header with the right signature.
-int32_t ReadImage(const TrellisApp& app, FILE* file, const uint8_t* header, int32_t* width, int32_t* height,
-                  uint8_t* pixels)
+// Reads the rows into the caller's packed buffer, bottom row first.
+bool ReadRows(FILE* file, const Layout& layout, uint8_t* pixels)
 {
-    const int32_t fileWidth = int32_t(ReadLittleEndian32(header + kWidth));
-    const int32_t fileHeight = int32_t(ReadLittleEndian32(header + kHeight));
+    if (std::fseek(file, long(layout.pixelOffset), SEEK_SET) != 0) {
+        return false;
+    }
+    const size_t rowBytes = size_t(layout.width) * 3;
+    const size_t padding = size_t(layout.stride) - rowBytes;
+    uint8_t pad[3];
+    for (int32_t row = 0; row < layout.height; ++row) {
+        const int32_t target = layout.topDown ? layout.height - 1 - row : row;
+        if (std::fread(pixels + size_t(target) * rowBytes, 1, rowBytes, file) != rowBytes ||
+            std::fread(pad, 1, padding, file) != padding) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void SetSize(int32_t* width, int32_t* height, int32_t w, int32_t h)
+{
     if (width != nullptr) {
-        *width = fileWidth;
+        *width = w;
     }
     if (height != nullptr) {
-        *height = fileHeight;
+        *height = h;
     }
-    const char* problem = FindHeaderProblem(header, fileWidth, fileHeight);
-    if (problem != nullptr) {
-        app.ShellLog("%s", problem);
-        return 1;
-    }
-    if (pixels == nullptr) {
-        return 1;
-    }
-    // Other tools write larger info headers: the pixels start where the file says.
-    if (std::fseek(file, long(ReadLittleEndian32(header + kPixelOffset)), SEEK_SET) != 0) {
-        return 1;
-    }
-    const uint32_t imageBytes = ReadLittleEndian32(header + kImageSize);
-    return std::fread(pixels, 1, imageBytes, file) == imageBytes ? 0 : 1;
-}
-
-FILE* OpenFile(const char* name, const char* mode)
-{
-    return name != nullptr ? std::fopen(name, mode) : nullptr;
-}
-
-const char* PrintableName(const char* name)
-{
-    return name != nullptr ? name : "";
 }
 
 } // namespace
 
-int32_t TrellisApp::TrellisWriteBMP(const char* fileName, int32_t width, int32_t height, const uint8_t* pixels) const
+bool EncodeBmp(NewFile& file, int32_t width, int32_t height, const uint8_t* pixels)
 {
-    const std::optional<uint32_t> imageBytes = ImageBytes(width, height);
-    if (!imageBytes || pixels == nullptr) {
-        ShellLog("Can't write a BMP file without pixels or of a negative or too large size.\n");
-        return 1;
+    const size_t rowBytes = size_t(width) * 3;
+    const size_t stride = size_t(RowStride(uint32_t(width)));
+    uint8_t header[kHeaderSize];
+    BuildHeader(header, width, height, uint32_t(stride * size_t(height)));
+    const uint8_t zeros[3] = {};
+    bool written = file.Append(header, kHeaderSize);
+    for (int32_t row = 0; written && row < height; ++row) {
+        written = file.Append(pixels + size_t(row) * rowBytes, rowBytes) && file.Append(zeros, stride - rowBytes);
     }
-    FILE* file = OpenFile(fileName, "wb");
+    return written;
+}
+
+int32_t TrellisWriteBMP(const char* fileName, int32_t width, int32_t height, const uint8_t* pixels)
+{
+    return WriteImageFile(ImageFormat::kBmp, fileName, width, height, pixels, nullptr);
+}
+
+int32_t TrellisReadBMP(const char* fileName, int32_t* width, int32_t* height, uint8_t* pixels)
+{
+    SetSize(width, height, 0, 0);
+    const char* shown = fileName != nullptr ? fileName : "";
+    FILE* file = fileName != nullptr ? std::fopen(fileName, "rbe") : nullptr;
     if (file == nullptr) {
-        ShellLog("Failed to open %s for writing screen dump.\n", PrintableName(fileName));
+        const int reason = fileName != nullptr ? errno : ENOENT;
+        CaptureLog("Failed to open %s for writing screen dump.\n", shown);
+        CaptureLog("%s: %s\n", shown, std::strerror(reason));
         return 1;
     }
     uint8_t header[kHeaderSize];
-    BuildHeader(header, width, height, *imageBytes);
+    const size_t got = std::fread(header, 1, kHeaderSize, file);
+    struct stat status {};
+    const uint64_t fileSize = fstat(fileno(file), &status) == 0 && status.st_size > 0 ? uint64_t(status.st_size) : 0;
+    Layout layout;
+    char problem[160];
     int32_t result = 1;
-    if (std::fwrite(header, 1, kHeaderSize, file) != kHeaderSize) {
-        ShellLog("Wrote wrong number of bytes to BMP file.\n");
-    } else if (std::fwrite(pixels, 1, *imageBytes, file) == *imageBytes) {
-        result = 0;
+    if (!ReadLayout(header, got, fileSize, &layout, problem, sizeof problem)) {
+        CaptureLog("%s", problem);
+    } else {
+        SetSize(width, height, layout.width, layout.height);
+        if (pixels != nullptr) {
+            if (ReadRows(file, layout, pixels)) {
+                result = 0;
+            } else {
+                CaptureLog("BMP file ends before its %d rows of %llu bytes.\n", layout.height,
+                           static_cast<unsigned long long>(layout.stride));
+            }
+        }
     }
-    // Buffered data that cannot be written shows only when the file is closed.
-    if (std::fclose(file) != 0) {
-        result = 1;
-    }
+    std::fclose(file);
     return result;
+}
+
+int32_t TrellisApp::TrellisWriteBMP(const char* fileName, int32_t width, int32_t height, const uint8_t* pixels) const
+{
+    return ::TrellisWriteBMP(fileName, width, height, pixels);
 }
 
 int32_t TrellisApp::TrellisReadBMP(const char* fileName, int32_t* width, int32_t* height, uint8_t* pixels) const
 {
-    FILE* file = OpenFile(fileName, "rb");
-    if (file == nullptr) {
-        ShellLog("Failed to open %s for writing screen dump.\n", PrintableName(fileName));
-        return 1;
-    }
-    uint8_t header[kHeaderSize];
-    int32_t result = 1;
-    if (std::fread(header, 1, kHeaderSize, file) != kHeaderSize) {
-        ShellLog("BMP header could not be read.\n");
-    } else if (header[0] != 'B' || header[1] != 'M') {
-        ShellLog("BMP should start with the chars BM.\n");
-    } else {
-        result = ReadImage(*this, file, header, width, height, pixels);
-    }
-    std::fclose(file);
-    return result;
+    return ::TrellisReadBMP(fileName, width, height, pixels);
 }

@@ -5,18 +5,17 @@
 #include <memory>
 #include <new>
 
+#include "capture/Capture.h"
+#include "capture/ImageFileInternal.h"
 #include "shell/TrellisApp.h"
 
 namespace {
 
-// Larger frames than any surface can have are refused before allocating.
-constexpr int32_t kLargestFrameSide = 1 << 15;
 // A broken context may report an error on every query; clearing gives up then.
 constexpr int kMostStaleErrors = 64;
-// Dump names are "<prefix>NNNN.bmp" in a buffer of this size.
-constexpr size_t kDumpNameSize = 200;
-constexpr size_t kLongestPrefix = kDumpNameSize - sizeof("0000.bmp");
-// What TrellisSaveScreenDump returns when the dump was not written.
+constexpr size_t kLongestPrefix = kTrellisDumpNameSize - sizeof("0000.bmp");
+constexpr int kDumpNames = 10000;
+// What a screen dump returns when nothing was written.
 constexpr int32_t kDumpNotWritten = 11;
 
 void ClearStaleErrors()
@@ -39,26 +38,42 @@ GLenum ReadFrame(int32_t width, int32_t height, uint8_t* rgba)
     return error;
 }
 
-// Picks the first free numbered name; false when all 10000 exist.
-bool FindFreeDumpName(const char* prefix, char* name)
+// Writes under the first numbered name that does not exist yet. Trying to
+// create each name is the search itself, so a file that appears meanwhile is
+// never overwritten.
+int32_t SaveDump(ImageFormat format, const char* prefix, char* chosenName, int32_t width, int32_t height,
+                 const uint8_t* pixels)
 {
-    for (int index = 0; index <= 9999; ++index) {
-        std::snprintf(name, kDumpNameSize, "%s%04d.bmp", prefix, index);
-        FILE* existing = std::fopen(name, "r");
-        if (existing == nullptr) {
-            return true;
-        }
-        std::fclose(existing);
+    if (chosenName != nullptr) {
+        chosenName[0] = '\0';
     }
-    return false;
+    if (prefix == nullptr || std::strlen(prefix) > kLongestPrefix) {
+        CaptureLog("Screen dump prefix is missing or longer than 191 characters.\n");
+        return kDumpNotWritten;
+    }
+    const char* extension = format == ImageFormat::kBmp ? "bmp" : "png";
+    char name[kTrellisDumpNameSize];
+    for (int index = 0; index < kDumpNames; ++index) {
+        std::snprintf(name, sizeof name, "%s%04d.%s", prefix, index, extension);
+        bool taken = false;
+        const int32_t result = WriteImageFile(format, name, width, height, pixels, &taken);
+        if (!taken) {
+            if (chosenName != nullptr) {
+                std::memcpy(chosenName, name, std::strlen(name) + 1);
+            }
+            return result == 0 ? 0 : kDumpNotWritten;
+        }
+    }
+    CaptureLog("Screen dump not written: %s0000.%s to 9999 all exist.\n", prefix, extension);
+    return kDumpNotWritten;
 }
 
 } // namespace
 
-int32_t TrellisApp::TrellisCaptureFrame(int32_t width, int32_t height, uint8_t** pixels) const
+int32_t TrellisCaptureFrame(int32_t width, int32_t height, uint8_t** pixels)
 {
     *pixels = nullptr;
-    if (width < 0 || height < 0 || width > kLargestFrameSide || height > kLargestFrameSide) {
+    if (width < 0 || height < 0 || width > kTrellisLargestImageSide || height > kTrellisLargestImageSide) {
         return 1;
     }
     const size_t count = size_t(width) * size_t(height);
@@ -83,20 +98,24 @@ int32_t TrellisApp::TrellisCaptureFrame(int32_t width, int32_t height, uint8_t**
     return 0;
 }
 
+int32_t TrellisSaveScreenDump(const char* prefix, char* chosenName, int32_t width, int32_t height,
+                              const uint8_t* pixels)
+{
+    return SaveDump(ImageFormat::kBmp, prefix, chosenName, width, height, pixels);
+}
+
+int32_t TrellisSavePngDump(const char* prefix, char* chosenName, int32_t width, int32_t height,
+                           const uint8_t* pixels)
+{
+    return SaveDump(ImageFormat::kPng, prefix, chosenName, width, height, pixels);
+}
+
+int32_t TrellisApp::TrellisCaptureFrame(int32_t width, int32_t height, uint8_t** pixels) const
+{
+    return ::TrellisCaptureFrame(width, height, pixels);
+}
+
 int32_t TrellisApp::TrellisSaveScreenDump(const char* prefix, char* chosenName, const uint8_t* pixels) const
 {
-    if (prefix == nullptr || std::strlen(prefix) > kLongestPrefix) {
-        ShellLog("Screen dump prefix is missing or longer than 191 characters.\n");
-        return kDumpNotWritten;
-    }
-    char name[kDumpNameSize];
-    if (!FindFreeDumpName(prefix, name)) {
-        std::snprintf(name, sizeof name, "%s0000.bmp", prefix);
-        ShellLog("Trellis *WARNING* : Overwriting %s0000.bmp\n", prefix);
-    }
-    if (chosenName != nullptr) {
-        std::memcpy(chosenName, name, std::strlen(name) + 1);
-    }
-    const int32_t result = TrellisWriteBMP(name, GetWidth(), GetHeight(), pixels);
-    return result == 0 ? 0 : 10 * result + 1;
+    return ::TrellisSaveScreenDump(prefix, chosenName, GetWidth(), GetHeight(), pixels);
 }

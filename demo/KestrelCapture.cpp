@@ -1,16 +1,21 @@
 #include "demo/KestrelCapture.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "demo/PngFile.h"
+#include "capture/Capture.h"
 
 namespace {
 
 constexpr char kFramesOption[] = "-frames=";
 constexpr char kPrefixOption[] = "-prefix=";
+// Progress appears once a run has taken this long, and is redrawn at most this often.
+constexpr uint32_t kQuietMilliseconds = 1000;
+constexpr uint32_t kProgressMilliseconds = 100;
 
 bool StartsWith(const char* text, const char* start)
 {
@@ -53,7 +58,23 @@ int32_t KestrelCapture::InitApp(int32_t argCount, char** args, int32_t, int32_t)
     }
     // The run ends after the last chosen frame unless -qaf= asks otherwise.
     shellData->quitAfterFrame = frames.back();
+    onTerminal = isatty(STDOUT_FILENO) == 1;
     return 1;
+}
+
+int32_t KestrelCapture::InitScene(int32_t width, int32_t height)
+{
+    if (width > kTrellisLargestImageSide || height > kTrellisLargestImageSide) {
+        ShellLog("kestrel-capture: %d x %d is larger than BMP and PNG pictures are written (%d x %d at most)\n", width,
+                 height, kTrellisLargestImageSide, kTrellisLargestImageSide);
+        return 0;
+    }
+    // The run is timed from the first scene set-up, which a slow machine can take a while over.
+    if (!started) {
+        started = true;
+        startTicks = GetTicks();
+    }
+    return KestrelDemo::InitScene(width, height);
 }
 
 int32_t KestrelCapture::ParseFrames(const char* list)
@@ -88,6 +109,7 @@ int32_t KestrelCapture::RenderFrame()
 {
     const int32_t frame = frameCounter;
     const int32_t result = KestrelDemo::RenderFrame();
+    ShowProgress(frame);
     // A frame the demo could not draw (no combiner after a lost context) is not saved.
     if (frameCounter != frame && IsChosen(frame) && SaveFrame(frame) == 0) {
         failed = 1;
@@ -99,16 +121,19 @@ int32_t KestrelCapture::RenderFrame()
 int32_t KestrelCapture::SaveFrame(int32_t frame)
 {
     uint8_t* pixels = nullptr;
-    const int32_t captured = TrellisCaptureFrame(GetWidth(), GetHeight(), &pixels);
-    char bmpName[256] = "";
-    if (captured != 0 || TrellisSaveScreenDump(prefix.c_str(), bmpName, pixels) != 0) {
+    const int32_t captured = ::TrellisCaptureFrame(GetWidth(), GetHeight(), &pixels);
+    char bmpName[kTrellisDumpNameSize] = "";
+    ClearProgress();
+    if (captured != 0 || ::TrellisSaveScreenDump(prefix.c_str(), bmpName, GetWidth(), GetHeight(), pixels) != 0) {
         ShellLog("kestrel-capture: frame %d could not be saved with the prefix %s\n", frame, prefix.c_str());
         delete[] pixels;
         return 0;
     }
     std::string pngName = bmpName;
     pngName.replace(pngName.size() - 4, 4, ".png");
-    const int32_t png = WritePngFromCapture(pngName.c_str(), GetWidth(), GetHeight(), pixels);
+    // Beside the BMP, under the same number; a file already there is kept and
+    // the run fails.
+    const int32_t png = ::TrellisWritePNG(pngName.c_str(), GetWidth(), GetHeight(), pixels);
     delete[] pixels;
     if (png != 0) {
         ShellLog("kestrel-capture: cannot write %s\n", pngName.c_str());
@@ -119,7 +144,34 @@ int32_t KestrelCapture::SaveFrame(int32_t frame)
     return 1;
 }
 
+// "frame n of N" on one terminal line, counting the frames drawn up to the last
+// chosen one; only for runs long enough to leave the user waiting.
+void KestrelCapture::ShowProgress(int32_t frame)
+{
+    if (!onTerminal) {
+        return;
+    }
+    const uint32_t now = GetTicks();
+    if (now - startTicks < kQuietMilliseconds || (progressShown && now - lastProgressTicks < kProgressMilliseconds)) {
+        return;
+    }
+    std::printf("\rframe %d of %d", frame + 1, frames.back() + 1);
+    std::fflush(stdout);
+    progressShown = true;
+    lastProgressTicks = now;
+}
+
+void KestrelCapture::ClearProgress()
+{
+    if (progressShown) {
+        std::printf("\r\033[K");
+        progressShown = false;
+    }
+}
+
 int32_t KestrelCapture::QuitApp()
 {
+    ClearProgress();
+    std::fflush(stdout);
     return failed == 0 ? 1 : 0;
 }

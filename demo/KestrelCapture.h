@@ -8,14 +8,19 @@
 // The demo that also saves chosen frames as pictures: after each chosen frame
 // is drawn (before it is presented) it is read back, written as the next free
 // "<prefix>NNNN.bmp" through the screen-dump service and as a PNG of the same
-// name beside it. The run ends after the last chosen frame.
+// name beside it. The run ends after the last chosen frame. On a terminal, a
+// run that lasts longer than a second shows which frame it is at.
 //
 // Options (besides the shell's):
-//   -frames=LIST   comma-separated frame numbers, counting from 0 (default 0)
+//   -frames=LIST   comma-separated frame numbers, counting from 0, in any
+//                  order; each is saved once (default 0)
 //   -prefix=PATH   file prefix, folders included (default "kestrel")
 class KestrelCapture : public KestrelDemo {
 public:
     int32_t InitApp(int32_t argCount, char** args, int32_t width, int32_t height) override;
+    // Refuses a surface larger than the picture files can hold, before any
+    // frame is drawn.
+    int32_t InitScene(int32_t width, int32_t height) override;
     int32_t RenderFrame() override;
     // 0 when a picture could not be saved.
     int32_t QuitApp() override;
@@ -29,8 +34,15 @@ private:
     int32_t ParseFrames(const char* list);
     int32_t IsChosen(int32_t frame) const;
     int32_t SaveFrame(int32_t frame);
+    void ShowProgress(int32_t frame);
+    void ClearProgress();
 
     std::vector<int32_t> frames{0};
     std::string prefix = "kestrel";
     int32_t failed = 0;
+    bool onTerminal = false;
+    bool progressShown = false;
+    bool started = false;
+    uint32_t startTicks = 0;
+    uint32_t lastProgressTicks = 0;
 };

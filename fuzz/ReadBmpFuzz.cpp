@@ -1,12 +1,27 @@
-// libFuzzer target: any bytes as a BMP file. The reader must refuse what it
-// cannot take and never write past a buffer sized from the width and height.
+// libFuzzer target: any bytes as a BMP file, read both by the framework and by
+// stb_image. The reader must refuse what it cannot take, never write past a
+// buffer sized from the width and height it reports, report a size only for a
+// file that holds that many rows, and every read it calls a success must have
+// filled the whole buffer with exactly what the independent decoder sees.
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
-#include "shell/TrellisApp.h"
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wall"
+#pragma GCC diagnostic ignored "-Wextra"
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_BMP
+#define STBI_NO_STDIO
+#include <stb/stb_image.h>
+#pragma GCC diagnostic pop
+
+#include "capture/Capture.h"
 
 namespace {
 
@@ -29,29 +44,92 @@ bool WriteInput(const std::string& path, const uint8_t* data, size_t size)
     return std::fclose(file) == 0 && written;
 }
 
+uint32_t Read32(const uint8_t* bytes)
+{
+    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
+}
+
+// stb_image insists that the pixels follow the info header directly; the
+// framework takes them from the stated offset. The same file with any gap cut
+// out is what stb_image must decode to the same pixels.
+std::vector<uint8_t> WithoutGap(const uint8_t* data, size_t size)
+{
+    std::vector<uint8_t> bytes(data, data + size);
+    const uint32_t headers = 14 + Read32(data + 14);
+    const uint32_t offset = Read32(data + 10);
+    if (offset > headers) {
+        bytes.erase(bytes.begin() + headers, bytes.begin() + offset);
+        for (int i = 0; i < 4; ++i) {
+            bytes[10 + i] = uint8_t(headers >> (8 * i));
+        }
+    }
+    return bytes;
+}
+
+// Reads into a buffer filled with `poison`; true when the read succeeded.
+bool ReadPoisoned(const char* path, uint8_t* pixels, size_t bytes, uint8_t poison)
+{
+    std::memset(pixels, poison, bytes);
+    int32_t width = 0;
+    int32_t height = 0;
+    return TrellisReadBMP(path, &width, &height, pixels) == 0;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const InputFile input;
-    static const TrellisApp app;
     const std::string& path = input.path;
     if (!WriteInput(path, data, size)) {
         return 0;
     }
-    int32_t width = 0;
-    int32_t height = 0;
-    if (app.TrellisReadBMP(path.c_str(), &width, &height, nullptr) != 1) {
+    int32_t width = -1;
+    int32_t height = -1;
+    if (TrellisReadBMP(path.c_str(), &width, &height, nullptr) != 1) {
         __builtin_trap();  // without a destination nothing can succeed
     }
-    if (width < 0 || height < 0) {
+    if (width < 0 || height < 0 || (width == 0) != (height == 0)) {
+        __builtin_trap();  // a size is reported whole or not at all, never negative
+    }
+    if (width == 0) {
         return 0;
     }
-    const uint64_t bytes = uint64_t(width) * uint64_t(height) * 3;  // below 2^64 for 31-bit sides
-    if (bytes <= kLargestBuffer) {
-        // Exactly the size a caller derives, so that any overrun is caught.
-        std::unique_ptr<uint8_t[]> pixels(new uint8_t[size_t(bytes)]);
-        app.TrellisReadBMP(path.c_str(), &width, &height, pixels.get());
+    const uint64_t stride = (uint64_t(width) * 3 + 3) & ~uint64_t(3);
+    if (stride * uint64_t(height) > size) {
+        __builtin_trap();  // a size the file cannot hold
     }
+    const uint64_t bytes = uint64_t(width) * uint64_t(height) * 3;
+    if (bytes > kLargestBuffer) {
+        return 0;
+    }
+    // Exactly the size a caller derives, so that any overrun is caught.
+    std::unique_ptr<uint8_t[]> pixels(new uint8_t[size_t(bytes)]);
+    if (!ReadPoisoned(path.c_str(), pixels.get(), size_t(bytes), 0x00)) {
+        return 0;
+    }
+    const std::vector<uint8_t> normal = WithoutGap(data, size);
+    int w = 0, h = 0, channels = 0;
+    stbi_uc* decoded = stbi_load_from_memory(normal.data(), int(normal.size()), &w, &h, &channels, 3);
+    if (decoded == nullptr || w != width || h != height) {
+        __builtin_trap();  // a success the independent decoder does not share
+    }
+    // Two different poisons: a byte the read left alone cannot match both times.
+    for (const uint8_t poison : {uint8_t(0x00), uint8_t(0xFF)}) {
+        if (poison != 0x00 && !ReadPoisoned(path.c_str(), pixels.get(), size_t(bytes), poison)) {
+            __builtin_trap();
+        }
+        for (int32_t row = 0; row < height; ++row) {
+            // Ours run bottom row first as B, G, R; stb_image's top row first as R, G, B.
+            const uint8_t* ours = pixels.get() + size_t(row) * size_t(width) * 3;
+            const uint8_t* theirs = decoded + size_t(height - 1 - row) * size_t(width) * 3;
+            for (int32_t x = 0; x < width * 3; x += 3) {
+                if (ours[x] != theirs[x + 2] || ours[x + 1] != theirs[x + 1] || ours[x + 2] != theirs[x]) {
+                    __builtin_trap();
+                }
+            }
+        }
+    }
+    stbi_image_free(decoded);
     return 0;
 }

@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # Builds and runs every test: a warnings-as-errors build with GCC, then a
-# sanitizer build with Clang. Window tests run under an Xvfb server and a
-# headless Weston compositor started here; only those two are stopped.
+# sanitizer build with Clang. Window tests run under an Xvfb server, a second
+# one with a window manager (openbox) and headless Weston compositors started
+# here; only what was started here is stopped.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 xvfb_pid=""
+wm_xvfb_pid=""
+wm_pid=""
 weston_pid=""
 seat_xvfb_pid=""
 seat_weston_pid=""
 weston_dir=""
 stop_servers() {
-  for pid in "$seat_weston_pid" "$seat_xvfb_pid" "$weston_pid" "$xvfb_pid"; do
+  for pid in "$seat_weston_pid" "$seat_xvfb_pid" "$weston_pid" "$wm_pid" "$wm_xvfb_pid" "$xvfb_pid"; do
     [ -z "$pid" ] || kill "$pid" 2>/dev/null || true
   done
   [ -z "$weston_dir" ] || rm -rf "$weston_dir"
@@ -27,6 +30,26 @@ if command -v Xvfb >/dev/null; then
     sleep 0.2
   done
   export TRELLIS_TEST_DISPLAY="$display"
+
+  # Placement under a real window manager: full-screen requests, frames and
+  # stacking as a desktop user gets them.
+  if command -v openbox >/dev/null; then
+    wm_display=":$((300 + RANDOM % 100))"
+    Xvfb "$wm_display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+    wm_xvfb_pid=$!
+    for _ in $(seq 50); do
+      xdpyinfo -display "$wm_display" >/dev/null 2>&1 && break
+      sleep 0.2
+    done
+    DISPLAY="$wm_display" openbox --sm-disable >/dev/null 2>&1 &
+    wm_pid=$!
+    # The window manager owns the screen once it selects redirection on the root.
+    for _ in $(seq 50); do
+      xprop -display "$wm_display" -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
+      sleep 0.2
+    done
+    export TRELLIS_TEST_WM_DISPLAY="$wm_display"
+  fi
 fi
 
 # The compositor gets a private runtime folder; tests reach its socket by its

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "shell/DriverResidency.h"
 #include "shell/OptionParser.h"
 #include "shell/TrellisApp.h"
 #include "shell/ce/DefaultWindowSystem.h"
@@ -49,6 +50,7 @@ int TrellisMain(const char16_t* commandLine, WindowSystem& windowSystem)
         delete platform;
         return 1;
     }
+    KeepGraphicsDriverLoaded();
 
     data->compressedTextures = app->IsGLExtensionSupported(kCompressedTextureExtension);
     if (app->InitScene(data->width, data->height) == 0) {

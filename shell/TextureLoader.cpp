@@ -1,7 +1,6 @@
 #include <GLES/gl.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -15,6 +14,7 @@ namespace {
 const char kUnsupportedMessage[] = "TrellisLoadPartialTextureFromHeader() called for unsupported texture format\n";
 const char kNoMemoryMessage[] = "TrellisLoadPartialTextureFromHeader() could not allocate enough memory\n";
 const char kFailedMessage[] = "TrellisLoadPartialTextureFromHeader() failed\n";
+const char kSkipMessage[] = "TrellisLoadPartialTextureFromHeader() called with a skip outside the mip-map chain\n";
 
 // No GL ES implementation takes a larger texture, and the limits keep every
 // level size far from overflow even for a corrupt header.
@@ -106,6 +106,19 @@ const PixelFormat* FindLoadableFormat(const TextureHeader& header, bool compress
     return format;
 }
 
+// Levels after level 0 that the block holds.
+uint32_t LastLevel(const TextureHeader& header)
+{
+    return (header.flags & kTextureHasMipMaps) != 0 ? header.mipMapCount : 0;
+}
+
+// A skip must leave at least one level and may not invent levels above level 0:
+// either way GL would get an incomplete texture that draws as if untextured.
+bool SkipInChain(const TextureHeader& header, int32_t skip)
+{
+    return skip >= 0 && uint32_t(skip) <= LastLevel(header);
+}
+
 size_t LevelBytes(const PixelFormat& format, uint32_t width, uint32_t height)
 {
     size_t storedWidth = width;
@@ -176,14 +189,13 @@ uint32_t UploadLevel(LevelUpload& upload, GLint glLevel, uint32_t width, uint32_
 uint32_t UploadLevels(LevelUpload& upload, const uint8_t* block, int32_t skip)
 {
     const TextureHeader& header = upload.header;
-    const uint32_t last = (header.flags & kTextureHasMipMaps) != 0 ? header.mipMapCount : 0;
+    const uint32_t last = LastLevel(header);
     const uint8_t* texels = block + header.headerSize;
     uint32_t width = header.width;
     uint32_t height = header.height;
     for (uint32_t level = 0; level <= last; ++level) {
-        const int64_t glLevel = std::min<int64_t>(int64_t(level) - skip, INT_MAX);
-        if (glLevel >= 0) {
-            const uint32_t result = UploadLevel(upload, GLint(glLevel), width, height, texels);
+        if (level >= uint32_t(skip)) {
+            const uint32_t result = UploadLevel(upload, GLint(level - uint32_t(skip)), width, height, texels);
             if (result != 0) {
                 return result;
             }
@@ -241,6 +253,8 @@ uint32_t TrellisApp::TrellisLoadPartialTextureFromHeader(const void* block, uint
     uint32_t result = 1;
     if (format == nullptr) {
         ShellLog(kUnsupportedMessage);
+    } else if (!SkipInChain(header, skip)) {
+        ShellLog(kSkipMessage);
     } else {
         const GLenum internalFormat = header.alphaMask != 0 ? format->compressedAlphaFormat : format->compressedFormat;
         LevelUpload upload{*this, header, *format, internalFormat, nullptr};

@@ -191,6 +191,7 @@ bool GlyphonContext::Initialise(int32_t width, int32_t height)
     FillQuadIndices(state->indexBuffer);
     state->queueCapacity = kGlyphonInitialQueue;
     state->queueCount = 0;
+    state->logosDrawn = false;
     state->ready = true;
     state->texturesLoaded = true;
     // The windows' meshes may predate this context; they are rebuilt at their next draw.
@@ -369,7 +370,22 @@ void GlyphonContext::QueueVertices(const TextVertex* vertices, int32_t count)
 
 int32_t GlyphonContext::Flush()
 {
-    if (state == nullptr || !state->texturesLoaded || state->queueCount == 0) {
+    if (state == nullptr) {
+        return 0;
+    }
+    // The frame ends here: its logos are drawn now unless a window already
+    // put them beneath itself, and the next frame starts without them.
+    const bool logos = !state->logosDrawn;
+    state->logosDrawn = false;
+    if (state->queueCount == 0) {
+        return 0;
+    }
+    return DrawQueue(logos);
+}
+
+int32_t GlyphonContext::DrawQueue(bool logos)
+{
+    if (!state->texturesLoaded || (state->queueCount == 0 && !logos)) {
         return 0;
     }
     // The index list names four vertices per quad: a part quad left at the end
@@ -388,7 +404,9 @@ int32_t GlyphonContext::Flush()
         batch += count;
     }
     state->queueCount = 0;
-    DrawLogos();
+    if (logos) {
+        DrawLogos();
+    }
     EndTextState();
     return triangles;
 }

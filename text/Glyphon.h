@@ -87,6 +87,7 @@ struct GlyphonState {
     uint32_t frameTextures[4];    // bevelled translucent, plain translucent, bevelled opaque, plain opaque
     uint32_t logoTextures[2];
     int32_t logoSelect;
+    bool logosDrawn;              // this frame's logos are down, beneath its first window
     uint16_t* indexBuffer;        // kGlyphonIndexCount entries
     TextVertex* printVertices;    // layout buffer of PrintAt, 4 per character
     float screenScaleX;           // pixels per virtual unit across
@@ -125,8 +126,9 @@ public:
     // Queues the yellow title and the white description (either may be null),
     // shown as written, and chooses the logos drawn by the next Flush.
     void ShowTitleBlock(const char* title, const char* description, int32_t logoSelect);
-    // Draws and empties the queue, then draws the chosen logos; nothing at all
-    // when the queue is empty. Returns the number of text triangles drawn.
+    // Ends the frame's text: draws and empties the queue, then the chosen logos
+    // unless a window of this frame has drawn them already; nothing at all when
+    // the queue is empty. Returns the number of text triangles drawn.
     //
     // When it draws, Flush leaves depth testing, 2D texturing on texture unit 0
     // and face culling switched on, with clockwise front faces culled (the
@@ -185,7 +187,8 @@ public:
     void ApplyWindowCommands(int32_t id, uint32_t commands);
     // Mode 0 fits width and height to the texts, 1 the width only, 2 the height only.
     void FitWindowToText(int32_t id, int32_t mode);
-    // Draws the frames now (after flushing the text queued so far) and queues the texts.
+    // Draws the frames now, over the text queued so far and, at the frame's
+    // first window, over the chosen logos; queues the window's texts.
     void DrawTextWindow(int32_t id);
 
     // Read-only view of the instance, for tools and tests.
@@ -196,6 +199,7 @@ private:
     void PrintFormatted(float x, float y, float scale, uint32_t colour);
     bool CreateTextures();
     void DiscardResources();
+    int32_t DrawQueue(bool logos);
     void DrawLogos() const;
     TextWindow* FindWindow(int32_t id) const;
     void ReleaseWindow(TextWindow& window);

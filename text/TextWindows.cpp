@@ -17,9 +17,10 @@ constexpr int32_t kTitleBytes = kGlyphonTextBytes;
 constexpr float kFrameBorder = 6.0f;  // virtual units kept by the frame image's 6-texel border
 
 // The nine quads of the 4 x 4 frame lattice, two counter-clockwise triangles each.
+// Built at compile time: the library runs no code of its own before main.
 struct FrameIndices {
     uint16_t values[54];
-    FrameIndices() : values()
+    constexpr FrameIndices() : values()
     {
         int n = 0;
         for (int row = 0; row < 3; ++row) {
@@ -36,7 +37,7 @@ struct FrameIndices {
         }
     }
 };
-const FrameIndices kFrameIndices;
+constexpr FrameIndices kFrameIndices;
 
 // Height of the title bar in virtual units.
 float TitleBarHeight(const TextWindow& window)
@@ -388,8 +389,11 @@ void GlyphonContext::DrawTextWindow(int32_t id)
                        window->bodyFrameMesh);
         window->dirty = false;
     }
-    // Text queued so far lies beneath this window's frames.
-    Flush();
+    // Text queued so far lies beneath this window's frames, and so do the
+    // logos: they are drawn once, under the frame's first window.
+    const bool logos = !state->logosDrawn && state->logoSelect != kLogoNone;
+    DrawQueue(logos);
+    state->logosDrawn = state->logosDrawn || logos;
     BeginTextState();
     if (titleShown) {
         if (framed) {

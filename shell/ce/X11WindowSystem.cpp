@@ -203,6 +203,8 @@ X11WindowSystem::X11WindowSystem(Display* connection)
       wmDeleteWindow(XInternAtom(connection, "WM_DELETE_WINDOW", False)),
       netWmState(XInternAtom(connection, "_NET_WM_STATE", False)),
       netWmStateFullscreen(XInternAtom(connection, "_NET_WM_STATE_FULLSCREEN", False)),
+      netWmStateAbove(XInternAtom(connection, "_NET_WM_STATE_ABOVE", False)),
+      motifWmHints(XInternAtom(connection, "_MOTIF_WM_HINTS", False)),
       netActiveWindow(XInternAtom(connection, "_NET_ACTIVE_WINDOW", False)),
       netWmPid(XInternAtom(connection, "_NET_WM_PID", False)),
       netWmName(XInternAtom(connection, "_NET_WM_NAME", False)),
@@ -229,7 +231,9 @@ X11WindowSystem::~X11WindowSystem()
         XCloseIM(inputMethod);
     }
     for (const auto& entry : nativeWindows) {
-        XDestroyWindow(display, entry.second);
+        if (entry.second != 0) {
+            XDestroyWindow(display, entry.second);
+        }
     }
     XCloseDisplay(display);
 }
@@ -265,10 +269,18 @@ bool X11WindowSystem::OpenNativeWindow(WindowHandle window, const WindowRecord& 
             inputContexts[window] = context;
         }
     }
-    // The shell chooses the position; a window manager should keep it.
+    // The shell chooses the position of the client area; a window manager
+    // should keep it and draw its frame around it.
     XSizeHints hints{};
-    hints.flags = PPosition | PSize;
+    hints.flags = PPosition | PSize | PWinGravity;
+    hints.win_gravity = StaticGravity;
     XSetWMNormalHints(display, native, &hints);
+    if ((record.style & WS_FRAMED) == 0) {
+        // A window without a caption has no frame at all: decorations off.
+        const long motifHints[5] = {2 /* decorations given */, 0, 0 /* none */, 0, 0};
+        XChangeProperty(display, native, motifWmHints, motifWmHints, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(motifHints), 5);
+    }
     // Lets a window manager (or a test) tell which process the window belongs to.
     const long pid = getpid();
     XChangeProperty(display, native, netWmPid, XA_CARDINAL, 32, PropModeReplace,
@@ -329,7 +341,10 @@ void X11WindowSystem::CloseNativeWindow(WindowHandle window)
         XDestroyIC(context);
         inputContexts.erase(window);
     }
-    XDestroyWindow(display, NativeWindow(window));
+    // One that another client destroyed is already gone.
+    if (NativeWindow(window) != 0) {
+        XDestroyWindow(display, NativeWindow(window));
+    }
     nativeWindows.erase(window);
     XFlush(display);
 }
@@ -339,11 +354,20 @@ void X11WindowSystem::UpdateWindow(WindowHandle)
     XFlush(display);
 }
 
+// A window manager makes a full-screen window span the monitor whatever its
+// size, so only one that spans it already is made full screen there. A
+// smaller one (the quarter-size surface and its cover) stays at the
+// rectangle the shell gave it, kept above other windows instead.
 void X11WindowSystem::FullScreen(WindowHandle window, uint32_t)
 {
     constexpr long kAdd = 1;
     constexpr long kFromApplication = 1;
-    SendToRoot(NativeWindow(window), netWmState, kAdd, static_cast<long>(netWmStateFullscreen), 0, kFromApplication);
+    const Rect rect = GetWindowRect(window);
+    const Rect monitor = GetMonitorRect(window);
+    const bool spans = rect.left <= monitor.left && rect.top <= monitor.top && rect.right >= monitor.right &&
+                       rect.bottom >= monitor.bottom;
+    const Atom state = spans ? netWmStateFullscreen : netWmStateAbove;
+    SendToRoot(NativeWindow(window), netWmState, kAdd, static_cast<long>(state), 0, kFromApplication);
     XFlush(display);
 }
 
@@ -368,6 +392,9 @@ bool X11WindowSystem::PollNativeMessage(WindowHandle window, WindowMessage& mess
         }
         message = WindowMessage{window, WM_NULL, 0, 0};
         if (TranslateEvent(window, event, message)) {
+            if (message.message == WM_DESTROY) {
+                nativeWindows[window] = 0;
+            }
             return true;
         }
     }
@@ -452,6 +479,10 @@ bool X11WindowSystem::TranslateEvent(WindowHandle window, XEvent& event, WindowM
         }
         return true;
     }
+    case DestroyNotify:
+        // Destroyed by another client: the same end as the shell's own DestroyWindow.
+        message.message = WM_DESTROY;
+        return event.xdestroywindow.window == event.xany.window;
     case ConfigureNotify:
         message.message = WM_SIZE;
         message.lParam = (event.xconfigure.width & 0xFFFF) | ((event.xconfigure.height & 0xFFFF) << 16);

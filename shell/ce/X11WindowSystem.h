@@ -13,16 +13,19 @@ union _XEvent;
 // X11 backend (Xlib): real windows on an X server.
 // Supports: one top-level X window per window, placed where the shell puts it
 // (the window manager, if any, draws its frame outside, so frames add nothing
-// to the shell's rectangles); raising and focusing; full screen through the
-// EWMH _NET_WM_STATE_FULLSCREEN request; the monitor as the whole X screen;
-// input mapped to messages and application events: Expose -> WM_PAINT,
-// WM_DELETE_WINDOW -> WM_CLOSE, keys -> WM_KEYDOWN / WM_KEYUP (Escape as
-// VK_ESCAPE) with their key codes, modifiers and the input method's text
-// (XLookupString's where no input method opens), pointer motion and buttons
-// 1 to 3 -> WM_MOUSEMOVE, WM_[LMR]BUTTON{DOWN,UP}, buttons 4 to 7 -> wheel
-// steps, focus -> WM_SETFOCUS / WM_KILLFOCUS, ConfigureNotify -> WM_SIZE and
-// a resize; window titles in Latin-1 (WM_NAME) and UTF-8 (_NET_WM_NAME);
-// EGL window surfaces on Mesa's X11 platform.
+// to the shell's rectangles); raising and focusing; windows without a caption
+// left undecorated; full screen through the EWMH _NET_WM_STATE_FULLSCREEN
+// request for a window that spans the monitor, and for a smaller one the
+// _NET_WM_STATE_ABOVE request at its own rectangle; the monitor as the whole X
+// screen; input mapped to messages and application events: Expose ->
+// WM_PAINT, WM_DELETE_WINDOW -> WM_CLOSE, keys -> WM_KEYDOWN / WM_KEYUP
+// (Escape as VK_ESCAPE) with their key codes, modifiers and the input
+// method's text (XLookupString's where no input method opens), pointer motion
+// and buttons 1 to 3 -> WM_MOUSEMOVE, WM_[LMR]BUTTON{DOWN,UP}, buttons 4 to 7
+// -> wheel steps, focus -> WM_SETFOCUS / WM_KILLFOCUS, ConfigureNotify ->
+// WM_SIZE and a resize, the window destroyed by another client -> WM_DESTROY;
+// window titles in Latin-1 (WM_NAME) and UTF-8 (_NET_WM_NAME); EGL window
+// surfaces on Mesa's X11 platform.
 // Does not support: input-method pre-editing (text arrives when committed),
 // buttons beyond 7, several monitors (the screen counts as one), a display
 // driver (no escapes).
@@ -61,6 +64,8 @@ private:
     unsigned long wmDeleteWindow;
     unsigned long netWmState;
     unsigned long netWmStateFullscreen;
+    unsigned long netWmStateAbove;
+    unsigned long motifWmHints;
     unsigned long netActiveWindow;
     unsigned long netWmPid;
     unsigned long netWmName;

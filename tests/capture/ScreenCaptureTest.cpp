@@ -1,14 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <GLES/gl.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include <stb/stb_image.h>
+
+#include "FailingWrites.h"
 #include "GlShim.h"
 #include "GlTestContext.h"
 #include "TempDir.h"
+#include "capture/Capture.h"
 #include "shell/TrellisApp.h"
 
 namespace {
@@ -41,6 +47,7 @@ std::vector<uint8_t> ExpectedBgr(const GlTestContext& gl)
 
 class ScreenCapture : public ::testing::Test {
 protected:
+    void TearDown() override { StopFailingWrites(); }
     void SetUp() override
     {
         ASSERT_TRUE(gl.Ok());
@@ -122,7 +129,44 @@ TEST_F(ScreenCapture, DumpsTakeTheFirstFreeNumber)
     EXPECT_TRUE(ReadWholeFile(dir.File("shot0003.bmp")).empty());
 }
 
-TEST_F(ScreenCapture, OverwritesTheFirstDumpWhenEveryNumberIsTaken)
+TEST_F(ScreenCapture, DumpsNeverDestroyData)
+{
+    // A link at a free number is not followed; its target is not created.
+    ASSERT_EQ(0, symlink(dir.File("elsewhere.bmp").c_str(), dir.File("shot0000.bmp").c_str()));
+    WriteWholeFile(dir.File("shot0000.png"), {7});
+    const PixelBuffer captured = Capture(8, 4);
+    char chosen[200] = {};
+    ASSERT_EQ(0, SaveDump(dir.File("shot"), chosen, captured.get()));
+    EXPECT_EQ(dir.File("shot0001.bmp"), chosen);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("elsewhere.bmp")));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(0, TrellisSavePngDump(dir.File("shot").c_str(), chosen, 8, 4, captured.get()));
+    EXPECT_EQ(dir.File("shot0001.png"), chosen);
+    EXPECT_EQ("", testing::internal::GetCapturedStderr());
+    EXPECT_EQ(std::vector<uint8_t>{7}, ReadWholeFile(dir.File("shot0000.png")));
+
+    // A device that fills up: no partial dump is left, and the message says why.
+    for (size_t allowed : {size_t(0), size_t(60)}) {
+        FailFileWritesAfter(allowed, ENOSPC);
+        EXPECT_EQ(11, SaveDump(dir.File("full"), chosen, captured.get()));
+        StopFailingWrites();
+        const std::string name = dir.File("full0000.bmp");
+        EXPECT_EQ("Wrote wrong number of bytes to BMP file.\n" + name +
+                      ": No space left on device; the partial file was removed.\n",
+                  messages);
+        EXPECT_FALSE(std::filesystem::exists(name));
+    }
+    FailFileWritesAfter(20, ENOSPC);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(11, TrellisSavePngDump(dir.File("full").c_str(), chosen, 8, 4, captured.get()));
+    StopFailingWrites();
+    EXPECT_EQ("Wrote wrong number of bytes to PNG file.\n" + dir.File("full0000.png") +
+                  ": No space left on device; the partial file was removed.\n",
+              testing::internal::GetCapturedStderr());
+    EXPECT_FALSE(std::filesystem::exists(dir.File("full0000.png")));
+}
+
+TEST_F(ScreenCapture, RefusesToDumpWhenEveryNumberIsTaken)
 {
     char name[32];
     for (int index = 0; index <= 9999; ++index) {
@@ -132,11 +176,45 @@ TEST_F(ScreenCapture, OverwritesTheFirstDumpWhenEveryNumberIsTaken)
         std::fclose(file);
     }
     const PixelBuffer captured = Capture(8, 4);
-    char chosen[200] = {};
-    ASSERT_EQ(0, SaveDump(dir.File("full"), chosen, captured.get()));
-    EXPECT_EQ(dir.File("full0000.bmp"), chosen);
-    EXPECT_EQ("Trellis *WARNING* : Overwriting " + dir.File("full") + "0000.bmp\n", messages);
-    EXPECT_EQ(54u + 96u, ReadWholeFile(dir.File("full0000.bmp")).size());
+    char chosen[200] = "unchanged";
+    EXPECT_EQ(11, SaveDump(dir.File("full"), chosen, captured.get()));
+    EXPECT_STREQ("", chosen);
+    EXPECT_EQ("Screen dump not written: " + dir.File("full") + "0000.bmp to 9999 all exist.\n", messages);
+    EXPECT_TRUE(ReadWholeFile(dir.File("full0000.bmp")).empty());
+}
+
+// Odd sizes, whose BMP rows need padding: both dumps decode, in an independent
+// decoder, to the frame the driver holds.
+TEST_F(ScreenCapture, BmpAndPngDumpsOfAnOddSizedFrameDecodeToTheFrame)
+{
+    GlTestContext odd(33, 17);
+    ASSERT_TRUE(odd.Ok());
+    DrawKnownFrame();
+    const std::vector<uint8_t> rgba = odd.ReadPixels();
+    const PixelBuffer captured = Capture(33, 17);
+    char bmp[kTrellisDumpNameSize] = {};
+    char png[kTrellisDumpNameSize] = {};
+    ASSERT_EQ(0, TrellisSaveScreenDump(dir.File("odd").c_str(), bmp, 33, 17, captured.get()));
+    ASSERT_EQ(0, TrellisSavePngDump(dir.File("odd").c_str(), png, 33, 17, captured.get()));
+    EXPECT_EQ(dir.File("odd0000.png"), png);
+    for (const char* name : {bmp, png}) {
+        SCOPED_TRACE(name);
+        int width = 0, height = 0, channels = 0;
+        stbi_uc* decoded = stbi_load(name, &width, &height, &channels, 3);
+        ASSERT_NE(nullptr, decoded);
+        ASSERT_EQ(33, width);
+        ASSERT_EQ(17, height);
+        size_t mismatches = 0;
+        for (int y = 0; y < 17; ++y) {
+            for (int x = 0; x < 33; ++x) {
+                const uint8_t* file = decoded + (size_t(16 - y) * 33 + x) * 3;  // the file's top is the frame's last row
+                const uint8_t* frame = &rgba[(size_t(y) * 33 + x) * 4];
+                mismatches += file[0] != frame[0] || file[1] != frame[1] || file[2] != frame[2];
+            }
+        }
+        EXPECT_EQ(0u, mismatches);
+        stbi_image_free(decoded);
+    }
 }
 
 TEST_F(ScreenCapture, PrefixesFitTheNameBufferOrAreRefused)
@@ -161,7 +239,9 @@ TEST_F(ScreenCapture, AFailedWriteGivesEleven)
     const PixelBuffer captured = Capture(8, 4);
     const std::string prefix = dir.File("missing/dump");
     EXPECT_EQ(11, SaveDump(prefix, nullptr, captured.get()));
-    EXPECT_EQ("Failed to open " + prefix + "0000.bmp for writing screen dump.\n", messages);
+    EXPECT_EQ("Failed to open " + prefix + "0000.bmp for writing screen dump.\n" + prefix +
+                  "0000.bmp: No such file or directory\n",
+              messages);
 }
 
 TEST_F(ScreenCapture, IgnoresOlderGlErrors)

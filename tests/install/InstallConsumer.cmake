@@ -52,11 +52,19 @@ separate_arguments(flags UNIX_COMMAND "${flags}")
 run("${CXX_COMPILER}" -std=c++17 "${APP_SOURCE}" ${flags} -o "${WORK_DIR}/pkg-consumer")
 run(${CMAKE_COMMAND} -E env TRELLIS_PLATFORM=headless "${WORK_DIR}/pkg-consumer" -qaf=2)
 
-# Each public header alone, with only the installed tree on the include path.
+# Each public header alone, with only the installed tree on the include path;
+# and no folder without a header in it.
 file(GLOB_RECURSE headers RELATIVE "${prefix}/include/trellis" "${prefix}/include/trellis/*")
 if(NOT headers)
   message(FATAL_ERROR "no headers installed under include/trellis")
 endif()
+file(GLOB_RECURSE entries LIST_DIRECTORIES true "${prefix}/include/*")
+foreach(entry ${entries})
+  file(GLOB contents "${entry}/*")
+  if(IS_DIRECTORY "${entry}" AND NOT contents)
+    message(FATAL_ERROR "empty folder installed: ${entry}")
+  endif()
+endforeach()
 foreach(header ${headers})
   file(WRITE "${WORK_DIR}/alone.cpp" "#include \"${header}\"\n")
   run("${CXX_COMPILER}" -std=c++17 -Wall -Wextra -Werror -fsyntax-only ${flags} "${WORK_DIR}/alone.cpp")

@@ -2,6 +2,7 @@
 
 #include <GLES/gl.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <initializer_list>
 #include <new>
@@ -51,6 +52,8 @@ namespace {
 const std::string kUnsupported = "TrellisLoadPartialTextureFromHeader() called for unsupported texture format\n";
 const std::string kNoMemory = "TrellisLoadPartialTextureFromHeader() could not allocate enough memory\n";
 const std::string kFailed = "TrellisLoadPartialTextureFromHeader() failed\n";
+const std::string kSkipOutside =
+    "TrellisLoadPartialTextureFromHeader() called with a skip outside the mip-map chain\n";
 
 void Put32(std::vector<uint8_t>& bytes, uint32_t value)
 {
@@ -325,6 +328,29 @@ TEST_F(TextureLoader, SkipStepsOverTheLargestLevels)
     EXPECT_EQ(7, uploads[7].args[1]);
     DrawTexturedQuad();
     EXPECT_TRUE(ColoursMatch(0x0000FFFF, gl.PixelAt(8, 8)));  // file level 2 is GL level 0
+}
+
+TEST_F(TextureLoader, RefusesASkipOutsideTheChainWithoutTouchingGl)
+{
+    // Three levels: skip 0-2 keep at least one; skip 3 and up leave none, and a
+    // negative skip would upload levels with no level 0. Either texture is incomplete.
+    const auto chain = MakeBlock({2 | kTextureHasMipMaps, 4, 4, 16, 2}, SolidChain(4, 4, {0xF800, 0x07E0, 0x001F}));
+    const auto single = MakeBlock({2, 4, 4, 16, 2}, SolidChain(4, 4, {0xF800}));  // no mip-map flag: one level
+    const std::pair<const std::vector<uint8_t>*, int32_t> cases[] = {
+        {&chain, 3}, {&chain, 5}, {&chain, -1}, {&chain, INT32_MIN}, {&single, 1}};
+    for (const auto& [block, skip] : cases) {
+        SCOPED_TRACE("skip " + std::to_string(skip));
+        GlShim::Reset();
+        EXPECT_EQ(1u, Load(*block, 0, skip));
+        EXPECT_EQ(kSkipOutside + kFailed, messages);
+        EXPECT_TRUE(GlShim::CallsTo("glGenTextures").empty());
+        ExpectNoTextureLeft();
+    }
+    GlShim::Reset();
+    ASSERT_EQ(0u, Load(chain, 0, 2));
+    EXPECT_EQ("", messages);
+    DrawTexturedQuad();
+    EXPECT_TRUE(ColoursMatch(0x0000FFFF, gl.PixelAt(8, 8)));  // the last level alone is a complete texture
 }
 
 TEST_F(TextureLoader, ConvertsEveryLevelFromItsOwnPlaceInTheChain)

@@ -11,8 +11,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "RecordingApp.h"
 #include "shell/Entry.h"
@@ -26,24 +28,32 @@ class X11Desktop : public testing::Test {
 protected:
     void SetUp() override
     {
-        displayName = std::getenv("TRELLIS_TEST_DISPLAY");
+        const char* variable = DisplayVariable();
+        displayName = std::getenv(variable);
         if (displayName == nullptr) {
-            GTEST_SKIP() << "TRELLIS_TEST_DISPLAY is not set";
+            GTEST_SKIP() << variable << " is not set";
         }
-        if (person == nullptr) {
-            person = OpenDisplay(displayName);
+        Display*& connection = people[displayName];
+        if (connection == nullptr) {
+            connection = OpenDisplay(displayName);
         }
+        person = connection;
         ASSERT_NE(nullptr, person) << "cannot open " << displayName;
         ResetApp();
     }
 
-    // One connection for the whole suite keeps the server from resetting between tests.
+    // The server to run on: bare, or with a window manager (TRELLIS_TEST_WM_DISPLAY).
+    virtual const char* DisplayVariable() const { return "TRELLIS_TEST_DISPLAY"; }
+
+    // One connection per server for the whole suite keeps it from resetting between tests.
     static void TearDownTestSuite()
     {
-        if (person != nullptr) {
-            XCloseDisplay(person);
-            person = nullptr;
+        for (auto& entry : people) {
+            if (entry.second != nullptr) {
+                XCloseDisplay(entry.second);
+            }
         }
+        people.clear();
     }
 
     // An X server without -noreset resets when its last client leaves (as
@@ -87,25 +97,29 @@ protected:
         return ours;
     }
 
-    // The application's window, found the way any X client would: by its
-    // title and process (other test processes may have windows open too).
-    Window FindAppWindow()
+    // The application's viewable windows, found the way any X client would:
+    // by title and process (other test processes may have windows open too),
+    // at the top level or inside a window manager's frame.
+    std::vector<Window> FindAppWindows(Window parent = 0, int depth = 0)
     {
+        std::vector<Window> found;
         Window root = 0;
-        Window parent = 0;
+        Window up = 0;
         Window* children = nullptr;
         unsigned count = 0;
-        Window found = 0;
-        XQueryTree(person, DefaultRootWindow(person), &root, &parent, &children, &count);
+        XQueryTree(person, parent != 0 ? parent : DefaultRootWindow(person), &root, &up, &children, &count);
         for (unsigned i = 0; i < count; ++i) {
             char* name = nullptr;
             XWindowAttributes attributes{};
             if (XFetchName(person, children[i], &name) && name != nullptr) {
-                if (std::strcmp(name, "Trellis") == 0 && IsOurs(children[i]) && XGetWindowAttributes(person, children[i], &attributes) &&
-                    attributes.map_state == IsViewable) {
-                    found = children[i];
+                if (std::strcmp(name, "Trellis") == 0 && IsOurs(children[i]) &&
+                    XGetWindowAttributes(person, children[i], &attributes) && attributes.map_state == IsViewable) {
+                    found.push_back(children[i]);
                 }
                 XFree(name);
+            } else if (depth < 2) {
+                const std::vector<Window> inside = FindAppWindows(children[i], depth + 1);
+                found.insert(found.end(), inside.begin(), inside.end());
             }
         }
         if (children != nullptr) {
@@ -113,6 +127,47 @@ protected:
         }
         return found;
     }
+
+    // The main window: the last one mapped.
+    Window FindAppWindow()
+    {
+        const std::vector<Window> windows = FindAppWindows();
+        return windows.empty() ? 0 : windows.back();
+    }
+
+    // Where a window is on the screen, as the server has it.
+    struct ScreenRect {
+        int x, y, width, height;
+        bool operator==(const ScreenRect& other) const
+        {
+            return x == other.x && y == other.y && width == other.width && height == other.height;
+        }
+    };
+    ScreenRect OnScreen(Window window)
+    {
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(person, window, &attributes);
+        int x = 0;
+        int y = 0;
+        Window child = 0;
+        XTranslateCoordinates(person, window, DefaultRootWindow(person), 0, 0, &x, &y, &child);
+        return ScreenRect{x, y, attributes.width, attributes.height};
+    }
+
+    // A pixel of what the screen shows, as 0xRRGGBBFF.
+    uint32_t ScreenPixel(int x, int y)
+    {
+        XImage* image = XGetImage(person, DefaultRootWindow(person), x, y, 1, 1, AllPlanes, ZPixmap);
+        if (image == nullptr) {
+            return 0;
+        }
+        const unsigned long pixel = XGetPixel(image, 0, 0);
+        XDestroyImage(image);
+        return (static_cast<uint32_t>(pixel & 0xFFFFFF) << 8) | 0xFF;
+    }
+
+    int MonitorWidth() { return DisplayWidth(person, DefaultScreen(person)); }
+    int MonitorHeight() { return DisplayHeight(person, DefaultScreen(person)); }
 
     void Send(Window window, long mask, XEvent& event)
     {
@@ -177,45 +232,70 @@ protected:
     }
 
     const char* displayName = nullptr;
-    static Display* person;
+    Display* person = nullptr;
+    static std::map<std::string, Display*> people;
 };
 
-Display* X11Desktop::person = nullptr;
+std::map<std::string, Display*> X11Desktop::people;
 
-TEST_F(X11Desktop, FullScreenWindowOpensOverTheWholeMonitor)
+// Placement and size, on the bare server and under a window manager.
+class X11Placement : public X11Desktop, public testing::WithParamInterface<const char*> {
+protected:
+    const char* DisplayVariable() const override { return GetParam(); }
+};
+
+TEST_P(X11Placement, FullScreenWindowSpansTheMonitor)
 {
-    XWindowAttributes attributes{};
+    ScreenRect placed{};
+    uint32_t shown = 0;
     Script().onFrame = [&](int frame) {
-        if (frame == 1) {
-            XGetWindowAttributes(person, FindAppWindow(), &attributes);
+        if (frame == 3) {
+            placed = OnScreen(FindAppWindow());
+            shown = ScreenPixel(MonitorWidth() - 1, MonitorHeight() - 1);
         }
     };
-    EXPECT_EQ(0, Run(u"-qaf=2"));
-    const int width = DisplayWidth(person, DefaultScreen(person));
-    const int height = DisplayHeight(person, DefaultScreen(person));
-    EXPECT_EQ(IsViewable, attributes.map_state);
-    EXPECT_EQ(0, attributes.x);
-    EXPECT_EQ(0, attributes.y);
-    EXPECT_EQ(width, attributes.width);
-    EXPECT_EQ(height, attributes.height);
-    EXPECT_EQ(0u, Record().events.at(1).rfind("InitScene " + std::to_string(width) + " " + std::to_string(height) + " ", 0));
+    EXPECT_EQ(0, Run(u"-qaf=3"));
+    EXPECT_EQ((ScreenRect{0, 0, MonitorWidth(), MonitorHeight()}), placed);
+    EXPECT_EQ(FrameColour(2), shown) << "the surface reaches the far corner";
+    EXPECT_EQ("InitScene " + std::to_string(MonitorWidth()) + " " + std::to_string(MonitorHeight()) +
+                  " recovering=0 compressed=0 portrait=0",
+              Record().events.at(1));
     EXPECT_EQ(Record().expectedPixels, Record().pixels);
 }
 
-TEST_F(X11Desktop, FramedWindowIsCentred)
+TEST_P(X11Placement, QuarterSizeSurfaceStaysAtTheTopLeftOverItsCover)
 {
-    XWindowAttributes attributes{};
+    std::vector<ScreenRect> placed;
+    uint32_t inside = 0;
+    uint32_t outside = 0;
+    Script().onFrame = [&](int frame) {
+        if (frame == 3) {
+            for (Window window : FindAppWindows()) {
+                placed.push_back(OnScreen(window));
+            }
+            inside = ScreenPixel(319, 239);
+            outside = ScreenPixel(320, 0);
+        }
+    };
+    EXPECT_EQ(0, Run(u"-width=320 -height=240 -qaf=3"));
+    // Cover, then surface: both where the shell put them, neither framed nor full screen.
+    EXPECT_EQ((std::vector<ScreenRect>{{0, 0, 640, 480}, {0, 0, 320, 240}}), placed);
+    EXPECT_EQ(FrameColour(2), inside);
+    EXPECT_NE(FrameColour(2), outside);
+    EXPECT_EQ("InitScene 320 240 recovering=0 compressed=0 portrait=0", Record().events.at(1));
+    EXPECT_EQ(Record().expectedPixels, Record().pixels);
+}
+
+TEST_P(X11Placement, FramedWindowIsCentred)
+{
+    ScreenRect placed{};
     Script().onFrame = [&](int frame) {
         if (frame == 1) {
-            XGetWindowAttributes(person, FindAppWindow(), &attributes);
+            placed = OnScreen(FindAppWindow());
         }
     };
     EXPECT_EQ(0, Run(u"-windowed -width=320 -height=200 -qaf=2"));
-    EXPECT_EQ(IsViewable, attributes.map_state);
-    EXPECT_EQ(320, attributes.width);
-    EXPECT_EQ(200, attributes.height);
-    EXPECT_EQ((DisplayWidth(person, DefaultScreen(person)) - 320) / 2, attributes.x);
-    EXPECT_EQ((DisplayHeight(person, DefaultScreen(person)) - 200) / 2, attributes.y);
+    EXPECT_EQ((ScreenRect{(MonitorWidth() - 320) / 2, (MonitorHeight() - 200) / 2, 320, 200}), placed);
     EXPECT_EQ(Record().expectedPixels, Record().pixels);
 }
 
@@ -234,6 +314,19 @@ TEST_F(X11Desktop, SizesBeyondWhatXCarriesAreHeldAtItsLimit)
     EXPECT_EQ(64, attributes.height);
     EXPECT_EQ(Record().expectedPixels, Record().pixels);
 }
+
+TEST_P(X11Placement, WindowDestroyedByAnotherClientEndsTheProgram)
+{
+    ExpectEndedBy(u"-windowed -width=160 -height=120 -qaf=500", [this](Window window) {
+        XDestroyWindow(person, window);
+        XSync(person, False);
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Server, X11Placement, testing::Values("TRELLIS_TEST_DISPLAY", "TRELLIS_TEST_WM_DISPLAY"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param) == "TRELLIS_TEST_DISPLAY" ? "Bare" : "WindowManager";
+                         });
 
 TEST_F(X11Desktop, EscapeEndsTheProgram)
 {

@@ -2,38 +2,10 @@
 
 #include <EGL/eglext.h>
 #include <GLES/gl.h>
-#include <dlfcn.h>
-#include <link.h>
 
-#include <cstring>
-#include <string>
 #include <vector>
 
-namespace {
-
-// Mesa unloads its driver at eglTerminate. The allocations the driver keeps
-// for the life of the process would then be reported from an unknown module,
-// out of reach of the leak suppressions; a driver kept loaded keeps them
-// attributable. The handles are never closed on purpose.
-void PinLoadedDrivers()
-{
-    std::vector<std::string> drivers;
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void* found) {
-            const char* name = info->dlpi_name;
-            if (name != nullptr &&
-                (std::strstr(name, "_dri.so") != nullptr || std::strstr(name, "libgallium") != nullptr)) {
-                static_cast<std::vector<std::string>*>(found)->push_back(name);
-            }
-            return 0;
-        },
-        &drivers);
-    for (const std::string& driver : drivers) {
-        dlopen(driver.c_str(), RTLD_LAZY | RTLD_NOLOAD);
-    }
-}
-
-} // namespace
+#include "shell/DriverResidency.h"
 
 GlTestContext::GlTestContext(int w, int h) : width(w), height(h)
 {
@@ -60,7 +32,7 @@ GlTestContext::GlTestContext(int w, int h) : width(w), height(h)
     if (surface != EGL_NO_SURFACE && created != EGL_NO_CONTEXT &&
         eglMakeCurrent(display, surface, surface, created)) {
         context = created;
-        PinLoadedDrivers();
+        KeepGraphicsDriverLoaded();
     } else if (created != EGL_NO_CONTEXT) {
         eglDestroyContext(display, created);
     }

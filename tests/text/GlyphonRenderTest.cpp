@@ -1,6 +1,7 @@
 // What the text renderer, the title block and the logos put on the screen,
 // read back from the real driver.
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "GlyphonTestSupport.h"
@@ -125,6 +126,57 @@ TEST_F(GlyphonLogo, SelectionsChooseLogosAndCorners)
     ExpectClose(Left(), second, 3);
     Draw(kLogoNone, 0.0f);
     EXPECT_EQ(Right(), 0x000000FFu);
+}
+
+// A frame of the title block with `windows` small windows in the top-left
+// quarter and the first logo, over a grey level; returns the logo's centre.
+uint32_t LogoCentreWithWindows(GlyphonSurface& surface, int windows, float grey)
+{
+    surface.Clear(grey, grey, grey);
+    surface.glyphon.ShowTitleBlock("Kestrel", nullptr, kLogoFirst);
+    for (int i = 0; i < windows; ++i) {
+        const int32_t id = surface.glyphon.CreateTextWindow(8, 1);
+        surface.glyphon.SetWindowLook(id, 0xE0FF3020, kWhite, 0.5f, 5.0f + 12.0f * i, 20.0f, 10.0f, 10.0f);
+        surface.glyphon.SetWindowBody(id, "w%d", i);
+        surface.glyphon.DrawTextWindow(id);
+    }
+    surface.glyphon.Flush();
+    surface.glyphon.DeleteAllTextWindows();
+    return surface.gl.PixelAt(288, 20);
+}
+
+TEST_F(GlyphonLogo, KeepsThreeQuartersOpacityWhateverTheNumberOfWindows)
+{
+    ASSERT_TRUE(surface.Ok());
+    for (int windows : {0, 1, 3}) {
+        SCOPED_TRACE(std::to_string(windows) + " windows");
+        const uint32_t overBlack = LogoCentreWithWindows(surface, windows, 0.0f);
+        const uint32_t overWhite = LogoCentreWithWindows(surface, windows, 1.0f);
+        EXPECT_NEAR(Red(overWhite) - Red(overBlack), 64, 2);
+        EXPECT_NEAR(Green(overWhite) - Green(overBlack), 64, 2);
+        EXPECT_NEAR(Blue(overWhite) - Blue(overBlack), 64, 2);
+    }
+}
+
+TEST_F(GlyphonLogo, LiesBeneathTheWindowsOfItsFrame)
+{
+    ASSERT_TRUE(surface.Ok());
+    // An opaque window over the bottom-right corner hides the logo entirely.
+    uint32_t covered[2] = {};
+    for (int32_t selection : {kLogoNone, kLogoFirst}) {
+        surface.Clear(0.0f, 0.0f, 0.0f);
+        surface.glyphon.ShowTitleBlock("Kestrel", nullptr, selection);
+        const int32_t id = surface.glyphon.CreateTextWindow(8, 1);
+        surface.glyphon.SetWindowLook(id, 0xFF2080FF, kWhite, 0.5f, 70.0f, 70.0f, 29.0f, 29.0f);
+        surface.glyphon.ApplyWindowCommands(id, kSetOpaque | kSetPlainFrame | kHideTitle);
+        surface.glyphon.SetWindowBody(id, "x");
+        surface.glyphon.DrawTextWindow(id);
+        EXPECT_GT(surface.glyphon.Flush(), 0);
+        surface.glyphon.DeleteTextWindow(id);
+        covered[selection == kLogoFirst] = surface.gl.PixelAt(288, 20);
+    }
+    EXPECT_EQ(covered[0], covered[1]);
+    EXPECT_GT(Red(covered[0]), 200) << std::hex << covered[0];
 }
 
 TEST_F(GlyphonLogo, EmptyFlushDrawsNothingNotEvenTheLogo)

@@ -7,7 +7,7 @@
 
 #include "Bake.h"
 #include "demo/MeshFile.h"
-#include "demo/PngFile.h"
+#include "capture/Capture.h"
 
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
 {
@@ -94,18 +94,21 @@ uint8_t ToByte(double value) { return static_cast<uint8_t>(std::floor(Clamp01(va
 
 bool WritePng(const std::string& path, const Image& image, bool bottomUp)
 {
-    std::vector<uint8_t> rgb;
-    rgb.reserve(size_t(image.width) * size_t(image.height) * 3);
-    for (int row = 0; row < image.height; ++row) {
+    // The framework's writer takes the capture layout: bottom row first, B, G, R.
+    std::vector<uint8_t> bgr;
+    bgr.reserve(size_t(image.width) * size_t(image.height) * 3);
+    for (int row = image.height - 1; row >= 0; --row) {
         const int y = bottomUp ? image.height - 1 - row : row;
         for (int x = 0; x < image.width; ++x) {
             const Vec3& c = image.At(x, y);
-            rgb.push_back(ToByte(c.x));
-            rgb.push_back(ToByte(c.y));
-            rgb.push_back(ToByte(c.z));
+            bgr.push_back(ToByte(c.z));
+            bgr.push_back(ToByte(c.y));
+            bgr.push_back(ToByte(c.x));
         }
     }
-    return WritePngFile(path.c_str(), image.width, image.height, rgb.data()) == 0;
+    // It never replaces a file, and regenerating means replacing this one.
+    std::remove(path.c_str());
+    return TrellisWritePNG(path.c_str(), image.width, image.height, bgr.data()) == 0;
 }
 
 Image RenderFigure(const GenMesh& mesh, const Image& diffuse, const Image& normals, Vec3 light, const Camera& camera)

@@ -1,0 +1,54 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// What the BMP and PNG writers and the screen dumps share: the log, the
+// file that is only ever created new, and the encoders.
+
+// printf-style line on the debug output, as ShellLog writes it (UTF-8 text is
+// kept whole).
+void CaptureLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// A file created by this process and removed again unless Finish succeeds.
+// Writes are buffered in a fixed block: writing a picture allocates nothing.
+class NewFile {
+public:
+    NewFile() = default;
+    ~NewFile();
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+
+    // 0, or the errno of the refusal (EEXIST when anything, even a dangling
+    // symbolic link, has the name).
+    int Create(const char* name);
+    // False once any write has failed; the first failure's errno is kept.
+    bool Append(const uint8_t* bytes, size_t count);
+    // Writes what is buffered and closes; on any failure removes the file and
+    // returns the errno, else 0.
+    int Finish();
+    // Records a failure that is not the system's (an encoder out of memory).
+    void Fail(int error);
+
+private:
+    bool Flush();
+
+    int fd = -1;
+    int error = 0;
+    const char* path = nullptr;
+    size_t used = 0;
+    uint8_t block[32768];
+};
+
+enum class ImageFormat { kBmp, kPng };
+
+// The encoders, for a size already checked: false when the file could not
+// take the bytes (the reason is kept in the file).
+bool EncodeBmp(NewFile& file, int32_t width, int32_t height, const uint8_t* pixels);
+bool EncodePng(NewFile& file, int32_t width, int32_t height, const uint8_t* pixels);
+
+// Writes `pixels` (the capture layout: BGR, packed rows, bottom row first) as a
+// new file of `format`, logging any failure. 0 on success, 1 on failure. When
+// `taken` is not null and the name already exists, sets it and returns 1
+// without a message, so that a caller can try the next name.
+int32_t WriteImageFile(ImageFormat format, const char* name, int32_t width, int32_t height, const uint8_t* pixels,
+                       bool* taken);

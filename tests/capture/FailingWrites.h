@@ -1,0 +1,9 @@
+#pragma once
+#include <cstddef>
+
+// Interposes write() for the whole test executable, the trellis library
+// included: while armed, writes to any descriptor but the standard streams take
+// `allowed` more bytes and then fail with `error`, as a file system that fills
+// up does.
+void FailFileWritesAfter(size_t allowed, int error);
+void StopFailingWrites();

@@ -1,0 +1,146 @@
+// kestrel-capture's pictures as other programs see them, its care for files
+// already there, and what it shows on a terminal.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "../capture/TempDir.h"
+#include "demo/KestrelCapture.h"
+
+extern char** environ;
+
+namespace {
+
+bool HaveImageMagick()
+{
+    return std::system("/usr/bin/convert -version 2>/dev/null | grep -q ImageMagick && "
+                       "/usr/bin/identify -version 2>/dev/null | grep -q ImageMagick") == 0;
+}
+
+std::string Output(const std::string& command)
+{
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t got = 0;
+        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            text.append(buffer, got);
+        }
+        pclose(pipe);
+    }
+    return text;
+}
+
+// The program as a user starts it without a display; its output and exit code.
+std::string Capture(const std::string& arguments, int* exitCode)
+{
+    const std::string command = "env -u DISPLAY -u TRELLIS_PLATFORM ASAN_OPTIONS=detect_leaks=0 '" +
+                                std::string(KESTREL_CAPTURE_PATH) + "' " + arguments + " 2>&1; echo \"exit $?\"";
+    std::string output = Output(command);
+    const size_t last = output.rfind("exit ");
+    *exitCode = last == std::string::npos ? -1 : std::atoi(output.c_str() + last + 5);
+    return last == std::string::npos ? output : output.substr(0, last);
+}
+
+class KestrelCaptureFiles : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.Ok()); }
+    TempDir dir;
+};
+
+TEST_F(KestrelCaptureFiles, ImageMagickOpensTheBmpWithThePixelsOfThePngBeside)
+{
+    if (!HaveImageMagick()) {
+        GTEST_SKIP() << "ImageMagick (identify, convert) is not installed";
+    }
+    const struct {
+        const char* options;
+        const char* size;
+    } runs[] = {{"-frames=0", "640x480"}, {"-windowed -width=321 -height=241 -frames=2,0,2", "321x241"}};
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.size);
+        const std::string prefix = dir.File(run.size);
+        int exitCode = -1;
+        const std::string output = Capture(std::string(run.options) + " '-prefix=" + prefix + "'", &exitCode);
+        ASSERT_EQ(0, exitCode) << output;
+        const std::string bmp = prefix + "0000.bmp";
+        const std::string png = prefix + "0000.png";
+        EXPECT_EQ(std::string(run.size) + " " + run.size + " ",
+                  Output("/usr/bin/identify -format '%wx%h ' '" + bmp + "' '" + png + "' 2>&1"));
+        const std::string bmpPixels = Output("/usr/bin/convert '" + bmp + "' -depth 8 rgb:- 2>&1");
+        EXPECT_GT(bmpPixels.size(), 320u * 240u * 3u);
+        EXPECT_TRUE(bmpPixels == Output("/usr/bin/convert '" + png + "' -depth 8 rgb:- 2>&1"));
+    }
+    // Frames asked for in any order, and twice, are saved once each in order.
+    const std::string prefix = dir.File("321x241");
+    EXPECT_EQ(0, access((prefix + "0001.bmp").c_str(), F_OK));
+    EXPECT_NE(0, access((prefix + "0002.bmp").c_str(), F_OK));
+}
+
+TEST_F(KestrelCaptureFiles, APictureAlreadyBesideTheDumpIsKept)
+{
+    const std::string prefix = dir.File("shot");
+    WriteWholeFile(prefix + "0000.png", {1, 2, 3});
+    int exitCode = -1;
+    const std::string output = Capture("-windowed -width=64 -height=48 '-prefix=" + prefix + "'", &exitCode);
+    EXPECT_EQ(1, exitCode);
+    EXPECT_NE(std::string::npos, output.find(prefix + "0000.png: File exists\n")) << output;
+    EXPECT_NE(std::string::npos, output.find("kestrel-capture: cannot write " + prefix + "0000.png\n")) << output;
+    EXPECT_EQ(std::vector<uint8_t>({1, 2, 3}), ReadWholeFile(prefix + "0000.png"));
+}
+
+TEST_F(KestrelCaptureFiles, ShowsWhichFrameALongRunIsAtOnATerminal)
+{
+    int terminal = -1, program = -1;
+    ASSERT_EQ(0, openpty(&terminal, &program, nullptr, nullptr, nullptr));
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, program, STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, terminal);
+    std::string path = KESTREL_CAPTURE_PATH;
+    std::string size = "-width=32", height = "-height=24", windowed = "-windowed";
+    // The time limit ends the run after two and a half seconds, long before the last frame.
+    std::string frames = "-frames=0,100000", limit = "-qat=2.5", prefix = "-prefix=" + dir.File("long");
+    std::vector<char*> argv{path.data(), windowed.data(), size.data(), height.data(), frames.data(),
+                            limit.data(), prefix.data(), nullptr};
+    pid_t child = 0;
+    ASSERT_EQ(0, posix_spawn(&child, path.c_str(), &actions, nullptr, argv.data(), environ));
+    posix_spawn_file_actions_destroy(&actions);
+    close(program);
+    std::string shown;
+    char buffer[512];
+    ssize_t got = 0;
+    while ((got = read(terminal, buffer, sizeof buffer)) > 0) {  // ends with EIO when the program exits
+        shown.append(buffer, size_t(got));
+    }
+    close(terminal);
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    EXPECT_NE(std::string::npos, shown.find("frame 0: " + dir.File("long") + "0000.bmp")) << shown;
+    EXPECT_NE(std::string::npos, shown.find(" of 100001")) << shown;
+    EXPECT_NE(std::string::npos, shown.find("\rframe ")) << shown;
+}
+
+TEST(KestrelCaptureSize, RefusesASurfaceLargerThanItsPicturesBeforeDrawing)
+{
+    KestrelCapture capture;
+    for (const auto& size : {std::pair<int32_t, int32_t>{16385, 16}, {16, 16385}}) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(0, capture.InitScene(size.first, size.second));  // no GL context: nothing may be drawn
+        EXPECT_EQ("kestrel-capture: " + std::to_string(size.first) + " x " + std::to_string(size.second) +
+                      " is larger than BMP and PNG pictures are written (16384 x 16384 at most)\n",
+                  testing::internal::GetCapturedStderr());
+    }
+}
+
+} // namespace
