@@ -10,6 +10,7 @@
 
 #include "EglShim.h"
 #include "GlShim.h"
+#include "GlTestContext.h"
 #include "KestrelHarness.h"
 #include "demo/SceneAssets.h"
 #include "math/Fixed.h"
@@ -391,6 +392,73 @@ TEST_F(KestrelFrames, AFailedDiffuseLoadIsReportedAndLeavesTheNormalMapLoaded)
     EXPECT_EQ(0u, scene.texDiffuse);
     EXPECT_EQ(glyphonTextures + 1, scene.liveTextures) << "Glyphon's textures and the normal map";
     EXPECT_EQ(nullptr, scene.modelMesh) << "no meshes before the textures are in";
+}
+
+TEST_F(KestrelFrames, EachTextureThatFailsToLoadIsNamedAndEndsTheStart)
+{
+    ASSERT_EQ(0, RunKestrel(kSmallWindow).exitCode);
+    const size_t uploads = CallsTo("glTexImage2D", 0, Probe().frames[0].callsBefore).size();
+    // Levels uploaded from each texture's first one to the end of the load.
+    const struct {
+        const char* name;
+        size_t levelsFromHere;
+    } textures[] = {{"newnormalmap", 10 + 9 + 10 + 8}, {"seamless", 10 + 8}, {"ZELlogo", 8}};
+    for (const auto& texture : textures) {
+        SCOPED_TRACE(texture.name);
+        GlShim::Reset();
+        GlShim::FailCall("glTexImage2D", static_cast<int>(uploads - texture.levelsFromHere + 1), GL_OUT_OF_MEMORY);
+        const KestrelRun run = RunKestrel(kSmallWindow);
+        EXPECT_EQ(1, run.exitCode);
+        EXPECT_EQ(std::string("TrellisLoadPartialTextureFromHeader() failed\nError loading texture: ") + texture.name,
+                  run.errors);
+        ASSERT_EQ(1u, Probe().scenes.size());
+        EXPECT_EQ(0, Probe().scenes[0].result);
+        EXPECT_TRUE(Probe().frames.empty());
+    }
+}
+
+TEST_F(KestrelFrames, AGlyphonThatCannotStartEndsTheStartBeforeAnyTexture)
+{
+    GlShim::FailCall("glTexImage2D", 1, GL_OUT_OF_MEMORY);  // Glyphon's first texture
+    const KestrelRun run = RunKestrel(kSmallWindow);
+    EXPECT_EQ(1, run.exitCode);
+    EXPECT_EQ("ERROR: Cannot initialise Glyphon\n", run.errors);
+    ASSERT_EQ(1u, Probe().scenes.size());
+    EXPECT_EQ(0, Probe().scenes[0].result);
+    EXPECT_EQ(0u, Probe().scenes[0].texNormalMap);
+    EXPECT_EQ(1u, GlShim::CallsTo("glTexImage2D").size()) << "nothing is uploaded after the failure";
+    EXPECT_TRUE(Probe().frames.empty());
+}
+
+TEST_F(KestrelFrames, AFrameWithNeitherCombinerSaysSoAndDrawsNothingAfterTheClear)
+{
+    constexpr int kWidth = 64, kHeight = 48;
+    GlTestContext gl(kWidth, kHeight);
+    ASSERT_TRUE(gl.Ok());
+    ProbeDemo demo;
+    demo.GetShellData()->width = kWidth;
+    demo.GetShellData()->height = kHeight;
+    ASSERT_EQ(1, demo.InitScene(kWidth, kHeight));
+    demo.SetCombinerFlags(0, 0);  // as a re-creation on a driver without either would leave them
+    glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    Probe().frames.clear();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(0, demo.RenderFrame());
+    EXPECT_EQ(0, demo.RenderFrame());
+    const std::string message = "Error, neither combiners nor GL_XAN_texture_env_enhanced_fixed_function present\n";
+    EXPECT_EQ(message + message, testing::internal::GetCapturedStderr());
+    std::vector<uint8_t> black(size_t(kWidth) * kHeight * 4, 0);
+    for (size_t i = 3; i < black.size(); i += 4) {
+        black[i] = 0xFF;
+    }
+    ASSERT_EQ(2u, Probe().frames.size());
+    for (const FrameRecord& frame : Probe().frames) {
+        EXPECT_EQ(0, frame.frameCounter) << "the frame counter does not move";
+        EXPECT_EQ(HashBytes(black), frame.pixelHash) << "opaque black, as cleared";
+        EXPECT_TRUE(CallsInFrame("glDrawElements", frame).empty());
+    }
+    demo.ReleaseScene();
 }
 
 } // namespace

@@ -296,6 +296,22 @@ TEST(GlyphonLifecycle, FailedInitialiseLeavesNothingBehindAndCanBeRetried)
     EXPECT_TRUE(glyphon.State().ready);
 }
 
+TEST_F(GlyphonLayout, AnUnchangedPrintQueuesItsStoredLayoutWithoutLayingItOutAgain)
+{
+    ASSERT_TRUE(surface.Ok());
+    // A mark put into the stored layout reaches the queue only through a cache
+    // hit: laying the text out again would overwrite it.
+    glyphon.PrintAt(10.0f, 10.0f, 1.0f, kYellow, "Score %d", 42);
+    auto* stored = const_cast<TextVertex*>(glyphon.State().printVertices);
+    ASSERT_NE(stored, nullptr);
+    stored[0].z = 0x1234;
+    glyphon.PrintAt(10.0f, 10.0f, 1.0f, kYellow, "Score %d", 42);
+    EXPECT_EQ(Queued()[28].z, 0x1234);
+    stored[0].z = 0x1234;
+    glyphon.PrintAt(10.0f, 10.0f, 1.0f, kYellow, "Score %d", 43);
+    EXPECT_EQ(Queued()[56].z, 0) << "a changed text is laid out afresh";
+}
+
 TEST(GlyphonLifecycle, NewSurfaceSizeLaysCachedTextOutAgain)
 {
     GlTestContext gl(640, 480);

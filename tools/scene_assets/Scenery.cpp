@@ -18,6 +18,32 @@ double Ridge(double s, double base, double amplitude, int seed)
     return base + amplitude * h * 0.5;
 }
 
+// The two hill ranges: ridge heights in t at s, noise along the crest included.
+double FarRidge(double s)
+{
+    return Ridge(s, 0.30, 0.10, 7) + 0.02 * Fractal(s * 32, 0, 51, 3, 32);
+}
+
+double NearRidge(double s)
+{
+    return Ridge(s, 0.20, 0.08, 17) + 0.015 * Fractal(s * 64, 0, 61, 3, 64);
+}
+
+// How much of texel (x, y) lies below a ridge: the exact share of its height in
+// each of four columns across it, averaged. The edge is blended rather than
+// stepped, since the backdrop shows each texel several pixels wide.
+constexpr int kRidgeColumns = 4;
+
+double RidgeCover(double (*ridge)(double), int x, int y, int width, int height)
+{
+    double cover = 0;
+    for (int k = 0; k < kRidgeColumns; ++k) {
+        const double s = (x + (k + 0.5) / kRidgeColumns) / width;
+        cover += Clamp01(ridge(s) * height - y);
+    }
+    return cover / kRidgeColumns;
+}
+
 }  // namespace
 
 Image Panorama(int width, int height)
@@ -34,14 +60,15 @@ Image Panorama(int width, int height)
             const double cover = SmoothStep(0.52, 0.75, cloud) * SmoothStep(0.3, 0.5, t);
             colour = Lerp(colour, Vec3{0.97, 0.96, 0.94}, 0.85 * cover);
             // Two ranges of hills and the meadow in front.
-            const double far = Ridge(s, 0.30, 0.10, 7) + 0.02 * Fractal(s * 32, 0, 51, 3, 32);
-            if (t < far) {
-                colour = Lerp(farHills, skyLow, 0.25 * (far - t) / far);
+            const double farCover = RidgeCover(FarRidge, x, y, width, height);
+            if (farCover > 0) {
+                const double far = FarRidge(s);
+                colour = Lerp(colour, Lerp(farHills, skyLow, 0.25 * std::max(0.0, far - t) / far), farCover);
             }
-            const double near = Ridge(s, 0.20, 0.08, 17) + 0.015 * Fractal(s * 64, 0, 61, 3, 64);
-            if (t < near) {
+            const double nearCover = RidgeCover(NearRidge, x, y, width, height);
+            if (nearCover > 0) {
                 const double shade = Fractal(s * 48, t * 24, 71, 4, 48);
-                colour = Lerp(nearHills * 0.8, nearHills * 1.2, shade);
+                colour = Lerp(colour, Lerp(nearHills * 0.8, nearHills * 1.2, shade), nearCover);
             }
             if (t < 0.1) {
                 const double grass = Fractal(s * 128, t * 40, 81, 4, 128);
