@@ -139,6 +139,9 @@ public:
     virtual void SetWindowText(WindowHandle window, const char16_t* title) = 0;
     // The shell's full-screen request (SHFS_* flags).
     virtual void FullScreen(WindowHandle window, uint32_t flags) = 0;
+    // The largest client area the window's rendering surface can have; a
+    // window system that lets others resize the window keeps it within.
+    virtual void LimitClientSize(WindowHandle window, int32_t maxWidth, int32_t maxHeight) = 0;
 
     // Rectangles: the monitor that holds the window (the primary one by default).
     virtual Rect GetMonitorRect(WindowHandle window) = 0;

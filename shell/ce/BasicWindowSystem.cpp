@@ -160,6 +160,9 @@ void BasicWindowSystem::NoteClientSize(WindowHandle window, int32_t width, int32
 // already placed over the whole monitor by the shell.
 void BasicWindowSystem::FullScreen(WindowHandle, uint32_t) {}
 
+// Only the shell sizes windows that are records alone.
+void BasicWindowSystem::LimitClientSize(WindowHandle, int32_t, int32_t) {}
+
 Rect BasicWindowSystem::GetWindowRect(WindowHandle window)
 {
     const WindowRecord* record = FindWindow(window);

@@ -26,6 +26,7 @@ public:
     void InvalidateRect(WindowHandle window, const Rect& rect, bool erase) override;
     void SetWindowText(WindowHandle window, const char16_t* title) override;
     void FullScreen(WindowHandle window, uint32_t flags) override;
+    void LimitClientSize(WindowHandle window, int32_t maxWidth, int32_t maxHeight) override;
 
     Rect GetWindowRect(WindowHandle window) override;
     void AdjustWindowRectEx(Rect& rect, uint32_t style, bool menu, uint32_t exStyle) override;

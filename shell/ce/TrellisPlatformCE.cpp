@@ -1,5 +1,9 @@
 #include "shell/ce/TrellisPlatformCE.h"
 
+#include <GLES/gl.h>
+
+#include <algorithm>
+
 #include "shell/ExtensionString.h"
 #include "shell/ShellData.h"
 #include "shell/TrellisApp.h"
@@ -64,6 +68,13 @@ int32_t TrellisPlatformCE::InitPlatform()
     className = u"TrellisClass";
     TakeApplicationTitle();
     RegisterWindowClass();
+    // No window or surface has a negative size; that is the reason to give,
+    // not a failed EGL set-up.
+    if (shellData->width < 0 || shellData->height < 0) {
+        app->ShellLog("Invalid surface size %d x %d: a size cannot be negative\n", shellData->width,
+                      shellData->height);
+        return 0;
+    }
     if (CreateAppWindow() == 0) {
         app->ShellLog("InitEGL failed!!\n");
         // The entry ends the program without ReleasePlatform; a display
@@ -98,7 +109,7 @@ int32_t TrellisPlatformCE::CreateAppWindow()
     }
     shellData->portrait = monitor.right <= monitor.bottom ? 1 : 0;
     system.SetWindowUserData(windows.mainWindow, shellData);
-    if (InitEGL(windows.mainWindow) == 0) {
+    if (InitEGL(windows.mainWindow) == 0 || KeepSurfaceWithinDriverLimits() == 0) {
         return 0;
     }
     system.ShowWindow(windows.mainWindow, windows.showCommand);
@@ -198,6 +209,50 @@ int32_t TrellisPlatformCE::CreateFramedWindow()
                             SWP_NOMOVE);
     }
     CentreWindow(windows.mainWindow);
+    return 1;
+}
+
+// A surface larger than the driver renders takes it down (or takes all the
+// memory there is), so the size is held at the driver's viewport limit: the
+// window is made that size and the surface made again on it before anything
+// is drawn. The window system keeps the window within that size afterwards.
+int32_t TrellisPlatformCE::KeepSurfaceWithinDriverLimits()
+{
+    GLint limits[2] = {0, 0};
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, limits);
+    if (limits[0] <= 0 || limits[1] <= 0) {
+        return 1;
+    }
+    system.LimitClientSize(windows.mainWindow, limits[0], limits[1]);
+    const int32_t width = std::min<int32_t>(shellData->width, limits[0]);
+    const int32_t height = std::min<int32_t>(shellData->height, limits[1]);
+    if (width == shellData->width && height == shellData->height) {
+        return 1;
+    }
+    app->ShellLog("Surface size %d x %d is larger than the driver renders; using %d x %d\n", shellData->width,
+                  shellData->height, width, height);
+    shellData->width = width;
+    shellData->height = height;
+    const bool framed = windows.coverMode == 0 && shellData->fullScreen == 0;
+    if (framed) {
+        const Rect rect = FramedWindowRect();
+        system.SetWindowPos(windows.mainWindow, HWND_TOP, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+                            SWP_NOMOVE);
+        CentreWindow(windows.mainWindow);
+    } else {
+        system.SetWindowPos(windows.mainWindow, HWND_TOP, 0, 0, width, height, SWP_NOMOVE);
+    }
+    eglMakeCurrent(eglDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    eglDestroySurface(eglDisplay, eglSurface);
+    eglSurface = system.CreateEGLSurface(eglDisplay, eglConfig, windows.mainWindow);
+    if (eglSurface == EGL_NO_SURFACE) {
+        DebugOutput(u"Unable to create window surface\n");
+        return 0;
+    }
+    if (!eglMakeCurrent(eglDisplay, eglSurface, eglSurface, eglContext)) {
+        DebugOutput(u"Unable to make current context\n");
+        return 0;
+    }
     return 1;
 }
 

@@ -61,6 +61,7 @@ private:
     int32_t CreateFullScreenWindow();
     int32_t CreateFramedWindow();
     Rect FramedWindowRect() const;
+    int32_t KeepSurfaceWithinDriverLimits();
     void PlaceFullScreen(WindowHandle window, int32_t x, int32_t y, int32_t width, int32_t height);
     void StartDualDisplay();
     void StopDualDisplay();

@@ -1,5 +1,7 @@
 #include "shell/ce/X11WindowSystem.h"
 
+#include "shell/DebugOutput.h"
+
 #include <EGL/eglext.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -9,6 +11,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -41,6 +45,17 @@ int Coordinate(int32_t position)
 unsigned Dimension(int32_t size)
 {
     return static_cast<unsigned>(std::clamp<int32_t>(size, 1, 32767));
+}
+
+// Sizes in a one-line message of the backend's own.
+void ReportHeldSize(unsigned width, unsigned height, int32_t maxWidth, int32_t maxHeight)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, "Window size %u x %u is larger than the driver renders; held at %d x %d\n", width,
+                  height, std::min<int32_t>(static_cast<int32_t>(width), maxWidth),
+                  std::min<int32_t>(static_cast<int32_t>(height), maxHeight));
+    std::u16string wide(text, text + std::strlen(text));
+    TrellisDebugOutput(wide.c_str());
 }
 
 // WM_NAME is Latin-1; characters beyond it become '?'. Window managers
@@ -371,6 +386,22 @@ void X11WindowSystem::FullScreen(WindowHandle window, uint32_t)
     XFlush(display);
 }
 
+void X11WindowSystem::LimitClientSize(WindowHandle window, int32_t maxWidth, int32_t maxHeight)
+{
+    const Window native = NativeWindow(window);
+    if (native == 0) {
+        return;
+    }
+    sizeLimits[window] = {maxWidth, maxHeight};
+    XSizeHints hints{};
+    hints.flags = PPosition | PSize | PWinGravity | PMaxSize;
+    hints.win_gravity = StaticGravity;
+    hints.max_width = static_cast<int>(Dimension(maxWidth));
+    hints.max_height = static_cast<int>(Dimension(maxHeight));
+    XSetWMNormalHints(display, native, &hints);
+    XFlush(display);
+}
+
 Rect X11WindowSystem::GetMonitorRect(WindowHandle)
 {
     const int screen = DefaultScreen(display);
@@ -394,6 +425,16 @@ bool X11WindowSystem::PollNativeMessage(WindowHandle window, WindowMessage& mess
         if (TranslateEvent(window, event, message)) {
             if (message.message == WM_DESTROY) {
                 nativeWindows[window] = 0;
+            }
+            if (event.type == ConfigureNotify) {
+                HoldWithinLimit(window, event.xconfigure.width, event.xconfigure.height);
+                // The application and the record see the size the window is held at.
+                const auto limit = sizeLimits.find(window);
+                if (limit != sizeLimits.end()) {
+                    message.event.width = std::min(message.event.width, limit->second.first);
+                    message.event.height = std::min(message.event.height, limit->second.second);
+                    NoteClientSize(window, message.event.width, message.event.height);
+                }
             }
             return true;
         }
@@ -533,6 +574,21 @@ void X11WindowSystem::SetNativeTitle(WindowHandle window, const char16_t* title)
     XChangeProperty(display, native, netWmName, utf8String, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
     XFlush(display);
+
+// Another client (or a window manager that ignores the hints) made the window
+// larger than its surface can be: it is made smaller again before the next
+// frame is drawn.
+void X11WindowSystem::HoldWithinLimit(WindowHandle window, int width, int height)
+{
+    const auto limit = sizeLimits.find(window);
+    if (limit == sizeLimits.end() || (width <= limit->second.first && height <= limit->second.second)) {
+        return;
+    }
+    ReportHeldSize(static_cast<unsigned>(width), static_cast<unsigned>(height), limit->second.first,
+                   limit->second.second);
+    XResizeWindow(display, NativeWindow(window), Dimension(std::min(width, limit->second.first)),
+                  Dimension(std::min(height, limit->second.second)));
+    XSync(display, False);
 }
 
 EGLDisplay X11WindowSystem::GetEGLDisplay(DeviceContext)

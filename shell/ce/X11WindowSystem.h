@@ -24,8 +24,9 @@ union _XEvent;
 // and buttons 1 to 3 -> WM_MOUSEMOVE, WM_[LMR]BUTTON{DOWN,UP}, buttons 4 to 7
 // -> wheel steps, focus -> WM_SETFOCUS / WM_KILLFOCUS, ConfigureNotify ->
 // WM_SIZE and a resize, the window destroyed by another client -> WM_DESTROY;
-// window titles in Latin-1 (WM_NAME) and UTF-8 (_NET_WM_NAME); EGL window
-// surfaces on Mesa's X11 platform.
+// the largest size told to the window manager and held when another client
+// resizes beyond it; window titles in Latin-1 (WM_NAME) and UTF-8
+// (_NET_WM_NAME); EGL window surfaces on Mesa's X11 platform.
 // Does not support: input-method pre-editing (text arrives when committed),
 // buttons beyond 7, several monitors (the screen counts as one), a display
 // driver (no escapes).
@@ -37,6 +38,7 @@ public:
 
     void UpdateWindow(WindowHandle window) override;
     void FullScreen(WindowHandle window, uint32_t flags) override;
+    void LimitClientSize(WindowHandle window, int32_t maxWidth, int32_t maxHeight) override;
     Rect GetMonitorRect(WindowHandle window) override;
     EGLDisplay GetEGLDisplay(DeviceContext dc) override;
     void GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes) override;
@@ -57,6 +59,7 @@ private:
     bool TranslateEvent(WindowHandle window, _XEvent& event, WindowMessage& message);
     void TypedText(WindowHandle window, _XEvent& event, TrellisEvent& input);
     _XIC* InputContext(WindowHandle window) const;
+    void HoldWithinLimit(WindowHandle window, int width, int height);
     void SendToRoot(unsigned long window, unsigned long type, long data0, long data1, long data2, long data3);
 
     _XDisplay* display;
@@ -74,4 +77,5 @@ private:
     _XIM* inputMethod = nullptr;
     std::map<WindowHandle, _XIC*> inputContexts;
     std::bitset<256> keysDown;  // by key code, for telling repeats
+    std::map<WindowHandle, std::pair<int32_t, int32_t>> sizeLimits;  // largest client area per window
 };

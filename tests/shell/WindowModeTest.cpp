@@ -2,6 +2,9 @@
 // scripted monitors of several sizes.
 #include <gtest/gtest.h>
 
+#include <EGL/egl.h>
+#include <GLES/gl.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -305,6 +308,47 @@ TEST_F(WindowModes, WindowProceduresPaintAndPassOnWhatTheyDoNotHandle)
     EXPECT_EQ(0, TrellisPlatformCE::RedrawDesktopProc(system, 1, WM_CLOSE, 0, 0));
     EXPECT_EQ(0, TrellisPlatformCE::RedrawDesktopProc(system, 1, WM_DESTROY, 0, 0));
     EXPECT_EQ(Lines{"PostQuitMessage 0"}, system.Calls({"PostQuitMessage"}));
+}
+
+TEST_F(WindowModes, SizesTheDriverCannotRenderAreHeldAtItsLimitAndNegativeOnesRefused)
+{
+    // Framed and borderless windows: held at the driver's own viewport limit,
+    // read from the context, with the surface made again at that size.
+    const std::vector<std::pair<const char16_t*, int32_t>> cases{{u"-windowed -width=1048576 -height=2 -qaf=0", 2},
+                                                                 {u"-windowed -width=3 -height=1048576 -qaf=0", 3}};
+    for (const auto& [commandLine, small] : cases) {
+        ResetApp();
+        errors.clear();
+        ScriptedWindowSystem system(640, 480);
+        GLint limits[2] = {0, 0};
+        EGLint surface[2] = {0, 0};
+        Script().onFrame = [&](int) {
+            glGetIntegerv(GL_MAX_VIEWPORT_DIMS, limits);
+            eglQuerySurface(eglGetCurrentDisplay(), eglGetCurrentSurface(EGL_DRAW), EGL_WIDTH, &surface[0]);
+            eglQuerySurface(eglGetCurrentDisplay(), eglGetCurrentSurface(EGL_DRAW), EGL_HEIGHT, &surface[1]);
+        };
+        EXPECT_EQ(0, Run(system, commandLine));
+        const bool wide = small == 2;
+        const int32_t width = wide ? limits[0] : small;
+        const int32_t height = wide ? small : limits[1];
+        EXPECT_EQ("Surface size " + std::string(wide ? "1048576 x 2" : "3 x 1048576") +
+                      " is larger than the driver renders; using " + std::to_string(width) + " x " +
+                      std::to_string(height) + "\n",
+                  errors);
+        EXPECT_EQ(width, surface[0]);
+        EXPECT_EQ(height, surface[1]);
+        EXPECT_EQ("InitScene " + std::to_string(width) + " " + std::to_string(height) +
+                      " recovering=0 compressed=0 portrait=0",
+                  Record().events.at(1));
+        EXPECT_EQ(Record().expectedPixels, Record().pixels);
+    }
+
+    ResetApp();
+    errors.clear();
+    ScriptedWindowSystem system(640, 480);
+    EXPECT_EQ(1, Run(system, u"-windowed -width=-5 -qaf=0"));
+    EXPECT_EQ("Invalid surface size -5 x 480: a size cannot be negative\n", errors);
+    EXPECT_TRUE(system.Calls({"CreateWindowEx"}).empty());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // runs only when TRELLIS_TEST_DISPLAY names one (CI starts Xvfb for it).
 #include <gtest/gtest.h>
 
+#include <GLES/gl.h>
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "RecordingApp.h"
+#include "ScriptedWindowSystem.h"
 #include "shell/Entry.h"
 #include "shell/ce/X11WindowSystem.h"
 
@@ -166,6 +168,32 @@ protected:
         return (static_cast<uint32_t>(pixel & 0xFFFFFF) << 8) | 0xFF;
     }
 
+    // A window manager maps, frames and places windows on its own time: waits
+    // (a few seconds at most) until `count` windows show, then a little more
+    // for it to finish placing them.
+    void WaitForWindows(size_t count)
+    {
+        for (int attempt = 0; attempt < 150 && FindAppWindows().size() < count; ++attempt) {
+            usleep(20000);
+        }
+        usleep(200000);
+        XSync(person, False);
+    }
+
+    // Reads what the server shows two frames after the windows settled, so that
+    // the frames read were drawn at the final placement.
+    std::function<void(int)> AfterSettling(size_t count, const std::function<void()>& read)
+    {
+        return [this, count, read](int frame) {
+            if (frame == 1) {
+                WaitForWindows(count);
+            }
+            if (frame == 4) {
+                read();
+            }
+        };
+    }
+
     int MonitorWidth() { return DisplayWidth(person, DefaultScreen(person)); }
     int MonitorHeight() { return DisplayHeight(person, DefaultScreen(person)); }
 
@@ -210,16 +238,19 @@ protected:
         Send(window, NoEventMask, event);
     }
 
-    // Runs the program and does `act` to its window at the third frame; the
+    // Runs the program and does `act` to its window from the third frame on; the
     // program must end on its own well before the frame limit.
     void ExpectEndedBy(const char16_t* commandLine, const std::function<void(Window)>& act)
     {
         ResetApp();
         Window window = 0;
+        // A window manager maps the window a little later; the act comes once it shows.
         Script().onFrame = [&](int frame) {
-            if (frame == 2) {
+            if (frame >= 2 && window == 0) {
                 window = FindAppWindow();
-                act(window);
+                if (window != 0) {
+                    act(window);
+                }
             }
         };
         EXPECT_EQ(0, Run(commandLine));
@@ -248,15 +279,13 @@ TEST_P(X11Placement, FullScreenWindowSpansTheMonitor)
 {
     ScreenRect placed{};
     uint32_t shown = 0;
-    Script().onFrame = [&](int frame) {
-        if (frame == 3) {
-            placed = OnScreen(FindAppWindow());
-            shown = ScreenPixel(MonitorWidth() - 1, MonitorHeight() - 1);
-        }
-    };
-    EXPECT_EQ(0, Run(u"-qaf=3"));
+    Script().onFrame = AfterSettling(1, [&] {
+        placed = OnScreen(FindAppWindow());
+        shown = ScreenPixel(MonitorWidth() - 1, MonitorHeight() - 1);
+    });
+    EXPECT_EQ(0, Run(u"-qaf=4"));
     EXPECT_EQ((ScreenRect{0, 0, MonitorWidth(), MonitorHeight()}), placed);
-    EXPECT_EQ(FrameColour(2), shown) << "the surface reaches the far corner";
+    EXPECT_EQ(FrameColour(3), shown) << "the surface reaches the far corner";
     EXPECT_EQ("InitScene " + std::to_string(MonitorWidth()) + " " + std::to_string(MonitorHeight()) +
                   " recovering=0 compressed=0 portrait=0",
               Record().events.at(1));
@@ -268,20 +297,18 @@ TEST_P(X11Placement, QuarterSizeSurfaceStaysAtTheTopLeftOverItsCover)
     std::vector<ScreenRect> placed;
     uint32_t inside = 0;
     uint32_t outside = 0;
-    Script().onFrame = [&](int frame) {
-        if (frame == 3) {
-            for (Window window : FindAppWindows()) {
-                placed.push_back(OnScreen(window));
-            }
-            inside = ScreenPixel(319, 239);
-            outside = ScreenPixel(320, 0);
+    Script().onFrame = AfterSettling(2, [&] {
+        for (Window window : FindAppWindows()) {
+            placed.push_back(OnScreen(window));
         }
-    };
-    EXPECT_EQ(0, Run(u"-width=320 -height=240 -qaf=3"));
+        inside = ScreenPixel(319, 239);
+        outside = ScreenPixel(320, 0);
+    });
+    EXPECT_EQ(0, Run(u"-width=320 -height=240 -qaf=4"));
     // Cover, then surface: both where the shell put them, neither framed nor full screen.
     EXPECT_EQ((std::vector<ScreenRect>{{0, 0, 640, 480}, {0, 0, 320, 240}}), placed);
-    EXPECT_EQ(FrameColour(2), inside);
-    EXPECT_NE(FrameColour(2), outside);
+    EXPECT_EQ(FrameColour(3), inside);
+    EXPECT_NE(FrameColour(3), outside);
     EXPECT_EQ("InitScene 320 240 recovering=0 compressed=0 portrait=0", Record().events.at(1));
     EXPECT_EQ(Record().expectedPixels, Record().pixels);
 }
@@ -289,29 +316,57 @@ TEST_P(X11Placement, QuarterSizeSurfaceStaysAtTheTopLeftOverItsCover)
 TEST_P(X11Placement, FramedWindowIsCentred)
 {
     ScreenRect placed{};
-    Script().onFrame = [&](int frame) {
-        if (frame == 1) {
-            placed = OnScreen(FindAppWindow());
-        }
-    };
-    EXPECT_EQ(0, Run(u"-windowed -width=320 -height=200 -qaf=2"));
+    Script().onFrame = AfterSettling(1, [&] { placed = OnScreen(FindAppWindow()); });
+    EXPECT_EQ(0, Run(u"-windowed -width=320 -height=200 -qaf=4"));
     EXPECT_EQ((ScreenRect{(MonitorWidth() - 320) / 2, (MonitorHeight() - 200) / 2, 320, 200}), placed);
     EXPECT_EQ(Record().expectedPixels, Record().pixels);
 }
 
-TEST_F(X11Desktop, SizesBeyondWhatXCarriesAreHeldAtItsLimit)
+TEST_P(X11Placement, SizesTheDriverCannotRenderAreHeldAtItsLimit)
 {
-    // 65536 cut to the protocol's 16 bits would be a width of 0: no window,
-    // and a driver failing on its surface.
-    XWindowAttributes attributes{};
+    // From the command line, then from another client resizing the window.
+    GLint limits[2] = {0, 0};
+    XWindowAttributes atStart{};
+    XWindowAttributes afterResize{};
+    XSizeHints hints{};
     Script().onFrame = [&](int frame) {
         if (frame == 0) {
-            XGetWindowAttributes(person, FindAppWindow(), &attributes);
+            WaitForWindows(1);
+        }
+        Window window = FindAppWindow();
+        if (frame == 0) {
+            glGetIntegerv(GL_MAX_VIEWPORT_DIMS, limits);
+            XGetWindowAttributes(person, window, &atStart);
+            long supplied = 0;
+            XGetWMNormalHints(person, window, &hints, &supplied);
+            XResizeWindow(person, window, 32767, 100);
+            XSync(person, False);
+        }
+        if (frame == 8) {
+            XGetWindowAttributes(person, window, &afterResize);
         }
     };
-    EXPECT_EQ(0, Run(u"-windowed -width=65536 -height=64 -qaf=1"));
-    EXPECT_EQ(32767, attributes.width);
-    EXPECT_EQ(64, attributes.height);
+    std::unique_ptr<X11WindowSystem> system = X11WindowSystem::Open(displayName);
+    ASSERT_TRUE(system);
+    std::string errors;
+    EXPECT_EQ(0, RunTrellisMain(u"-windowed -width=65536 -height=64 -qaf=8", *system, errors));
+    ASSERT_LT(limits[0], 32767) << "the driver renders what X carries; nothing to hold";
+    const std::string held = std::to_string(limits[0]);
+    EXPECT_EQ(0u, errors.rfind("Surface size 65536 x 64 is larger than the driver renders; using " + held + " x 64\n", 0))
+        << errors;
+    EXPECT_TRUE(hints.flags & PMaxSize);
+    EXPECT_EQ(limits[0], hints.max_width);
+    EXPECT_EQ(limits[1], hints.max_height);
+    EXPECT_LE(afterResize.width, limits[0]);
+    EXPECT_GT(afterResize.width, 0);
+    if (std::string(GetParam()) == "TRELLIS_TEST_DISPLAY") {
+        // Without a window manager to apply the hints the program holds the size itself.
+        EXPECT_EQ(limits[0], atStart.width);
+        EXPECT_EQ(limits[0], afterResize.width);
+        EXPECT_NE(std::string::npos,
+                  errors.find("Window size 32767 x 100 is larger than the driver renders; held at " + held + " x 100\n"))
+            << errors;
+    }
     EXPECT_EQ(Record().expectedPixels, Record().pixels);
 }
 
