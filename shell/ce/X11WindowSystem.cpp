@@ -574,6 +574,7 @@ void X11WindowSystem::SetNativeTitle(WindowHandle window, const char16_t* title)
     XChangeProperty(display, native, netWmName, utf8String, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
     XFlush(display);
+}
 
 // Another client (or a window manager that ignores the hints) made the window
 // larger than its surface can be: it is made smaller again before the next
