@@ -179,9 +179,10 @@ bool EncodeBmp(NewFile& file, int32_t width, int32_t height, const uint8_t* pixe
     return written;
 }
 
-int32_t TrellisWriteBMP(const char* fileName, int32_t width, int32_t height, const uint8_t* pixels)
+int32_t TrellisWriteBMP(const char* fileName, int32_t width, int32_t height, const uint8_t* pixels,
+                        TrellisExistingFile existing)
 {
-    return WriteImageFile(ImageFormat::kBmp, fileName, width, height, pixels, nullptr);
+    return WriteImageFile(ImageFormat::kBmp, fileName, width, height, pixels, existing, nullptr);
 }
 
 int32_t TrellisReadBMP(const char* fileName, int32_t* width, int32_t* height, uint8_t* pixels)

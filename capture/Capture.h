@@ -13,9 +13,11 @@
 // Results: 0 for success, non-zero for failure; failures are described on the
 // debug output (standard error), with the system's reason where there is one.
 //
-// Files are never destroyed: a writer creates its file and refuses a name that
-// already exists (a symbolic link counts as existing and is not followed), and
-// a write that fails part way removes what it had written.
+// Files are never destroyed: a dump creates its file and refuses a name that
+// already exists (a symbolic link counts as existing and is not followed); a
+// writer given a name replaces that file only once the new one is complete,
+// and refuses a symbolic link. A write that fails part way removes what it had
+// written and leaves any file of that name as it was.
 
 // Dump names are "<prefix>NNNN.bmp" or "<prefix>NNNN.png" with NNNN from 0000
 // to 9999, in a buffer of this many bytes, so a prefix has at most 191
@@ -44,13 +46,18 @@ int32_t TrellisSaveScreenDump(const char* prefix, char* chosenName, int32_t widt
 int32_t TrellisSavePngDump(const char* prefix, char* chosenName, int32_t width, int32_t height,
                            const uint8_t* pixels);
 
-// Writes a new 24-bit BMP file (rows padded to 4 bytes as the format wants).
-// 0 on success, 1 on failure (bad size, no pixels, the name exists, the write
-// failed).
-int32_t TrellisWriteBMP(const char* fileName, int32_t width, int32_t height, const uint8_t* pixels);
+// What a writer given a name does when a file of that name exists.
+enum class TrellisExistingFile { kReplace, kKeep };
 
-// Writes a new 8-bit RGB PNG file. 0 on success, 1 on failure.
-int32_t TrellisWritePNG(const char* fileName, int32_t width, int32_t height, const uint8_t* pixels);
+// Writes a 24-bit BMP file (rows padded to 4 bytes as the format wants).
+// 0 on success, 1 on failure (bad size, no pixels, the name is a symbolic
+// link or, with kKeep, exists; the write failed).
+int32_t TrellisWriteBMP(const char* fileName, int32_t width, int32_t height, const uint8_t* pixels,
+                        TrellisExistingFile existing = TrellisExistingFile::kReplace);
+
+// Writes an 8-bit RGB PNG file, on the same terms. 0 on success, 1 on failure.
+int32_t TrellisWritePNG(const char* fileName, int32_t width, int32_t height, const uint8_t* pixels,
+                        TrellisExistingFile existing = TrellisExistingFile::kReplace);
 
 // Reads an uncompressed 24-bit BMP file, bottom-up or top-down, into `pixels`,
 // which must hold width * height * 3 bytes. Call it first with `pixels` null to

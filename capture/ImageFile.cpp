@@ -1,6 +1,7 @@
 #include "capture/ImageFileInternal.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -72,7 +73,7 @@ NewFile::~NewFile()
 {
     if (fd >= 0) {
         close(fd);
-        unlink(path);
+        unlink(path.c_str());
     }
 }
 
@@ -85,6 +86,26 @@ int NewFile::Create(const char* name)
         return errno;
     }
     path = name;
+    return 0;
+}
+
+int NewFile::CreateReplacing(const char* name)
+{
+    struct stat existing;
+    if (lstat(name, &existing) == 0 && S_ISLNK(existing.st_mode)) {
+        return ELOOP;
+    }
+    std::string temporary = std::string(name) + ".XXXXXX";
+    fd = mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return errno;
+    }
+    // mkostemp makes the file private; the picture gets the permissions any new file would.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    path = temporary;
+    replacement = name;
     return 0;
 }
 
@@ -138,14 +159,17 @@ int NewFile::Finish()
         Fail(errno);
     }
     fd = -1;
+    if (error == 0 && !replacement.empty() && rename(path.c_str(), replacement.c_str()) != 0) {
+        Fail(errno);
+    }
     if (error != 0) {
-        unlink(path);
+        unlink(path.c_str());
     }
     return error;
 }
 
 int32_t WriteImageFile(ImageFormat format, const char* name, int32_t width, int32_t height, const uint8_t* pixels,
-                       bool* taken)
+                       TrellisExistingFile existing, bool* taken)
 {
     if (pixels == nullptr || width <= 0 || height <= 0 || width > kTrellisLargestImageSide ||
         height > kTrellisLargestImageSide) {
@@ -154,7 +178,9 @@ int32_t WriteImageFile(ImageFormat format, const char* name, int32_t width, int3
     }
     const char* shown = name != nullptr ? name : "";
     NewFile file;
-    const int refused = name != nullptr ? file.Create(name) : ENOENT;
+    const int refused = name == nullptr                           ? ENOENT
+                        : existing == TrellisExistingFile::kKeep ? file.Create(name)
+                                                                 : file.CreateReplacing(name);
     if (refused == EEXIST && taken != nullptr) {
         *taken = true;
         return 1;

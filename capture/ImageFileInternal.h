@@ -1,6 +1,9 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
+
+#include "capture/Capture.h"
 
 // What the BMP and PNG writers and the screen dumps share: the log, the
 // file that is only ever created new, and the encoders.
@@ -10,7 +13,8 @@
 void CaptureLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // A file created by this process and removed again unless Finish succeeds.
-// Writes are buffered in a fixed block: writing a picture allocates nothing.
+// Writes are buffered in a fixed block: writing a picture allocates nothing
+// more than the file's name.
 class NewFile {
 public:
     NewFile() = default;
@@ -21,6 +25,11 @@ public:
     // 0, or the errno of the refusal (EEXIST when anything, even a dangling
     // symbolic link, has the name).
     int Create(const char* name);
+    // 0, or the errno of the refusal (ELOOP for a symbolic link, which is
+    // never written through). The bytes go to a new file beside `name` that
+    // takes its place only when Finish succeeds, so a failed write leaves an
+    // existing file as it was.
+    int CreateReplacing(const char* name);
     // False once any write has failed; the first failure's errno is kept.
     bool Append(const uint8_t* bytes, size_t count);
     // Writes what is buffered and closes; on any failure removes the file and
@@ -34,7 +43,8 @@ private:
 
     int fd = -1;
     int error = 0;
-    const char* path = nullptr;
+    std::string path;         // the file being written
+    std::string replacement;  // the name it takes when finished, if not `path`
     size_t used = 0;
     uint8_t block[32768];
 };
@@ -47,8 +57,8 @@ bool EncodeBmp(NewFile& file, int32_t width, int32_t height, const uint8_t* pixe
 bool EncodePng(NewFile& file, int32_t width, int32_t height, const uint8_t* pixels);
 
 // Writes `pixels` (the capture layout: BGR, packed rows, bottom row first) as a
-// new file of `format`, logging any failure. 0 on success, 1 on failure. When
-// `taken` is not null and the name already exists, sets it and returns 1
-// without a message, so that a caller can try the next name.
+// file of `format`, logging any failure. 0 on success, 1 on failure. When
+// `taken` is not null and the name already exists (kKeep), sets it and
+// returns 1 without a message, so that a caller can try the next name.
 int32_t WriteImageFile(ImageFormat format, const char* name, int32_t width, int32_t height, const uint8_t* pixels,
-                       bool* taken);
+                       TrellisExistingFile existing, bool* taken);

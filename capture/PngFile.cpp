@@ -53,7 +53,8 @@ bool EncodePng(NewFile& file, int32_t width, int32_t height, const uint8_t* pixe
     return true;
 }
 
-int32_t TrellisWritePNG(const char* fileName, int32_t width, int32_t height, const uint8_t* pixels)
+int32_t TrellisWritePNG(const char* fileName, int32_t width, int32_t height, const uint8_t* pixels,
+                        TrellisExistingFile existing)
 {
-    return WriteImageFile(ImageFormat::kPng, fileName, width, height, pixels, nullptr);
+    return WriteImageFile(ImageFormat::kPng, fileName, width, height, pixels, existing, nullptr);
 }

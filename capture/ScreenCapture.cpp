@@ -56,7 +56,7 @@ int32_t SaveDump(ImageFormat format, const char* prefix, char* chosenName, int32
     for (int index = 0; index < kDumpNames; ++index) {
         std::snprintf(name, sizeof name, "%s%04d.%s", prefix, index, extension);
         bool taken = false;
-        const int32_t result = WriteImageFile(format, name, width, height, pixels, &taken);
+        const int32_t result = WriteImageFile(format, name, width, height, pixels, TrellisExistingFile::kKeep, &taken);
         if (!taken) {
             if (chosenName != nullptr) {
                 std::memcpy(chosenName, name, std::strlen(name) + 1);

@@ -133,12 +133,13 @@ int32_t KestrelCapture::SaveFrame(int32_t frame)
     pngName.replace(pngName.size() - 4, 4, ".png");
     // Beside the BMP, under the same number; a file already there is kept and
     // the run fails.
-    const int32_t png = ::TrellisWritePNG(pngName.c_str(), GetWidth(), GetHeight(), pixels);
+    const int32_t png = ::TrellisWritePNG(pngName.c_str(), GetWidth(), GetHeight(), pixels, TrellisExistingFile::kKeep);
     delete[] pixels;
     if (png != 0) {
         ShellLog("kestrel-capture: cannot write %s\n", pngName.c_str());
         return 0;
     }
+    ++savedFrames;
     std::printf("frame %d: %s %s\n", frame, bmpName, pngName.c_str());
     std::fflush(stdout);
     return 1;
@@ -173,5 +174,11 @@ int32_t KestrelCapture::QuitApp()
 {
     ClearProgress();
     std::fflush(stdout);
+    // A run cut short (-qaf=, -qat=, a closed window) has not done what was asked.
+    if (failed == 0 && savedFrames < frames.size()) {
+        ShellLog("kestrel-capture: the run ended with %d of %d chosen frames saved\n", int(savedFrames),
+                 int(frames.size()));
+        return 0;
+    }
     return failed == 0 ? 1 : 0;
 }

@@ -22,7 +22,8 @@ public:
     // frame is drawn.
     int32_t InitScene(int32_t width, int32_t height) override;
     int32_t RenderFrame() override;
-    // 0 when a picture could not be saved.
+    // 0 when a picture could not be saved, or the run ended before every
+    // chosen frame was.
     int32_t QuitApp() override;
 
     static constexpr size_t kMostFrames = 256;
@@ -40,6 +41,7 @@ private:
     std::vector<int32_t> frames{0};
     std::string prefix = "kestrel";
     int32_t failed = 0;
+    size_t savedFrames = 0;
     bool onTerminal = false;
     bool progressShown = false;
     bool started = false;

@@ -473,8 +473,13 @@ void WaylandWindowSystem::OnSurfaceConfigure(WindowHandle window)
     const bool monitorSized = ownWidth == monitor.right - monitor.left && ownHeight == monitor.bottom - monitor.top;
     const bool follow = native->pendingWidth > 0 && native->pendingHeight > 0 &&
                         (!native->fullScreenRequested || monitorSized);
-    const int32_t width = follow ? native->pendingWidth : ownWidth;
-    const int32_t height = follow ? native->pendingHeight : ownHeight;
+    int32_t width = follow ? native->pendingWidth : ownWidth;
+    int32_t height = follow ? native->pendingHeight : ownHeight;
+    // A compositor may offer more than the driver renders; the surface stays within.
+    if (native->maxWidth > 0 && native->maxHeight > 0) {
+        width = std::min(width, native->maxWidth);
+        height = std::min(height, native->maxHeight);
+    }
     if (width == native->width && height == native->height) {
         return;
     }
@@ -620,6 +625,20 @@ void WaylandWindowSystem::CloseNativeWindow(WindowHandle window)
         }
     }
     queueCount = kept;
+}
+
+void WaylandWindowSystem::LimitClientSize(WindowHandle window, int32_t maxWidth, int32_t maxHeight)
+{
+    NativeWindow* native = Find(window);
+    if (native == nullptr || maxWidth <= 0 || maxHeight <= 0) {
+        return;
+    }
+    native->maxWidth = maxWidth;
+    native->maxHeight = maxHeight;
+    if (native->toplevel != nullptr) {
+        xdg_toplevel_set_max_size(native->toplevel, maxWidth, maxHeight);
+        wl_display_flush(display);
+    }
 }
 
 void WaylandWindowSystem::FullScreen(WindowHandle window, uint32_t)

@@ -36,7 +36,8 @@ struct xkb_state;
 // messages: the toplevel's close -> WM_CLOSE, button 1 (BTN_LEFT) ->
 // WM_LBUTTONDOWN at the pointer's position, keyboard focus leaving ->
 // WM_KILLFOCUS, Escape (read through the compositor's keymap) ->
-// WM_KEYDOWN/VK_ESCAPE, a configured size change -> WM_SIZE; EGL window
+// WM_KEYDOWN/VK_ESCAPE, a configured size change -> WM_SIZE (held within the
+// size limit, which the toplevel also announces as its maximum); EGL window
 // surfaces on Mesa's Wayland platform. A compositor that goes away ends the
 // program at once with a message and exit code 1, as Xlib does when its
 // server goes.
@@ -54,6 +55,7 @@ public:
     ~WaylandWindowSystem() override;
 
     void FullScreen(WindowHandle window, uint32_t flags) override;
+    void LimitClientSize(WindowHandle window, int32_t maxWidth, int32_t maxHeight) override;
     Rect GetMonitorRect(WindowHandle window) override;
     EGLDisplay GetEGLDisplay(DeviceContext dc) override;
     void GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes) override;
@@ -96,6 +98,8 @@ public:
         int32_t height = 0;
         int32_t pendingWidth = 0;  // the size of the last configure; 0 = the client chooses
         int32_t pendingHeight = 0;
+        int32_t maxWidth = 0;  // the largest size the surface may take; 0 = no limit
+        int32_t maxHeight = 0;
     };
 
     // Registry, output, seat and surface events, for the listeners.

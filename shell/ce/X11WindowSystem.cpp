@@ -585,6 +585,14 @@ void X11WindowSystem::HoldWithinLimit(WindowHandle window, int width, int height
     if (limit == sizeLimits.end() || (width <= limit->second.first && height <= limit->second.second)) {
         return;
     }
+    // The event may be an old one, from before the shell held the size itself.
+    XWindowAttributes now{};
+    if (XGetWindowAttributes(display, NativeWindow(window), &now) == 0 ||
+        (now.width <= limit->second.first && now.height <= limit->second.second)) {
+        return;
+    }
+    width = now.width;
+    height = now.height;
     ReportHeldSize(static_cast<unsigned>(width), static_cast<unsigned>(height), limit->second.first,
                    limit->second.second);
     XResizeWindow(display, NativeWindow(window), Dimension(std::min(width, limit->second.first)),

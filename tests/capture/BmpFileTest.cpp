@@ -86,10 +86,11 @@ protected:
         return result;
     }
 
-    int32_t Write(const std::string& name, int32_t w, int32_t h, const uint8_t* pixels)
+    int32_t Write(const std::string& name, int32_t w, int32_t h, const uint8_t* pixels,
+                  TrellisExistingFile existing = TrellisExistingFile::kReplace)
     {
         testing::internal::CaptureStderr();
-        const int32_t result = TrellisWriteBMP(dir.File(name).c_str(), w, h, pixels);
+        const int32_t result = TrellisWriteBMP(dir.File(name).c_str(), w, h, pixels, existing);
         messages = testing::internal::GetCapturedStderr();
         return result;
     }
@@ -237,17 +238,31 @@ TEST_F(BmpFile, WriterNeverDestroysData)
     const std::vector<uint8_t> pixels = Pattern(24);
     const std::string kept = dir.File("kept.bmp");
     WriteWholeFile(kept, {1, 2, 3});
-    EXPECT_EQ(1, Write("kept.bmp", 4, 2, pixels.data()));
+    EXPECT_EQ(1, Write("kept.bmp", 4, 2, pixels.data(), TrellisExistingFile::kKeep));
     EXPECT_EQ("Failed to open " + kept + " for writing screen dump.\n" + kept + ": File exists\n", messages);
     EXPECT_EQ(std::vector<uint8_t>({1, 2, 3}), ReadWholeFile(kept));
 
-    // A link is not followed, whether or not its target exists.
+    // A link is not followed, whether or not its target exists, and is not replaced either.
     ASSERT_EQ(0, symlink(dir.File("target.bmp").c_str(), dir.File("dangling.bmp").c_str()));
     ASSERT_EQ(0, symlink(kept.c_str(), dir.File("link.bmp").c_str()));
-    EXPECT_EQ(1, Write("dangling.bmp", 4, 2, pixels.data()));
-    EXPECT_EQ(1, Write("link.bmp", 4, 2, pixels.data()));
+    for (const TrellisExistingFile existing : {TrellisExistingFile::kKeep, TrellisExistingFile::kReplace}) {
+        EXPECT_EQ(1, Write("dangling.bmp", 4, 2, pixels.data(), existing));
+        EXPECT_EQ(1, Write("link.bmp", 4, 2, pixels.data(), existing));
+    }
     EXPECT_FALSE(std::filesystem::exists(dir.File("target.bmp")));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.bmp")));
     EXPECT_EQ(std::vector<uint8_t>({1, 2, 3}), ReadWholeFile(kept));
+
+    // Replacing: a write that fails part way leaves the old file whole; one that succeeds takes its place.
+    FailFileWritesAfter(40, ENOSPC);
+    EXPECT_EQ(1, Write("kept.bmp", 4, 2, pixels.data()));
+    StopFailingWrites();
+    EXPECT_EQ(std::vector<uint8_t>({1, 2, 3}), ReadWholeFile(kept));
+    // No temporary is left behind: the folder holds the kept file and the two links.
+    EXPECT_EQ(3, std::distance(std::filesystem::directory_iterator(dir.File("")), std::filesystem::directory_iterator()));
+    EXPECT_EQ(0, Write("kept.bmp", 4, 2, pixels.data()));
+    EXPECT_EQ(0, ReadBytes(ReadWholeFile(kept), pixels.size()));
+    EXPECT_EQ(pixels, read);
 
     // A device that fills up part way: nothing is left behind and the reason is given.
     FailFileWritesAfter(40, ENOSPC);

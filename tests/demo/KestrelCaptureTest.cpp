@@ -129,6 +129,9 @@ TEST_F(KestrelCaptureFiles, ShowsWhichFrameALongRunIsAtOnATerminal)
     EXPECT_NE(std::string::npos, shown.find("frame 0: " + dir.File("long") + "0000.bmp")) << shown;
     EXPECT_NE(std::string::npos, shown.find(" of 100001")) << shown;
     EXPECT_NE(std::string::npos, shown.find("\rframe ")) << shown;
+    // Frame 100000 was never saved: the run did not do what was asked.
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(1, WEXITSTATUS(status));
 }
 
 TEST(KestrelCaptureSize, RefusesASurfaceLargerThanItsPicturesBeforeDrawing)

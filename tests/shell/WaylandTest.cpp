@@ -379,4 +379,26 @@ TEST_F(WaylandSeat, AnotherWindowTakingTheFocusEndsAFullScreenProgram)
     ExpectEndedBy(u"-qaf=500", [&] { other = std::make_unique<OtherClient>(displayName); });
 }
 
+TEST_F(WaylandDesktop, ConfiguredSizesStayWithinTheSurfaceLimit)
+{
+    RgbImage shot;
+    Script().onFrame = [&](int frame) {
+        if (frame == 2) {
+            WindowHandle window = kNoWindow;
+            AppSurface(&window);
+            system->LimitClientSize(window, 250, 150);
+            system->OnToplevelConfigure(window, 300, 200, false);
+            system->OnSurfaceConfigure(window);
+        }
+        if (frame == 20) {
+            shot = Screenshot(displayName);
+        }
+    };
+    EXPECT_EQ(0, Run(u"-windowed -width=160 -height=120 -qaf=30"));
+    const Area frame = FindFrame(shot);
+    EXPECT_EQ(250, frame.width);
+    EXPECT_EQ(150, frame.height);
+    EXPECT_EQ(250 * 150, frame.pixels);
+}
+
 } // namespace

@@ -106,8 +106,6 @@ bool WritePng(const std::string& path, const Image& image, bool bottomUp)
             bgr.push_back(ToByte(c.x));
         }
     }
-    // It never replaces a file, and regenerating means replacing this one.
-    std::remove(path.c_str());
     return TrellisWritePNG(path.c_str(), image.width, image.height, bgr.data()) == 0;
 }
 
