@@ -14,6 +14,41 @@ constexpr const char* kCompressedTextureExtension = "GL_XAN_texture_compression_
 
 } // namespace
 
+#if defined(__SANITIZE_ADDRESS__)
+#define TRELLIS_LEAK_CHECKED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(leak_sanitizer)
+#define TRELLIS_LEAK_CHECKED 1
+#endif
+#endif
+
+#if defined(TRELLIS_LEAK_CHECKED)
+// Leak-checked builds: every program on this entry carries the suppressions
+// for what the graphics driver and its libraries keep or lose by themselves
+// (a multisampled surface, for one), so that a run with no options of its own
+// reports our leaks only. They match because the driver is kept loaded.
+// tests/support/lsan.supp holds the same list for test programs.
+extern "C" const char* __lsan_default_suppressions();
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libEGL_mesa.so\n"
+           "leak:libgallium\n"
+           "leak:libLLVM\n"
+           "leak:libglapi\n"
+           "leak:swrast_dri\n"
+           "leak:libGLdispatch\n"
+           "leak:libdrm\n"
+           "leak:libxcb.so\n";
+}
+
+// What was suppressed is the driver's business, not news to the user.
+extern "C" const char* __lsan_default_options();
+extern "C" const char* __lsan_default_options()
+{
+    return "print_suppressions=0";
+}
+#endif
+
 int TrellisMain(const char16_t* commandLine)
 {
     std::unique_ptr<WindowSystem> windowSystem = OpenDefaultWindowSystem();
