@@ -342,14 +342,14 @@ TEST_P(X11Placement, SizesTheDriverCannotRenderAreHeldAtItsLimit)
             XResizeWindow(person, window, 32767, 100);
             XSync(person, False);
         }
-        if (frame == 8) {
+        if (frame == 40) {
             XGetWindowAttributes(person, window, &afterResize);
         }
     };
     std::unique_ptr<X11WindowSystem> system = X11WindowSystem::Open(displayName);
     ASSERT_TRUE(system);
     std::string errors;
-    EXPECT_EQ(0, RunTrellisMain(u"-windowed -width=65536 -height=64 -qaf=8", *system, errors));
+    EXPECT_EQ(0, RunTrellisMain(u"-windowed -width=65536 -height=64 -qaf=40", *system, errors));
     ASSERT_LT(limits[0], 32767) << "the driver renders what X carries; nothing to hold";
     const std::string held = std::to_string(limits[0]);
     EXPECT_EQ(0u, errors.rfind("Surface size 65536 x 64 is larger than the driver renders; using " + held + " x 64\n", 0))
