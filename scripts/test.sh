@@ -107,3 +107,6 @@ export LSAN_OPTIONS="suppressions=$PWD/tests/support/lsan.supp:print_suppression
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 run_suite build/ci-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
   -DTRELLIS_SANITIZE=ON -DTRELLIS_FUZZ=ON
+
+echo "== Fuzz targets, briefly"
+fuzz/run --build build/ci-asan --time 10

@@ -128,6 +128,142 @@ int32_t TruncateToInt(float value)
     return value >= 2147483648.0f ? INT32_MAX : static_cast<int32_t>(value);
 }
 
+// 16.16 of a value whose magnitude is below 32,768: the float product by
+// 65,536 is exact there (a power of two) and within the 32-bit range, so its
+// truncation equals FloatToFixed's without the double step or the saturation.
+// Callers test the range with FitsFixedFast once per quad or per row.
+bool FitsFixedFast(float value)
+{
+    return value > -32768.0f && value < 32768.0f;  // false for NaN
+}
+
+int32_t FixedFast(float value)
+{
+    return static_cast<int32_t>(value * 65536.0f);
+}
+
+int32_t FixedChecked(float value)
+{
+    return FitsFixedFast(value) ? FixedFast(value) : FloatToFixed(value);
+}
+
+// A glyph's texture coordinates in 16.16 depend on its font and code only,
+// so they are converted once, from the same float expressions the layout
+// would evaluate.
+struct GlyphTexCoords {
+    int32_t left, right, top, bottom;
+};
+
+struct FontTexCoords {
+    GlyphTexCoords glyph[256];
+};
+
+FontTexCoords MakeTexCoords(const GlyphFont& font, float topOffset, float glyphHeight)
+{
+    FontTexCoords coords = {};
+    for (int code = 0; code < 256; ++code) {
+        const float u = font.u[code];
+        const float w = font.w[code];
+        const float top = font.v[code] - topOffset;
+        coords.glyph[code] = {FloatToFixed(u), FloatToFixed(u + w), FloatToFixed(top),
+                              FloatToFixed(top - glyphHeight)};
+    }
+    return coords;
+}
+
+const FontTexCoords& TexCoordsOf(bool small)
+{
+    static const FontTexCoords large = MakeTexCoords(kGlyphLargeFont, kLargeTop, kLargeHeight);
+    static const FontTexCoords smallFont = MakeTexCoords(kGlyphSmallFont, kSmallTop, kSmallHeight);
+    return small ? smallFont : large;
+}
+
+// Four vertices per glyph (top-left, top-right, bottom-left, bottom-right) for
+// every character but space and newline. Each glyph's edges are converted
+// once: the pen's left and right per quad, its top and bottom per row.
+int32_t LayOutSpan(const GlyphonState& state, float z, float x, float y, float scale, uint32_t colour, TextSpan text,
+                   TextVertex* out)
+{
+    if (text.length == 0) {
+        return 0;
+    }
+    const bool small = scale < 0.0f;
+    const GlyphFont& font = small ? kGlyphSmallFont : kGlyphLargeFont;
+    const GlyphTexCoords* coords = TexCoordsOf(small).glyph;
+    const float sx = state.screenScaleX;
+    const float sy = state.screenScaleY;
+    const bool scaled = scale > 0.0f;
+    const float unit = scaled ? sx * 255.0f * scale : sx * 255.0f;
+    const float lineHeight = scaled ? sy * 27.0f * scale : sy * 12.0f;
+    const float spaceAdvance = scaled ? sx * 10.0f * scale : sx * 5.0f;
+    const float digitAdvance = font.w[kZero] * unit;
+
+    TextVertex model = {};
+    model.z = FloatToFixed(z);
+    SetVertexColour(model, colour);
+    float penX = sx * x;
+    float penY = sy * y;
+    const float lineStart = penX;
+    float lineAdvance = 0.0f;
+    bool rowConverted = false;
+    int32_t top = 0, bottom = 0;
+    TextVertex* vertex = out;
+    for (size_t i = 0; i < text.length; ++i) {
+        // Codes 128-255 index the tables' upper half, which holds no glyphs.
+        const auto code = static_cast<unsigned char>(text.text[i]);
+        if (code == ' ') {
+            penX += spaceAdvance;
+            continue;
+        }
+        if (code == '\n') {
+            penX = lineStart;
+            penY += lineAdvance;
+            rowConverted = false;
+            continue;
+        }
+        if (!rowConverted) {
+            top = FixedChecked(penY);
+            bottom = FixedChecked(penY + lineHeight);
+            rowConverted = true;
+        }
+        const float w = font.w[code];
+        const float right = penX + w * unit;
+        int32_t left = 0, rightFixed = 0;
+        if (FitsFixedFast(penX) && FitsFixedFast(right)) {
+            left = FixedFast(penX);
+            rightFixed = FixedFast(right);
+        } else {
+            left = FloatToFixed(penX);
+            rightFixed = FloatToFixed(right);
+        }
+        const GlyphTexCoords& glyph = coords[code];
+        vertex[0] = model;
+        vertex[0].x = left;
+        vertex[0].y = top;
+        vertex[0].s = glyph.left;
+        vertex[0].t = glyph.top;
+        vertex[1] = model;
+        vertex[1].x = rightFixed;
+        vertex[1].y = top;
+        vertex[1].s = glyph.right;
+        vertex[1].t = glyph.top;
+        vertex[2] = model;
+        vertex[2].x = left;
+        vertex[2].y = bottom;
+        vertex[2].s = glyph.left;
+        vertex[2].t = glyph.bottom;
+        vertex[3] = model;
+        vertex[3].x = rightFixed;
+        vertex[3].y = bottom;
+        vertex[3].s = glyph.right;
+        vertex[3].t = glyph.bottom;
+        vertex += 4;
+        penX += IsDigit(code) ? digitAdvance : w * unit;
+        lineAdvance = lineHeight;
+    }
+    return int32_t(vertex - out);
+}
+
 }  // namespace
 
 void SetVertexColour(TextVertex& vertex, uint32_t colour)
@@ -245,6 +381,30 @@ void GlyphonContext::ReleaseResources()
     DiscardResources();
 }
 
+TextSpan FormatText(char* buffer, const char* format, va_list arguments)
+{
+    constexpr size_t kMaxChars = kGlyphonTextBytes - 1;
+    const size_t plain = std::strcspn(format, "%");
+    if (format[plain] == 0) {
+        return {format, plain < kMaxChars ? plain : kMaxChars};
+    }
+    va_list copy;
+    va_copy(copy, arguments);
+    if (plain == 0 && format[1] == 's' && format[2] == 0) {
+        const char* argument = va_arg(copy, const char*);
+        if (argument != nullptr) {
+            va_end(copy);
+            return {argument, strnlen(argument, kMaxChars)};
+        }
+    }
+    va_end(copy);
+    if (std::vsnprintf(buffer, kGlyphonTextBytes, format, arguments) < 0) {
+        buffer[0] = 0;
+    }
+    // A %c of code 0 ends the text there, as the terminator would.
+    return {buffer, strnlen(buffer, kMaxChars)};
+}
+
 void GlyphonContext::PrintAt(float x, float y, float scale, uint32_t colour, const char* format, ...)
 {
     if (!IsReady() || format == nullptr) {
@@ -252,28 +412,28 @@ void GlyphonContext::PrintAt(float x, float y, float scale, uint32_t colour, con
     }
     va_list arguments;
     va_start(arguments, format);
-    const int length = std::vsnprintf(state->printText, kGlyphonTextBytes, format, arguments);
+    const TextSpan text = FormatText(state->printText, format, arguments);
     va_end(arguments);
-    if (length < 0) {
-        state->printText[0] = 0;
-    }
-    PrintFormatted(x, y, scale, colour);
+    PrintText(x, y, scale, colour, text.text, text.length);
 }
 
-void GlyphonContext::PrintFormatted(float x, float y, float scale, uint32_t colour)
+void GlyphonContext::PrintText(float x, float y, float scale, uint32_t colour, const char* characters, size_t length)
 {
-    const char* text = state->printText;
-    if (text[0] == 0) {
+    const TextSpan text = {characters, length};
+    if (text.length == 0) {
         return;
     }
     const float vx = x * kPercentToX;
     const float vy = y * kPercentToY;
     if (state->printVertices != nullptr && vx == state->lastX && vy == state->lastY && scale == state->lastScale &&
-        colour == state->lastColour && std::strcmp(text, state->lastText) == 0) {
+        colour == state->lastColour && state->lastText[text.length] == 0 &&
+        std::memcmp(text.text, state->lastText, text.length) == 0) {
         QueueVertices(state->printVertices, state->lastVertexCount);
         return;
     }
-    std::memcpy(state->lastText, text, std::strlen(text) + 1);
+    // The text may be the last one itself, handed back by a caller.
+    std::memmove(state->lastText, text.text, text.length);
+    state->lastText[text.length] = 0;
     state->lastX = vx;
     state->lastY = vy;
     state->lastScale = scale;
@@ -285,66 +445,28 @@ void GlyphonContext::PrintFormatted(float x, float y, float scale, uint32_t colo
             return;
         }
     }
-    state->lastVertexCount = LayOutString(0.0f, vx, vy, scale, colour, text, state->printVertices);
+    // With room for four vertices per character, the text is laid out straight
+    // into the queue and the cache keeps a copy; otherwise the queue grows (or
+    // refuses the print) as QueueVertices decides.
+    if (state->queue != nullptr && text.length <= size_t(state->queueCapacity - state->queueCount) / 4) {
+        TextVertex* queued = state->queue + state->queueCount;
+        const int32_t count = LayOutSpan(*state, 0.0f, vx, vy, scale, colour, text, queued);
+        std::memcpy(state->printVertices, queued, size_t(count) * sizeof(TextVertex));
+        state->lastVertexCount = count;
+        state->queueCount += count;
+        return;
+    }
+    state->lastVertexCount = LayOutSpan(*state, 0.0f, vx, vy, scale, colour, text, state->printVertices);
     QueueVertices(state->printVertices, state->lastVertexCount);
 }
 
 int32_t GlyphonContext::LayOutString(float z, float x, float y, float scale, uint32_t colour, const char* text,
                                      TextVertex* out) const
 {
-    if (state == nullptr || text == nullptr || text[0] == 0) {
+    if (state == nullptr || text == nullptr) {
         return 0;
     }
-    const bool small = scale < 0.0f;
-    const GlyphFont& font = small ? kGlyphSmallFont : kGlyphLargeFont;
-    const float sx = state->screenScaleX;
-    const float sy = state->screenScaleY;
-    const bool scaled = scale > 0.0f;
-    const float unit = scaled ? sx * 255.0f * scale : sx * 255.0f;
-    const float lineHeight = scaled ? sy * 27.0f * scale : sy * 12.0f;
-    const float spaceAdvance = scaled ? sx * 10.0f * scale : sx * 5.0f;
-    const float topOffset = small ? kSmallTop : kLargeTop;
-    const float glyphHeight = small ? kSmallHeight : kLargeHeight;
-    const int32_t fixedZ = FloatToFixed(z);
-
-    float penX = sx * x;
-    float penY = sy * y;
-    const float lineStart = penX;
-    float lineAdvance = 0.0f;
-    int32_t written = 0;
-    for (int32_t i = 0; i < kGlyphonTextBytes && text[i] != 0; ++i) {
-        // Codes 128-255 index the tables' upper half, which holds no glyphs.
-        const auto code = static_cast<unsigned char>(text[i]);
-        if (code == ' ') {
-            penX += spaceAdvance;
-            continue;
-        }
-        if (code == '\n') {
-            penX = lineStart;
-            penY += lineAdvance;
-            continue;
-        }
-        const float u = font.u[code];
-        const float w = font.w[code];
-        const float top = font.v[code] - topOffset;
-        const float left = penX, right = penX + w * unit;
-        const float corners[4][4] = {{left, penY, u, top},
-                                     {right, penY, u + w, top},
-                                     {left, penY + lineHeight, u, top - glyphHeight},
-                                     {right, penY + lineHeight, u + w, top - glyphHeight}};
-        for (const auto& corner : corners) {
-            TextVertex& vertex = out[written++];
-            vertex.x = FloatToFixed(corner[0]);
-            vertex.y = FloatToFixed(corner[1]);
-            vertex.z = fixedZ;
-            SetVertexColour(vertex, colour);
-            vertex.s = FloatToFixed(corner[2]);
-            vertex.t = FloatToFixed(corner[3]);
-        }
-        penX += (IsDigit(code) ? font.w[kZero] : w) * unit;
-        lineAdvance = lineHeight;
-    }
-    return written;
+    return LayOutSpan(*state, z, x, y, scale, colour, {text, strnlen(text, kGlyphonTextBytes)}, out);
 }
 
 void GlyphonContext::QueueVertices(const TextVertex* vertices, int32_t count)

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 // Glyphon: a small on-screen text library. It draws strings of a compiled-in
@@ -196,14 +197,14 @@ public:
 
 private:
     bool IsReady() const { return state != nullptr && state->ready; }
-    void PrintFormatted(float x, float y, float scale, uint32_t colour);
+    void PrintText(float x, float y, float scale, uint32_t colour, const char* text, size_t length);
     bool CreateTextures();
     void DiscardResources();
     int32_t DrawQueue(bool logos);
     void DrawLogos() const;
     TextWindow* FindWindow(int32_t id) const;
     void ReleaseWindow(TextWindow& window);
-    void FillBody(TextWindow& window);
+    void FillBody(TextWindow& window, const char* text, size_t textLength);
     void BuildTitleMeshes(TextWindow& window);
     void BuildBodyMeshes(TextWindow& window);
     void BuildFrameMesh(uint32_t colour, float x, float y, float width, float height, TextVertex*& mesh) const;

@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 
 #include "text/Glyphon.h"
@@ -30,3 +32,17 @@ void DrawLogo(const GlyphonState& state, uint32_t texture, LogoCorner corner);
 
 // Packs a colour value (bytes R, G, B, A lowest first) into a vertex.
 void SetVertexColour(TextVertex& vertex, uint32_t colour);
+
+// A text to lay out: `length` characters from `text` (not necessarily followed
+// by a terminator), at most kGlyphonTextBytes - 1 of them.
+struct TextSpan {
+    const char* text;
+    size_t length;
+};
+
+// The printf rules applied to `format` and `arguments`, cut to 5,119
+// characters. A format without a conversion is its own text and a lone "%s"
+// is its argument, so neither needs a formatting pass: the span then points
+// at the caller's text. Otherwise the text is formatted into `buffer`
+// (kGlyphonTextBytes); a formatting error gives the empty text.
+TextSpan FormatText(char* buffer, const char* format, va_list arguments);

@@ -1,7 +1,6 @@
 #include <GLES/gl.h>
 
 #include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -183,8 +182,11 @@ void GlyphonContext::DeleteAllTextWindows()
     if (state == nullptr) {
         return;
     }
+    // A free slot holds nothing (releasing clears it whole).
     for (TextWindow& window : state->windows) {
-        ReleaseWindow(window);
+        if (window.flags != 0) {
+            ReleaseWindow(window);
+        }
     }
 }
 
@@ -272,13 +274,10 @@ void GlyphonContext::SetWindowBody(int32_t id, const char* format, ...)
     std::memset(window->bodyText, 0, size_t(window->lineLength) * window->lineCount);
     va_list arguments;
     va_start(arguments, format);
-    const int length = std::vsnprintf(state->windowText, kGlyphonTextBytes, format, arguments);
+    const TextSpan text = FormatText(state->windowText, format, arguments);
     va_end(arguments);
-    if (length < 0) {
-        state->windowText[0] = 0;
-    }
     window->dirty = true;
-    FillBody(*window);
+    FillBody(*window, text.text, text.length);
     if ((window->flags & kWindowAutoFit) != 0) {
         FitWindowToText(id, 0);
     }
@@ -287,20 +286,20 @@ void GlyphonContext::SetWindowBody(int32_t id, const char* format, ...)
 // Word wrap and scrolling: rows fill left to right; a word that does not fit
 // after a space starts the next row (unless it would not fit any row), a full
 // row ends where it is, and when the rows run out the oldest one scrolls away.
-void GlyphonContext::FillBody(TextWindow& window)
+void GlyphonContext::FillBody(TextWindow& window, const char* text, size_t textLength)
 {
-    const char* text = state->windowText;
     char* body = window.bodyText;
     const uint32_t length = window.lineLength;
     const uint32_t rows = window.lineCount;
     const size_t limit = size_t(length + 1) * (rows + 1);
+    const size_t end = textLength < limit ? textLength : limit;
     uint32_t row = 0, column = 0;
     size_t position = 0;
-    for (size_t i = 0; i < limit && text[i] != 0; ++i) {
+    for (size_t i = 0; i < end; ++i) {
         const char c = text[i];
         if (c == ' ') {
             size_t word = 0;
-            while (text[i + 1 + word] != 0 && text[i + 1 + word] != ' ' && text[i + 1 + word] != '\n') {
+            while (i + 1 + word < textLength && text[i + 1 + word] != ' ' && text[i + 1 + word] != '\n') {
                 ++word;
             }
             if (word + 2 < length && column + 1 + word > length - 1) {

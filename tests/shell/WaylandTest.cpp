@@ -387,14 +387,15 @@ TEST_F(WaylandDesktop, ConfiguredSizesStayWithinTheSurfaceLimit)
             WindowHandle window = kNoWindow;
             AppSurface(&window);
             system->LimitClientSize(window, 250, 150);
-            system->OnToplevelConfigure(window, 300, 200, false);
+            system->OnToplevelConfigure(window, 350, 250, false);
             system->OnSurfaceConfigure(window);
         }
         if (frame == 20) {
             shot = Screenshot(displayName);
         }
     };
-    EXPECT_EQ(0, Run(u"-windowed -width=160 -height=120 -qaf=30"));
+    // Smaller than the window was placed at, so that the compositor shows all of it.
+    EXPECT_EQ(0, Run(u"-windowed -width=400 -height=300 -qaf=30"));
     const Area frame = FindFrame(shot);
     EXPECT_EQ(250, frame.width);
     EXPECT_EQ(150, frame.height);

@@ -1,5 +1,6 @@
 // Layout, queue and print cache of the text renderer, on a 640 x 480 surface
 // where one virtual unit is one pixel.
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -209,6 +210,29 @@ TEST_F(GlyphonLayout, OverlongPrintsAreCutToTheFormatBuffer)
     glyphon.PrintAt(0.0f, 0.0f, -1.0f, kWhite, "%s", text.c_str());
     EXPECT_EQ(glyphon.State().queueCount, 4 * (kGlyphonTextBytes - 1));
     EXPECT_EQ(std::strlen(glyphon.State().lastText), size_t(kGlyphonTextBytes - 1));
+    // A format without conversions is cut alike.
+    glyphon.Flush();
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-security"
+    glyphon.PrintAt(1.0f, 0.0f, -1.0f, kWhite, text.c_str());
+#pragma GCC diagnostic pop
+    EXPECT_EQ(glyphon.State().queueCount, 4 * (kGlyphonTextBytes - 1));
+}
+
+TEST_F(GlyphonLayout, TheFormattedTextEndsAtItsFirstZeroByte)
+{
+    ASSERT_TRUE(surface.Ok());
+    glyphon.PrintAt(0.0f, 0.0f, 1.0f, kWhite, "A%cB", 0);
+    EXPECT_EQ(glyphon.State().queueCount, 4);
+    EXPECT_STREQ(glyphon.State().lastText, "A");
+    glyphon.PrintAt(0.0f, 0.0f, 1.0f, kWhite, "%cB", 0);
+    EXPECT_EQ(glyphon.State().queueCount, 4);
+    // A lone %s of a null text prints what printf prints for it.
+    const char* volatile absent = nullptr;
+    glyphon.PrintAt(0.0f, 0.0f, 1.0f, kWhite, "%s", absent);
+    char expected[16];
+    std::snprintf(expected, sizeof expected, "%s", absent);
+    EXPECT_STREQ(glyphon.State().lastText, expected);
 }
 
 TEST_F(GlyphonLayout, QueueDoublesUpToItsLimitAndDropsWhatDoesNotFit)

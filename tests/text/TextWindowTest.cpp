@@ -143,6 +143,23 @@ TEST_F(TextWindows, RowsScrollAwayWhenTheyRunOut)
     EXPECT_EQ(Row(single, 0), "cd");
 }
 
+TEST_F(TextWindows, ABodyIsCutAt5119CharactersWhateverItsFormat)
+{
+    ASSERT_TRUE(surface.Ok());
+    const int32_t id = glyphon.CreateTextWindow(kGlyphonTextBytes - 1, 2);
+    // The last word fits the row only as cut: whole, it would wrap.
+    const std::string text = std::string(5110, 'a') + " " + std::string(20, 'b');
+    glyphon.SetWindowBody(id, "%s", text.c_str());
+    EXPECT_EQ(Row(id, 0), text.substr(0, kGlyphonTextBytes - 1));
+    EXPECT_EQ(Row(id, 1), "");
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-security"
+    glyphon.SetWindowBody(id, text.c_str());
+#pragma GCC diagnostic pop
+    EXPECT_EQ(Row(id, 0), text.substr(0, kGlyphonTextBytes - 1));
+    EXPECT_EQ(Row(id, 1), "");
+}
+
 TEST_F(TextWindows, TitleBarHeightAndFirstRowPosition)
 {
     ASSERT_TRUE(surface.Ok());
