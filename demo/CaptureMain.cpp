@@ -15,5 +15,5 @@ TrellisApp* CreateApplication()
 int main(int argc, char** argv)
 {
     HeadlessWindowSystem headless;
-    return TrellisMain(TrellisCommandLine(argc, argv).c_str(), headless);
+    return TrellisMain(argc, argv, headless);
 }

@@ -40,6 +40,16 @@ bool ParseFrame(const char* text, const char** end, int32_t* frame)
 
 } // namespace
 
+const TrellisAppOption* KestrelCapture::GetAppOptions() const
+{
+    static constexpr TrellisAppOption kOptions[] = {
+        {kFramesOption, "LIST", "frame numbers to save, separated by commas, counting from 0 (default 0)"},
+        {kPrefixOption, "PATH", "file prefix, folders included (default \"kestrel\")"},
+        {nullptr, nullptr, nullptr},
+    };
+    return kOptions;
+}
+
 int32_t KestrelCapture::InitApp(int32_t argCount, char** args, int32_t, int32_t)
 {
     for (int32_t i = 0; i < argCount; ++i) {

@@ -61,6 +61,12 @@ int32_t KestrelDemo::InitApp(int32_t, char**, int32_t, int32_t)
     return 1;
 }
 
+const TrellisAppOption* KestrelDemo::GetAppOptions() const
+{
+    static constexpr TrellisAppOption kNone[] = {{nullptr, nullptr, nullptr}};
+    return kNone;
+}
+
 int32_t KestrelDemo::QuitApp()
 {
     return 1;

@@ -48,6 +48,9 @@ void WriteAll(const char* data, unsigned size)
     }
 }
 
+// Whether the last text written ended a line (or nothing was written yet).
+bool atLineStart = true;
+
 } // namespace
 
 void TrellisDebugOutput(const char16_t* text)
@@ -63,4 +66,14 @@ void TrellisDebugOutput(const char16_t* text)
         used += EncodeUtf8(text, chunk + used);
     }
     WriteAll(chunk, used);
+    if (used > 0) {
+        atLineStart = chunk[used - 1] == '\n';
+    }
+}
+
+void TrellisDebugOutputEndLine()
+{
+    if (!atLineStart) {
+        TrellisDebugOutput(u"\n");
+    }
 }

@@ -2,47 +2,20 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 
 #include "shell/ShellData.h"
 #include "shell/TrellisApp.h"
+#include "shell/Utf8.h"
 
 namespace {
 
 bool IsSeparator(char16_t c)
 {
     return c == u' ' || c == u'\t';
-}
-
-size_t TokenLength(const char16_t* position, const char16_t* end)
-{
-    size_t length = 0;
-    while (position + length < end && !IsSeparator(position[length])) {
-        ++length;
-    }
-    return length;
-}
-
-size_t CommandLineLength(const char16_t* commandLine)
-{
-    size_t length = 0;
-    while (commandLine[length] != 0) {
-        ++length;
-    }
-    return length;
-}
-
-// A new zero-terminated narrow copy; each character keeps only its low 8 bits.
-char* NarrowCopy(const char16_t* text, size_t length)
-{
-    char* copy = new char[length + 1];
-    for (size_t i = 0; i < length; ++i) {
-        copy[i] = static_cast<char>(text[i] & 0xFF);
-    }
-    copy[length] = '\0';
-    return copy;
 }
 
 // The text after `option` when `token` begins with it, else null.
@@ -56,6 +29,14 @@ bool IsSpace(char c)
 {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// The shell's forgiving conversions, which decide what a value that is not
+// written as the option needs still means.
 
 // Decimal integer: leading white space and a sign allowed, stops at the first
 // non-digit, no digits give 0. Values beyond the 32-bit range saturate rather
@@ -71,7 +52,7 @@ int32_t ParseNumber(const char* text)
     }
     const int64_t limit = negative ? -static_cast<int64_t>(INT32_MIN) : INT32_MAX;
     int64_t magnitude = 0;
-    for (; *text >= '0' && *text <= '9'; ++text) {
+    for (; IsDigit(*text); ++text) {
         magnitude = std::min<int64_t>(magnitude * 10 + (*text - '0'), limit);
     }
     return static_cast<int32_t>(negative ? -magnitude : magnitude);
@@ -89,39 +70,136 @@ float ParseReal(const char* text)
     return static_cast<float>(value);
 }
 
+// The values as an option needs them written: nothing before or after.
+
+// An optional sign and decimal digits. `value` saturates far outside 32 bits,
+// so a range test on it is exact.
+bool IsWrittenInteger(const char* text, int64_t* value)
+{
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+') {
+        ++text;
+    }
+    if (!IsDigit(*text)) {
+        return false;
+    }
+    int64_t magnitude = 0;
+    for (; IsDigit(*text); ++text) {
+        magnitude = std::min<int64_t>(magnitude * 10 + (*text - '0'), int64_t(1) << 40);
+    }
+    *value = negative ? -magnitude : magnitude;
+    return *text == '\0';
+}
+
+// An optional sign, digits with at most one decimal point (a digit on at least
+// one side), an optional exponent. No hexadecimal, "inf" or "nan".
+bool IsWrittenReal(const char* text)
+{
+    if (*text == '-' || *text == '+') {
+        ++text;
+    }
+    size_t digits = 0;
+    for (; IsDigit(*text); ++text) {
+        ++digits;
+    }
+    if (*text == '.') {
+        for (++text; IsDigit(*text); ++text) {
+            ++digits;
+        }
+    }
+    if (digits == 0) {
+        return false;
+    }
+    if (*text == 'e' || *text == 'E') {
+        ++text;
+        if (*text == '-' || *text == '+') {
+            ++text;
+        }
+        if (!IsDigit(*text)) {
+            return false;
+        }
+        while (IsDigit(*text)) {
+            ++text;
+        }
+    }
+    return *text == '\0';
+}
+
 // Sizes and positions are held within this many pixels either way: far
 // beyond any screen, and small enough that window arithmetic on them
 // (position plus size plus frame, centring) never leaves 32 bits.
 constexpr int32_t kMaxWindowExtent = 1 << 20;
 
-// Size and position options: 0 cannot be given, so it leaves the default in force.
-void SetGiven(int32_t& field, int32_t& isDefault, const char* text)
+bool IsSize(int64_t value)
 {
-    const int32_t value = ParseNumber(text);
-    if (value != 0) {
-        field = std::clamp(value, -kMaxWindowExtent, kMaxWindowExtent);
-        isDefault = 0;
-    }
+    return value >= 1 && value <= kMaxWindowExtent;
 }
 
-// "-quitafterframe=" and "-qaf=": 0 is a real limit when written as a 0.
-void SetFrameLimit(ShellData& data, const char* text)
+bool IsPosition(int64_t value)
 {
-    const int32_t value = ParseNumber(text);
-    if (value != 0 || text[0] == '0') {
-        data.quitAfterFrame = value;
-    }
+    return value != 0 && value >= -kMaxWindowExtent && value <= kMaxWindowExtent;
 }
 
-void SetTimeLimit(ShellData& data, const char* text)
+bool IsFrameLimit(int64_t value)
 {
-    const float value = ParseReal(text);
-    if (value != 0.0f) {
-        data.quitAfterTime = value;
-    }
+    return value >= 0 && value <= INT32_MAX;
+}
+
+// The words that ask for the usage text.
+constexpr const char* kHelpTokens[] = {"-help", "--help", "-h", "-?"};
+
+struct UsageLine {
+    const char* options;
+    const char* effect;
+};
+
+// One line per option, as the README's table has them.
+constexpr UsageLine kShellUsage[] = {
+    {"-width=N, -height=N", "surface size (full screen takes the monitor's size unless it is 320 x 240 or 240 x 320)"},
+    {"-fullscreen / -windowed", "full screen (the default) or a framed, centred window"},
+    {"-posx=N, -posy=N", "framed window position (the window is centred on the monitor all the same)"},
+    {"-FSAAMode=N", "1 = two samples, 2 = four samples"},
+    {"-quitafterframe=N, -qaf=N", "stop after N + 1 presented frames"},
+    {"-quitaftertime=S, -qat=S", "stop after the first frame that ends S seconds after the loop began"},
+    {"-help, --help, -h, -?", "print the options and exit"},
+};
+
+std::string Describe(int32_t value)
+{
+    return "using " + std::to_string(value);
 }
 
 } // namespace
+
+std::vector<std::string> SplitCommandLine(const char16_t* commandLine)
+{
+    std::vector<std::string> tokens;
+    if (commandLine == nullptr) {
+        return tokens;
+    }
+    std::string token;
+    for (const char16_t* at = commandLine;; ++at) {
+        const char16_t c = *at;
+        if (c == 0 || IsSeparator(c)) {
+            if (!token.empty()) {
+                tokens.push_back(token);
+                token.clear();
+            }
+            if (c == 0) {
+                return tokens;
+            }
+            continue;
+        }
+        char32_t codePoint = c;
+        if (c >= 0xD800 && c <= 0xDBFF && at[1] >= 0xDC00 && at[1] <= 0xDFFF) {
+            codePoint = 0x10000 + ((c - 0xD800) << 10) + (at[1] - 0xDC00);
+            ++at;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            codePoint = 0xFFFD;
+        }
+        AppendUtf8(token, codePoint);
+    }
+}
 
 OptionParser::~OptionParser()
 {
@@ -133,66 +211,209 @@ OptionParser::~OptionParser()
 
 void OptionParser::ParseCommandLine(const char16_t* commandLine)
 {
+    const std::vector<std::string> tokens = SplitCommandLine(commandLine);
+    std::vector<const char*> pointers;
+    for (const std::string& token : tokens) {
+        pointers.push_back(token.c_str());
+    }
+    ParseArguments(static_cast<int32_t>(pointers.size()), pointers.data());
+}
+
+void OptionParser::ParseArguments(int32_t count, const char* const* tokens)
+{
     if (args == nullptr) {
         args = new char*[kMaxArgs];
     }
-    if (commandLine == nullptr) {
-        return;
-    }
-    const char16_t* position = commandLine;
-    const char16_t* const end = commandLine + CommandLineLength(commandLine);
-    while (position < end) {
-        size_t length = TokenLength(position, end);
-        while (length == 0) {
-            if (++position >= end) {
-                return;
-            }
-            length = TokenLength(position, end);
-        }
-        char* token = NarrowCopy(position, length);
-        // A consumed token is done with; one the list has no room for is dropped.
-        if (HandleOption(token) || argCount >= kMaxArgs) {
-            delete[] token;
-        } else {
-            args[argCount++] = token;
-        }
-        position += length;
+    for (int32_t i = 0; i < count; ++i) {
+        Offer(tokens[i]);
     }
 }
 
-ShellOptionParser::ShellOptionParser(TrellisApp* app) : shellData(app->GetShellData()) {}
+void OptionParser::Offer(const char* token)
+{
+    if (HandleOption(token)) {
+        return;
+    }
+    if (argCount >= kMaxArgs) {
+        ++droppedCount;
+        return;
+    }
+    const size_t length = std::strlen(token);
+    char* copy = new char[length + 1];
+    std::memcpy(copy, token, length + 1);
+    args[argCount++] = copy;
+}
+
+ShellOptionParser::ShellOptionParser(TrellisApp* application, bool warnings)
+    : app(application), shellData(application->GetShellData()), warn(warnings)
+{
+}
+
+void ShellOptionParser::Warn(const char* token, const char* problem, const std::string& used) const
+{
+    if (warn) {
+        app->ShellLog("%s: %s; %s\n", token, problem, used.c_str());
+    }
+}
 
 bool ShellOptionParser::HandleOption(const char* token)
 {
+    for (const char* help : kHelpTokens) {
+        if (std::strcmp(token, help) == 0) {
+            helpRequested = true;
+            return true;
+        }
+    }
+
     ShellData& data = *shellData;
+    int64_t written = 0;
     const char* value = nullptr;
+
+    // "-width=", "-height=": a size; 0 or an unusable value keeps the size in force.
+    auto size = [&](int32_t& field) {
+        if (IsWrittenInteger(value, &written) && IsSize(written)) {
+            field = static_cast<int32_t>(written);
+            data.defaultSize = 0;
+            return;
+        }
+        const int32_t loose = ParseNumber(value);
+        if (IsSize(loose)) {
+            field = loose;
+            data.defaultSize = 0;
+        }
+        Warn(token, "not a size from 1 to 1048576", Describe(field));
+    };
+    // "-posx=", "-posy=": 0 cannot be given, so it leaves the default in force.
+    auto position = [&](int32_t& field) {
+        if (IsWrittenInteger(value, &written) && IsPosition(written)) {
+            field = static_cast<int32_t>(written);
+            data.defaultPosition = 0;
+            return;
+        }
+        const int32_t loose = ParseNumber(value);
+        if (IsPosition(loose)) {
+            field = loose;
+            data.defaultPosition = 0;
+        }
+        Warn(token, "not a position from -1048576 to 1048576 other than 0",
+             data.defaultPosition != 0 ? "using the default position" : Describe(field));
+    };
+    // "-quitafterframe=", "-qaf=": 0 is a real limit when written as a 0.
+    auto frameLimit = [&]() {
+        if (IsWrittenInteger(value, &written) && IsFrameLimit(written) && (written != 0 || value[0] == '0')) {
+            data.quitAfterFrame = static_cast<int32_t>(written);
+            return;
+        }
+        const int32_t loose = ParseNumber(value);
+        if (loose != 0 || value[0] == '0') {
+            data.quitAfterFrame = loose;
+        }
+        Warn(token, "not a frame count from 0 to 2147483647",
+             data.quitAfterFrame < 0 ? "using no frame limit" : Describe(data.quitAfterFrame));
+    };
+    // "-quitaftertime=", "-qat=": seconds; 0 is never stored, and neither is
+    // a NaN or an infinity, which no loop could reach.
+    auto timeLimit = [&]() {
+        const float loose = ParseReal(value);
+        if (IsWrittenReal(value) && loose > 0.0f && std::isfinite(loose)) {
+            data.quitAfterTime = loose;
+            return;
+        }
+        if (loose != 0.0f && std::isfinite(loose)) {
+            data.quitAfterTime = loose;
+        }
+        char seconds[48];
+        std::snprintf(seconds, sizeof seconds, "using %g seconds", static_cast<double>(data.quitAfterTime));
+        Warn(token, "not a positive number of seconds", data.quitAfterTime < 0.0f ? "using no time limit" : seconds);
+    };
+    // "-fullscreen", "-windowed": the option matches with anything after it.
+    auto flag = [&](const char* option, int32_t fullScreen) {
+        data.fullScreen = fullScreen;
+        if (*value != '\0') {
+            Warn(token, "characters after the option", std::string("taken as ") + option);
+        }
+    };
+
     if ((value = ValueAfter(token, "-width="))) {
-        SetGiven(data.width, data.defaultSize, value);
+        size(data.width);
     } else if ((value = ValueAfter(token, "-height="))) {
-        SetGiven(data.height, data.defaultSize, value);
+        size(data.height);
     } else if ((value = ValueAfter(token, "-posx="))) {
-        SetGiven(data.posX, data.defaultPosition, value);
+        position(data.posX);
     } else if ((value = ValueAfter(token, "-posy="))) {
-        SetGiven(data.posY, data.defaultPosition, value);
+        position(data.posY);
     } else if ((value = ValueAfter(token, "-FSAAMode="))) {
         const int32_t mode = ParseNumber(value);
         if (mode != 0) {
             data.fsaaMode = mode;
         }
-    } else if (ValueAfter(token, "-fullscreen")) {
-        data.fullScreen = 1;
-    } else if (ValueAfter(token, "-windowed")) {
-        data.fullScreen = 0;
+        if (!IsWrittenInteger(value, &written) || written < 0 || written > 2) {
+            Warn(token, "not 0, 1 or 2",
+                 data.fsaaMode == 1   ? "using two samples"
+                 : data.fsaaMode == 2 ? "using four samples"
+                                      : "using no multisampling");
+        }
+    } else if ((value = ValueAfter(token, "-fullscreen"))) {
+        flag("-fullscreen", 1);
+    } else if ((value = ValueAfter(token, "-windowed"))) {
+        flag("-windowed", 0);
     } else if ((value = ValueAfter(token, "-quitafterframe="))) {
-        SetFrameLimit(data, value);
+        frameLimit();
     } else if ((value = ValueAfter(token, "-quitaftertime="))) {
-        SetTimeLimit(data, value);
+        timeLimit();
     } else if ((value = ValueAfter(token, "-qaf="))) {
-        SetFrameLimit(data, value);
+        frameLimit();
     } else if ((value = ValueAfter(token, "-qat="))) {
-        SetTimeLimit(data, value);
+        timeLimit();
     } else {
         return false;
     }
     return true;
+}
+
+bool IsDeclaredOption(const TrellisAppOption* declared, const char* token)
+{
+    for (const TrellisAppOption* option = declared; option != nullptr && option->name != nullptr; ++option) {
+        const size_t length = std::strlen(option->name);
+        const bool takesValue = length > 0 && option->name[length - 1] == '=';
+        if (takesValue ? std::strncmp(token, option->name, length) == 0 : std::strcmp(token, option->name) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string ShellUsage(const char* program, const TrellisAppOption* declared)
+{
+    std::vector<UsageLine> own;
+    std::vector<std::string> spelled;
+    for (const TrellisAppOption* option = declared; option != nullptr && option->name != nullptr; ++option) {
+        spelled.push_back(std::string(option->name) + (option->value != nullptr ? option->value : ""));
+    }
+    size_t column = 0;
+    for (const UsageLine& line : kShellUsage) {
+        column = std::max(column, std::strlen(line.options));
+    }
+    for (const std::string& text : spelled) {
+        column = std::max(column, text.size());
+    }
+    auto row = [column](const std::string& options, const char* effect) {
+        return "  " + options + std::string(column + 2 - options.size(), ' ') + (effect != nullptr ? effect : "") +
+               "\n";
+    };
+
+    const std::string name = program != nullptr && *program != '\0' ? program : "program";
+    std::string usage = "Usage: " + name + " [options]\n\nOptions of every Trellis program:\n";
+    for (const UsageLine& line : kShellUsage) {
+        usage += row(line.options, line.effect);
+    }
+    if (spelled.empty()) {
+        usage += "\n" + name + " has no options of its own.\n";
+    } else {
+        usage += "\nOptions of " + name + ":\n";
+        for (size_t i = 0; i < spelled.size(); ++i) {
+            usage += row(spelled[i], declared[i].help);
+        }
+    }
+    return usage;
 }

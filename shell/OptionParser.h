@@ -1,11 +1,17 @@
 #pragma once
 #include <cstdint>
+#include <string>
+#include <vector>
 
 class TrellisApp;
 struct ShellData;
+struct TrellisAppOption;
 
-// Splits a 16-bit command line into narrow tokens at spaces and tabs and offers
-// each to HandleOption; tokens it does not consume are kept for the application.
+// Offers each command-line token to HandleOption; tokens it does not consume
+// are kept for the application. Tokens are narrow UTF-8 strings: on Linux each
+// argv element is one token with its bytes as they are, and a 16-bit command
+// line is split at spaces and tabs and converted to UTF-8 without losing a
+// character.
 class OptionParser {
 public:
     OptionParser() = default;
@@ -17,24 +23,60 @@ public:
     // Frees every kept token and the list.
     virtual ~OptionParser();
 
+    // The 16-bit command line (without the program name).
     void ParseCommandLine(const char16_t* commandLine);
+    // `count` tokens, each offered as it is (an argv without its program name).
+    void ParseArguments(int32_t count, const char* const* tokens);
+
     int32_t GetArgCount() const { return argCount; }
     char** GetArgs() const { return args; }
+    // Unconsumed tokens the list had no room for; the entry refuses to start
+    // when there are any, so that no argument is lost in silence.
+    int32_t GetDroppedCount() const { return droppedCount; }
 
-    // The list keeps at most this many tokens; later ones are dropped.
+    // The list keeps at most this many tokens.
     static constexpr int32_t kMaxArgs = 100;
 
 protected:
     int32_t argCount = 0;
     char** args = nullptr;
+
+private:
+    void Offer(const char* token);
+
+    int32_t droppedCount = 0;
 };
 
 // The shell's own options, written straight into the application's ShellData.
+// A value the option cannot use as written gets one line through ShellLog
+// naming the token and what is used instead (unless warnings are off: the
+// entry parses the command line twice and warns only the first time).
+// "-help", "--help", "-h" and "-?" are consumed and noted for the entry.
 class ShellOptionParser : public OptionParser {
 public:
-    explicit ShellOptionParser(TrellisApp* app);
+    explicit ShellOptionParser(TrellisApp* app, bool warn = true);
     bool HandleOption(const char* token) override;
 
+    bool HelpRequested() const { return helpRequested; }
+
 private:
+    void Warn(const char* token, const char* problem, const std::string& used) const;
+
+    TrellisApp* app;
     ShellData* shellData;
+    bool warn;
+    bool helpRequested = false;
 };
+
+// The 16-bit command line split at spaces and tabs, each token converted to
+// UTF-8 (an unpaired surrogate becomes U+FFFD).
+std::vector<std::string> SplitCommandLine(const char16_t* commandLine);
+
+// True when `token` is one of the application's declared options: it begins
+// with a declared name that ends in '=' (a value follows), or equals a declared
+// name without one (a flag).
+bool IsDeclaredOption(const TrellisAppOption* declared, const char* token);
+
+// The usage text: the shell's options one line each, then the application's.
+// `program` names the program in the first line.
+std::string ShellUsage(const char* program, const TrellisAppOption* declared);

@@ -9,6 +9,7 @@
 #include "shell/DebugOutput.h"
 #include "shell/ExtensionString.h"
 #include "shell/Ticks.h"
+#include "shell/Utf8.h"
 
 TrellisApp::TrellisApp() : shellData(new ShellData) {}
 
@@ -59,6 +60,11 @@ void TrellisApp::SetWindowTitle(const char* title)
     }
 }
 
+const TrellisAppOption* TrellisApp::GetAppOptions() const
+{
+    return nullptr;
+}
+
 int32_t TrellisApp::IsGLExtensionSupported(const char* name) const
 {
     return ExtensionListContains(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)), name);
@@ -93,11 +99,8 @@ void TrellisApp::ShellLog(const char* format, ...) const
 #pragma GCC diagnostic pop
     va_end(arguments);
 
+    // Text is UTF-8: arguments as typed reach messages that name them.
     char16_t wide[256];
-    size_t i = 0;
-    for (; text[i] != '\0'; ++i) {
-        wide[i] = static_cast<unsigned char>(text[i]);
-    }
-    wide[i] = 0;
+    wide[WidenUtf8(text, std::strlen(text), wide)] = 0;
     TrellisDebugOutput(wide);
 }

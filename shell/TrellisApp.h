@@ -4,6 +4,14 @@
 #include "shell/ShellData.h"
 #include "shell/TrellisEvent.h"
 
+// One option of the application's own, for the usage text and so that the
+// shell can tell the application's tokens from typos.
+struct TrellisAppOption {
+    const char* name;   // as typed; ends in '=' when a value follows ("-frames=")
+    const char* value;  // what the value is, for the usage text ("LIST"); null for a flag
+    const char* help;   // one line
+};
+
 // The application base class. An application derives from it, overrides the
 // lifecycle operations it needs and supplies CreateApplication(); the shell
 // drives the rest (see shell/Entry.h).
@@ -32,6 +40,14 @@ public:
     // program (Escape, a tap in full screen ...) arrives before the program
     // ends. The default ignores them.
     virtual void HandleEvent(const TrellisEvent& event);
+    // The application's own options: an array ended by an entry whose name is
+    // null, or null (the default) when it has none. The shell lists them under
+    // -help and, before InitApp, warns about every token that neither it nor a
+    // declared option matches ("unknown option -widht=800; ..."). That is how
+    // the shell knows which tokens the application uses: an application that
+    // takes tokens declares them here, and InitApp still receives every token
+    // the shell did not consume, declared or not.
+    virtual const TrellisAppOption* GetAppOptions() const;
 
     int32_t GetWidth() const { return shellData->width; }
     int32_t GetHeight() const { return shellData->height; }

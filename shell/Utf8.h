@@ -1,32 +1,19 @@
 #pragma once
 #include <cstddef>
-#include <cstdint>
+#include <string>
 
-// Decodes the UTF-8 character at `text[position]` and moves `position` past
-// it. Malformed input (a stray continuation byte, an overlong form, a
-// surrogate, a character cut short by `length`) gives U+FFFD for one byte.
-inline uint32_t NextUtf8(const char* text, size_t length, size_t& position)
-{
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-    const unsigned lead = bytes[position];
-    const size_t extra = lead < 0x80 ? 0 : lead < 0xC2 ? 4 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : lead < 0xF5 ? 3 : 4;
-    if (extra == 4 || position + extra >= length) {
-        ++position;
-        return extra == 0 ? lead : 0xFFFD;
-    }
-    uint32_t codePoint = extra == 0 ? lead : lead & (0x3Fu >> extra);
-    for (size_t k = 1; k <= extra; ++k) {
-        if ((bytes[position + k] & 0xC0) != 0x80) {
-            ++position;
-            return 0xFFFD;
-        }
-        codePoint = (codePoint << 6) | (bytes[position + k] & 0x3F);
-    }
-    constexpr uint32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
-    if (codePoint < kLeast[extra] || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-        ++position;
-        return 0xFFFD;
-    }
-    position += extra + 1;
-    return codePoint;
-}
+// The one UTF-8 decoder and encoder of the shell.
+
+// Length in bytes of the well-formed UTF-8 sequence at `text` (at most
+// `available` bytes), with its code point in `codePoint`; 0 when the bytes
+// there are no such sequence (stray continuation bytes, overlong forms,
+// surrogates, values beyond U+10FFFF, a sequence cut short).
+size_t DecodeUtf8(const char* text, size_t available, char32_t* codePoint);
+
+// Appends `codePoint` as UTF-8.
+void AppendUtf8(std::string& out, char32_t codePoint);
+
+// Widens `length` bytes of UTF-8 into `out` (room for `length` units: no text
+// widens to more 16-bit units than it has bytes); a byte that begins no
+// well-formed sequence is taken as Latin-1. Returns the units written.
+size_t WidenUtf8(const char* text, size_t length, char16_t* out);

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "shell/TrellisEvent.h"
 
@@ -204,6 +205,11 @@ public:
     {
         return eglSwapBuffers(display, surface);
     }
+
+    // For messages that say what failed where: the window system and its
+    // display ("X11 display :0"), and the EGL call CreateEGLSurface makes.
+    virtual std::string Describe() const { return "an unnamed window system"; }
+    virtual const char* SurfaceCall() const { return "eglCreateWindowSurface"; }
 };
 
 // Destroys `mainWindow` and then `coverWindow` behind it, showing the cover once

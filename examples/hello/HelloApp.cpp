@@ -26,6 +26,15 @@ public:
 
     int32_t QuitApp() override { return 1; }
 
+    // Its own options, for -help and so that the shell can warn about a token
+    // nobody takes. Hello has none; an option "-speed=N" would be declared
+    // here as {"-speed=", "N", "frames per trip round the colour wheel"}.
+    const TrellisAppOption* GetAppOptions() const override
+    {
+        static constexpr TrellisAppOption kNone[] = {{nullptr, nullptr, nullptr}};
+        return kNone;
+    }
+
     int32_t RenderFrame() override
     {
         // One slow trip round the colour wheel every 256 frames.

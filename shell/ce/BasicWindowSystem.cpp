@@ -398,8 +398,11 @@ void SetEventText(TrellisEvent& event, const char* utf8, size_t length)
 {
     event.text[0] = 0;
     for (size_t position = 0; position < length;) {
-        const uint32_t codePoint = NextUtf8(utf8, length, position);
-        if (!AppendEventText(event, codePoint)) {
+        char32_t codePoint = 0;
+        const size_t taken = DecodeUtf8(utf8 + position, length - position, &codePoint);
+        // A byte that begins no well-formed character stands for one U+FFFD.
+        position += taken != 0 ? taken : 1;
+        if (!AppendEventText(event, taken != 0 ? static_cast<uint32_t>(codePoint) : 0xFFFDu)) {
             return;
         }
     }

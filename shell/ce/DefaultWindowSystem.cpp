@@ -4,33 +4,133 @@
 #include <cstring>
 
 #include "shell/DebugOutput.h"
+#include "shell/Utf8.h"
 #include "shell/ce/HeadlessWindowSystem.h"
 #include "shell/ce/WaylandWindowSystem.h"
 #include "shell/ce/X11WindowSystem.h"
 
+namespace {
+
+// One window system the environment can choose. A backend is one entry here.
+struct Backend {
+    const char* name;             // its TRELLIS_PLATFORM value
+    const char* displayVariable;  // the variable naming its display; null: needs none
+    const char* displayKind;      // for messages: "X display"
+    // Null when the display `display` (never null for a backend with a
+    // display variable) does not open.
+    std::unique_ptr<WindowSystem> (*open)(const char* display);
+};
+
+std::unique_ptr<WindowSystem> OpenWayland(const char* display)
+{
+    return WaylandWindowSystem::Open(display);
+}
+
+std::unique_ptr<WindowSystem> OpenX11(const char* display)
+{
+    return X11WindowSystem::Open(display);
+}
+
+std::unique_ptr<WindowSystem> OpenHeadless(const char*)
+{
+    return std::make_unique<HeadlessWindowSystem>();
+}
+
+// In the order they are tried; the last, with no display variable, is the
+// fallback when no display variable is set.
+constexpr Backend kBackends[] = {
+    {"wayland", "WAYLAND_DISPLAY", "Wayland display", OpenWayland},
+    {"x11", "DISPLAY", "X display", OpenX11},
+    {"headless", nullptr, nullptr, OpenHeadless},
+};
+
+// UTF-8 text on the 16-bit debug output.
+void Say(const std::string& text)
+{
+    std::u16string wide(text.size(), u'\0');
+    wide.resize(WidenUtf8(text.data(), text.size(), wide.data()));
+    TrellisDebugOutput(wide.c_str());
+}
+
+const char* Variable(const char* name)
+{
+    const char* value = name != nullptr ? std::getenv(name) : nullptr;
+    return value != nullptr && *value != '\0' ? value : nullptr;
+}
+
+// Opens the display that `display` names; `prefix` and `advice` frame the
+// message when it does not open.
+std::unique_ptr<WindowSystem> OpenNamed(const Backend& backend, const char* display, const std::string& prefix,
+                                        const std::string& advice)
+{
+    std::unique_ptr<WindowSystem> system = backend.open(display);
+    if (!system) {
+        Say(prefix + "cannot open the " + backend.displayKind + " \"" + display + "\" named by " +
+            backend.displayVariable + advice + "\n");
+    }
+    return system;
+}
+
+} // namespace
+
+std::string WindowSystemNames()
+{
+    std::string names;
+    for (const Backend& backend : kBackends) {
+        names += (names.empty() ? "" : ", ") + std::string(backend.name);
+    }
+    return names;
+}
+
+std::string WindowSystemUsage()
+{
+    std::string order;
+    for (const Backend& backend : kBackends) {
+        order += backend.name;
+        order += backend.displayVariable != nullptr ? std::string(" when ") + backend.displayVariable + " is set, else "
+                                                    : "";
+    }
+    return "TRELLIS_PLATFORM chooses the window system (" + WindowSystemNames() + "); without it: " + order + ".\n";
+}
+
 std::unique_ptr<WindowSystem> OpenDefaultWindowSystem()
 {
-    const char* choice = std::getenv("TRELLIS_PLATFORM");
-    const bool headless = choice != nullptr && std::strcmp(choice, "headless") == 0;
-    const bool x11 = choice != nullptr && std::strcmp(choice, "x11") == 0;
-    const bool wayland = choice != nullptr && std::strcmp(choice, "wayland") == 0;
-    if (wayland || (!headless && !x11 && std::getenv("WAYLAND_DISPLAY") != nullptr)) {
-        if (std::unique_ptr<WindowSystem> compositor = WaylandWindowSystem::Open(nullptr)) {
-            return compositor;
-        }
-        if (wayland) {
-            TrellisDebugOutput(u"TRELLIS_PLATFORM=wayland: no Wayland compositor could be reached\n");
+    if (const char* choice = Variable("TRELLIS_PLATFORM")) {
+        for (const Backend& backend : kBackends) {
+            if (std::strcmp(choice, backend.name) != 0) {
+                continue;
+            }
+            const std::string why = std::string("TRELLIS_PLATFORM=") + choice;
+            if (backend.displayVariable == nullptr) {
+                return backend.open(nullptr);
+            }
+            if (const char* display = Variable(backend.displayVariable)) {
+                return OpenNamed(backend, display, why + ": ", "");
+            }
+            Say(why + ": no " + backend.displayKind + " (" + backend.displayVariable + " is not set)\n");
             return nullptr;
         }
+        Say(std::string("TRELLIS_PLATFORM=") + choice + " names no window system; use one of: " +
+            WindowSystemNames() + "\n");
+        return nullptr;
     }
-    if (!headless) {
-        if (std::unique_ptr<WindowSystem> display = X11WindowSystem::Open(nullptr)) {
-            return display;
+
+    std::string unset;
+    for (const Backend& backend : kBackends) {
+        if (backend.displayVariable == nullptr) {
+            continue;
         }
-        if (x11) {
-            TrellisDebugOutput(u"TRELLIS_PLATFORM=x11: no X display could be opened\n");
-            return nullptr;
+        if (const char* display = Variable(backend.displayVariable)) {
+            return OpenNamed(backend, display, "",
+                             std::string("; unset it or set TRELLIS_PLATFORM=headless to run without a display"));
+        }
+        unset += (unset.empty() ? "" : ", ") + std::string(backend.displayVariable);
+    }
+    for (const Backend& backend : kBackends) {
+        if (backend.displayVariable == nullptr) {
+            Say("no display (" + unset + " not set): running " + backend.name + "\n");
+            return backend.open(nullptr);
         }
     }
-    return std::make_unique<HeadlessWindowSystem>();
+    return nullptr;
 }

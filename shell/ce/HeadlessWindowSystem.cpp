@@ -49,3 +49,8 @@ EGLBoolean HeadlessWindowSystem::SwapBuffers(EGLDisplay display, EGLSurface surf
     glFlush();
     return eglSwapBuffers(display, surface);
 }
+
+std::string HeadlessWindowSystem::Describe() const
+{
+    return "the headless window system (Mesa's surfaceless EGL platform, no display)";
+}

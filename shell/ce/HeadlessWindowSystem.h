@@ -17,6 +17,8 @@ public:
     void GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes) override;
     EGLSurface CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window) override;
     EGLBoolean SwapBuffers(EGLDisplay display, EGLSurface surface) override;
+    std::string Describe() const override;
+    const char* SurfaceCall() const override { return "eglCreatePbufferSurface"; }
 
 private:
     Rect monitor;

@@ -3,13 +3,14 @@
 #include <GLES/gl.h>
 
 #include <algorithm>
+#include <cstring>
+#include <string>
 
 #include "shell/ExtensionString.h"
 #include "shell/ShellData.h"
 #include "shell/TrellisApp.h"
 #include "shell/Utf8.h"
-
-#include <cstring>
+#include "shell/ce/EGLErrorName.h"
 
 namespace {
 
@@ -30,27 +31,6 @@ constexpr int32_t kSwapFailureLimit = 100;
 bool IsQuarterSize(int32_t width, int32_t height)
 {
     return (width == 320 && height == 240) || (width == 240 && height == 320);
-}
-
-// UTF-8 to UTF-16, cut where `output` is full (a pair is never split).
-void WidenUtf8(const char* text, char16_t* output, size_t capacity)
-{
-    const size_t length = std::strlen(text);
-    size_t used = 0;
-    for (size_t position = 0; position < length;) {
-        const uint32_t codePoint = NextUtf8(text, length, position);
-        const size_t units = codePoint >= 0x10000 ? 2 : 1;
-        if (used + units >= capacity) {
-            break;
-        }
-        if (units == 2) {
-            output[used++] = static_cast<char16_t>(0xD800 + ((codePoint - 0x10000) >> 10));
-            output[used++] = static_cast<char16_t>(0xDC00 + ((codePoint - 0x10000) & 0x3FF));
-        } else {
-            output[used++] = static_cast<char16_t>(codePoint);
-        }
-    }
-    output[used] = 0;
 }
 
 } // namespace
@@ -308,6 +288,11 @@ void TrellisPlatformCE::DebugOutput(const char16_t* text)
     system.DebugOutput(text);
 }
 
+void TrellisPlatformCE::ExplainEGLFailure(const char* call, EGLint error)
+{
+    app->ShellLog("%s failed with %s on %s\n", call, EGLErrorName(error), system.Describe().c_str());
+}
+
 int32_t TrellisPlatformCE::InitEGL(WindowHandle window)
 {
     const uint32_t firstAttempt = system.GetTickCount();
@@ -317,6 +302,7 @@ int32_t TrellisPlatformCE::InitEGL(WindowHandle window)
         eglDisplay = system.GetEGLDisplay(deviceContext);
         if (!eglInitialize(eglDisplay, &eglMajor, &eglMinor)) {
             DebugOutput(u"Unable to initialise egl\n");
+            ExplainEGLFailure(eglDisplay == EGL_NO_DISPLAY ? "eglGetDisplay" : "eglInitialize", eglGetError());
             return 0;
         }
         powerManagement = IsEGLExtensionSupported("EGL_XAN_power_management");
@@ -324,20 +310,24 @@ int32_t TrellisPlatformCE::InitEGL(WindowHandle window)
         eglContext = eglCreateContext(eglDisplay, eglConfig, EGL_NO_CONTEXT, nullptr);
         if (eglContext == EGL_NO_CONTEXT) {
             DebugOutput(u"Unable to create a context\n");
+            ExplainEGLFailure(eglConfig == nullptr ? "eglChooseConfig" : "eglCreateContext", eglGetError());
             return 0;
         }
         eglSurface = system.CreateEGLSurface(eglDisplay, eglConfig, window);
         if (eglSurface == EGL_NO_SURFACE) {
             DebugOutput(u"Unable to create window surface\n");
+            ExplainEGLFailure(system.SurfaceCall(), eglGetError());
             return 0;
         }
         if (eglMakeCurrent(eglDisplay, eglSurface, eglSurface, eglContext)) {
             return 1;
         }
-        const bool retry = eglGetError() == kContextLost && powerManagement == 1 &&
+        const EGLint error = eglGetError();
+        const bool retry = error == kContextLost && powerManagement == 1 &&
                            system.GetTickCount() - firstAttempt < kLostContextRetrySeconds * 1000;
         if (!retry) {
             DebugOutput(u"Unable to make current context\n");
+            ExplainEGLFailure("eglMakeCurrent", error);
             return 0;
         }
         // The context was taken away while it was being made current: release
@@ -382,13 +372,15 @@ void TrellisPlatformCE::ReleaseEGL()
 
 void TrellisPlatformCE::EndFrame()
 {
+    EGLint error = EGL_SUCCESS;
     if (system.SwapBuffers(eglDisplay, eglSurface)) {
         swapFailures = 0;
-    } else if (eglGetError() == kContextLost && powerManagement == 1) {
+    } else if ((error = eglGetError()) == kContextLost && powerManagement == 1) {
         swapFailures = 0;
         Recover();
     } else {
         app->ShellLog("eglSwapBuffers failed\n");
+        ExplainEGLFailure("eglSwapBuffers", error);
         if (++swapFailures >= kSwapFailureLimit) {
             failed = 1;
         }
@@ -408,7 +400,8 @@ void TrellisPlatformCE::TakeApplicationTitle()
 {
     titleVersion = app->GetWindowTitleVersion();
     if (const char* title = app->GetWindowTitle()) {
-        WidenUtf8(title, titleText, sizeof titleText / sizeof titleText[0]);
+        // At most 127 bytes, so at most 127 units and the terminator.
+        titleText[WidenUtf8(title, std::strlen(title), titleText)] = 0;
         windowTitle = titleText;
     }
 }

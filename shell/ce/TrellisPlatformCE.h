@@ -72,6 +72,9 @@ private:
     void DeliverEvent(TrellisEvent& event);
     void TakeApplicationTitle();
     void DebugOutput(const char16_t* text);
+    // The line after an EGL failure's own message: the call, its error by
+    // name, and the window system and display in use.
+    void ExplainEGLFailure(const char* call, EGLint error);
 
     TrellisApp* app;
     ShellData* shellData;

@@ -208,6 +208,8 @@ std::unique_ptr<WaylandWindowSystem> WaylandWindowSystem::Open(const char* displ
         return nullptr;
     }
     std::unique_ptr<WaylandWindowSystem> system(new WaylandWindowSystem(display));
+    const char* named = displayName != nullptr ? displayName : std::getenv("WAYLAND_DISPLAY");
+    system->displayName = named != nullptr ? named : "wayland-0";
     if (!system->Connect()) {
         return nullptr;
     }

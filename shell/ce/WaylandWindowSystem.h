@@ -60,6 +60,7 @@ public:
     EGLDisplay GetEGLDisplay(DeviceContext dc) override;
     void GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes) override;
     EGLSurface CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window) override;
+    std::string Describe() const override { return "Wayland display " + displayName; }
 
     // Whether the compositor offered server-side decorations.
     bool HasDecorations() const { return decorationManager != nullptr; }
@@ -118,6 +119,7 @@ protected:
 private:
 
     explicit WaylandWindowSystem(wl_display* display);
+    std::string displayName;  // as connected to, for messages
     bool Connect();
     bool MakeToplevel(NativeWindow& native);
     NativeWindow* Find(WindowHandle window) const;

@@ -625,3 +625,8 @@ EGLSurface X11WindowSystem::CreateEGLSurface(EGLDisplay eglDisplay, EGLConfig co
     }
     return eglCreateWindowSurface(eglDisplay, config, static_cast<EGLNativeWindowType>(native), nullptr);
 }
+
+std::string X11WindowSystem::Describe() const
+{
+    return std::string("X11 display ") + DisplayString(display);
+}

@@ -43,6 +43,7 @@ public:
     EGLDisplay GetEGLDisplay(DeviceContext dc) override;
     void GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes) override;
     EGLSurface CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window) override;
+    std::string Describe() const override;
 
 protected:
     bool OpenNativeWindow(WindowHandle window, const WindowRecord& record, const char16_t* title) override;

@@ -358,7 +358,7 @@ TEST_F(KestrelFrames, WithNeitherCombinerTheSceneFailsAfterLoadingAllFourTexture
     GlShim::SetVersion("OpenGL ES-CM 1.0");
     const KestrelRun run = RunKestrel(kSmallWindow);
     EXPECT_EQ(1, run.exitCode);
-    EXPECT_EQ("Can't run this demo without Combiners or XAN_Texture_Ext\n", run.errors);
+    EXPECT_EQ("Can't run this demo without Combiners or XAN_Texture_Ext\nInitScene returned 0\n", run.errors);
     ASSERT_EQ(1u, Probe().scenes.size());
     const SceneSnapshot& scene = Probe().scenes[0];
     EXPECT_EQ(0, scene.result);
@@ -382,7 +382,8 @@ TEST_F(KestrelFrames, AFailedDiffuseLoadIsReportedAndLeavesTheNormalMapLoaded)
     GlShim::FailCall("glTexImage2D", static_cast<int>(uploads - (9 + 10 + 8) + 1), GL_OUT_OF_MEMORY);
     const KestrelRun run = RunKestrel(kSmallWindow);
     EXPECT_EQ(1, run.exitCode);
-    const std::string message = "Error loading texture: newdiffuse";
+    // The message has no line end of its own; the failed step begins a new line.
+    const std::string message = "Error loading texture: newdiffuse\nInitScene returned 0\n";
     ASSERT_GE(run.errors.size(), message.size()) << run.errors;
     EXPECT_EQ(message, run.errors.substr(run.errors.size() - message.size())) << run.errors;
     EXPECT_EQ(std::string::npos, run.errors.find("newnormalmap"));
@@ -409,7 +410,8 @@ TEST_F(KestrelFrames, EachTextureThatFailsToLoadIsNamedAndEndsTheStart)
         GlShim::FailCall("glTexImage2D", static_cast<int>(uploads - texture.levelsFromHere + 1), GL_OUT_OF_MEMORY);
         const KestrelRun run = RunKestrel(kSmallWindow);
         EXPECT_EQ(1, run.exitCode);
-        EXPECT_EQ(std::string("TrellisLoadPartialTextureFromHeader() failed\nError loading texture: ") + texture.name,
+        EXPECT_EQ(std::string("TrellisLoadPartialTextureFromHeader() failed\nError loading texture: ") + texture.name +
+                      "\nInitScene returned 0\n",
                   run.errors);
         ASSERT_EQ(1u, Probe().scenes.size());
         EXPECT_EQ(0, Probe().scenes[0].result);
@@ -422,7 +424,7 @@ TEST_F(KestrelFrames, AGlyphonThatCannotStartEndsTheStartBeforeAnyTexture)
     GlShim::FailCall("glTexImage2D", 1, GL_OUT_OF_MEMORY);  // Glyphon's first texture
     const KestrelRun run = RunKestrel(kSmallWindow);
     EXPECT_EQ(1, run.exitCode);
-    EXPECT_EQ("ERROR: Cannot initialise Glyphon\n", run.errors);
+    EXPECT_EQ("ERROR: Cannot initialise Glyphon\nInitScene returned 0\n", run.errors);
     ASSERT_EQ(1u, Probe().scenes.size());
     EXPECT_EQ(0, Probe().scenes[0].result);
     EXPECT_EQ(0u, Probe().scenes[0].texNormalMap);

@@ -7,8 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -89,14 +92,43 @@ TEST(KestrelProgram, RunsInAnX11WindowAndExitsZeroAtTheFrameLimit)
     EXPECT_EQ("", outcome.output);
 }
 
-TEST(KestrelProgram, RunsHeadlessWithoutADisplay)
+TEST(KestrelProgram, RunsHeadlessWithoutADisplayAndSaysSo)
 {
     // Multisampling included: the driver's own buffers for it stay its business.
     for (const std::vector<std::string>& arguments : {std::vector<std::string>{"-qaf=5"}, {"-FSAAMode=2", "-qaf=1"}}) {
         const Outcome outcome = RunProgram(KESTREL_PATH, arguments, {});
         EXPECT_EQ(0, outcome.exitCode) << outcome.output;
-        EXPECT_EQ("", outcome.output);
+        EXPECT_EQ("no display (WAYLAND_DISPLAY, DISPLAY not set): running headless\n", outcome.output);
     }
+}
+
+TEST(KestrelProgram, AnUnreachableDisplayIsAnErrorNotAHeadlessRun)
+{
+    const Outcome outcome = RunProgram(KESTREL_PATH, {"-windowed"}, {"DISPLAY=:59999"});
+    EXPECT_EQ(1, outcome.exitCode);
+    EXPECT_EQ("cannot open the X display \":59999\" named by DISPLAY; unset it or set TRELLIS_PLATFORM=headless to run "
+              "without a display\n",
+              outcome.output);
+}
+
+TEST(KestrelProgram, BothProgramsPrintTheirUsageAndExitZeroWithoutAWindow)
+{
+    // Any window system would fail here: X11 is insisted on and cannot open.
+    const std::vector<std::string> noWindow{"DISPLAY=:59999", "TRELLIS_PLATFORM=x11"};
+    const Outcome kestrel = RunProgram(KESTREL_PATH, {"-help"}, noWindow);
+    EXPECT_EQ(0, kestrel.exitCode);
+    EXPECT_EQ(0u, kestrel.output.find("Usage: kestrel [options]\n")) << kestrel.output;
+    EXPECT_NE(std::string::npos, kestrel.output.find("\nkestrel has no options of its own.\n"));
+
+    const Outcome capture = RunProgram(KESTREL_CAPTURE_PATH, {"--help"}, noWindow);
+    EXPECT_EQ(0, capture.exitCode);
+    EXPECT_EQ(0u, capture.output.find("Usage: kestrel-capture [options]\n")) << capture.output;
+    const size_t own = capture.output.find("\nOptions of kestrel-capture:\n");
+    ASSERT_NE(std::string::npos, own) << capture.output;
+    EXPECT_EQ("\nOptions of kestrel-capture:\n"
+              "  -frames=LIST               frame numbers to save, separated by commas, counting from 0 (default 0)\n"
+              "  -prefix=PATH               file prefix, folders included (default \"kestrel\")\n",
+              capture.output.substr(own));
 }
 
 class KestrelCaptureProgram : public testing::Test {
@@ -107,15 +139,90 @@ protected:
         ASSERT_NE(nullptr, mkdtemp(pattern));
         folder = pattern;
     }
-    void TearDown() override
+    void TearDown() override { std::filesystem::remove_all(folder); }
+
+    // Names in the folder (and below it), sorted.
+    std::vector<std::string> Written() const
     {
-        for (const char* name : {"/shot0000.bmp", "/shot0000.png", "/shot0001.bmp", "/shot0001.png"}) {
-            std::remove((folder + name).c_str());
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+            names.push_back(entry.path().string().substr(folder.size() + 1));
         }
-        rmdir(folder.c_str());
+        std::sort(names.begin(), names.end());
+        return names;
     }
+
     std::string folder;
 };
+
+using Names = std::vector<std::string>;
+
+TEST_F(KestrelCaptureProgram, APrefixReachesTheFileNameAsTyped)
+{
+    // Spaces, a 2-byte character, one whose low byte is '/' (U+012F) and a 4-byte one.
+    std::filesystem::create_directory(folder + "/My Shots");
+    for (const std::string prefix : {"My Shots/k", "\xC3\xBC", "sub\xC4\xAFk", "\xF0\x9F\x90\xA6"}) {
+        SCOPED_TRACE(prefix);
+        const Outcome outcome = RunProgram(KESTREL_CAPTURE_PATH,
+                                           {"-windowed", "-width=32", "-height=24", "-prefix=" + folder + "/" + prefix}, {});
+        EXPECT_EQ(0, outcome.exitCode) << outcome.output;
+        const std::string base = folder + "/" + prefix + "0000";
+        EXPECT_EQ("frame 0: " + base + ".bmp " + base + ".png\n", outcome.output);
+        EXPECT_EQ(0, access((base + ".bmp").c_str(), R_OK));
+    }
+    EXPECT_EQ((Names{"My Shots", "My Shots/k0000.bmp", "My Shots/k0000.png", "sub\xC4\xAFk0000.bmp",
+                     "sub\xC4\xAFk0000.png", "\xC3\xBC" "0000.bmp", "\xC3\xBC" "0000.png",
+                     "\xF0\x9F\x90\xA6" "0000.bmp", "\xF0\x9F\x90\xA6" "0000.png"}),
+              Written());
+}
+
+TEST_F(KestrelCaptureProgram, ArgumentsReachTheApplicationByteForByte)
+{
+    // U+0131 is no digit, whatever its low byte.
+    Outcome outcome = RunProgram(KESTREL_CAPTURE_PATH, {"-frames=\xC4\xB1", "-prefix=" + folder + "/shot"}, {});
+    EXPECT_EQ(1, outcome.exitCode);
+    EXPECT_EQ("kestrel-capture: -frames= takes frame numbers separated by commas\nInitApp returned 0\n",
+              outcome.output);
+    outcome = RunProgram(KESTREL_CAPTURE_PATH, {"na\xC3\xAFve-\xE2\x98\x83"}, {});
+    EXPECT_EQ(1, outcome.exitCode);
+    EXPECT_EQ(0u, outcome.output.find("unknown option na\xC3\xAFve-\xE2\x98\x83; -help lists the options\n"
+                                      "kestrel-capture: unknown option na\xC3\xAFve-\xE2\x98\x83 ("))
+        << outcome.output;
+    EXPECT_TRUE(Written().empty());
+}
+
+TEST_F(KestrelCaptureProgram, MoreArgumentsThanItTakesAreRefusedBeforeAnyFrame)
+{
+    std::vector<std::string> arguments;
+    for (int i = 0; i < 100; ++i) {
+        arguments.push_back("-prefix=" + folder + "/junk" + std::to_string(i));
+    }
+    arguments.insert(arguments.end(), {"-frames=2", "-prefix=" + folder + "/last"});
+    const Outcome outcome = RunProgram(KESTREL_CAPTURE_PATH, arguments, {});
+    EXPECT_EQ(1, outcome.exitCode);
+    EXPECT_EQ("too many arguments: 102 are not shell options, and an application takes at most 100\n",
+              outcome.output);
+    EXPECT_TRUE(Written().empty());
+}
+
+TEST_F(KestrelCaptureProgram, BadShellValuesAreNamedAndTheValuesUsedAreThoseNamed)
+{
+    const std::string prefix = folder + "/v";
+    const Outcome outcome =
+        RunProgram(KESTREL_CAPTURE_PATH,
+                   {"-windowed", "-width=48x40", "-height=36", "-frames=0,1,2", "-qaf=1e3", "-prefix=" + prefix}, {});
+    // The frame limit of 1 ends the run before the last chosen frame.
+    EXPECT_EQ(1, outcome.exitCode);
+    EXPECT_EQ("-width=48x40: not a size from 1 to 1048576; using 48\n"
+              "-qaf=1e3: not a frame count from 0 to 2147483647; using 1\n"
+              "frame 0: " + prefix + "0000.bmp " + prefix + "0000.png\n" +
+                  "frame 1: " + prefix + "0001.bmp " + prefix + "0001.png\n" +
+                  "kestrel-capture: the run ended with 2 of 3 chosen frames saved\nQuitApp returned 0\n",
+              outcome.output);
+    const RgbImage saved = ReadPng(prefix + "0001.png");
+    EXPECT_EQ(48, saved.width);
+    EXPECT_EQ(36, saved.height);
+}
 
 TEST_F(KestrelCaptureProgram, SavesTheChosenFramesAndSaysWhere)
 {

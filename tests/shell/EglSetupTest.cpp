@@ -20,6 +20,8 @@ using Names = std::vector<std::string>;
 
 constexpr EGLint kContextLost = 0x300E;
 constexpr const char* kPowerManagement = "EGL_XAN_power_management";
+// Where the scripted runs' EGL failures happen, as their reason lines say.
+const std::string kWhere = "the headless window system (Mesa's surfaceless EGL platform, no display)\n";
 
 class EglSetup : public testing::Test {
 protected:
@@ -31,12 +33,13 @@ protected:
 
     int Run(const char16_t* commandLine) { return RunTrellisMain(commandLine, system, errors); }
 
-    // A start-up failure: the reason, then the platform's summary, exit code 1,
-    // no scene, and both objects deleted.
+    // A start-up failure: the reason and what failed where, then the
+    // platform's summary and the failed step, exit code 1, no scene, and both
+    // objects deleted.
     void ExpectStartFailure(const std::string& reason)
     {
         EXPECT_EQ(1, Run(u"-qaf=0"));
-        EXPECT_EQ(reason + "InitEGL failed!!\n", errors);
+        EXPECT_EQ(reason + "InitEGL failed!!\nInitPlatform returned 0\n", errors);
         EXPECT_EQ(0, CountEvents("InitScene"));
         EXPECT_EQ(1, CountEvents("deleted"));
     }
@@ -48,34 +51,35 @@ protected:
 TEST_F(EglSetup, InitialiseFailure)
 {
     EglShim::FailCall("eglInitialize", 1, EGL_NOT_INITIALIZED);
-    ExpectStartFailure("Unable to initialise egl\n");
+    ExpectStartFailure("Unable to initialise egl\neglInitialize failed with EGL_NOT_INITIALIZED on " + kWhere);
     EXPECT_EQ(0, EglShim::CallCount("eglCreateContext"));
 }
 
 TEST_F(EglSetup, ContextFailure)
 {
     EglShim::FailCall("eglCreateContext", 1, EGL_BAD_ALLOC);
-    ExpectStartFailure("Unable to create a context\n");
+    ExpectStartFailure("Unable to create a context\neglCreateContext failed with EGL_BAD_ALLOC on " + kWhere);
     EXPECT_EQ(0, EglShim::CallCount("eglCreatePbufferSurface"));
 }
 
 TEST_F(EglSetup, SurfaceFailure)
 {
     EglShim::FailCall("eglCreatePbufferSurface", 1, EGL_BAD_ALLOC);
-    ExpectStartFailure("Unable to create window surface\n");
+    ExpectStartFailure("Unable to create window surface\neglCreatePbufferSurface failed with EGL_BAD_ALLOC on " +
+                       kWhere);
     EXPECT_EQ(0, EglShim::CallCount("eglMakeCurrent"));
 }
 
 TEST_F(EglSetup, MakeCurrentFailure)
 {
     EglShim::FailCall("eglMakeCurrent", 1, EGL_BAD_ALLOC);
-    ExpectStartFailure("Unable to make current context\n");
+    ExpectStartFailure("Unable to make current context\neglMakeCurrent failed with EGL_BAD_ALLOC on " + kWhere);
 }
 
 TEST_F(EglSetup, LostContextWithoutPowerManagementIsAFailure)
 {
     EglShim::FailCall("eglMakeCurrent", 1, kContextLost);
-    ExpectStartFailure("Unable to make current context\n");
+    ExpectStartFailure("Unable to make current context\neglMakeCurrent failed with EGL_CONTEXT_LOST on " + kWhere);
     EXPECT_EQ(1, EglShim::CallCount("eglInitialize"));
 }
 
@@ -143,7 +147,8 @@ TEST_F(EglSetup, SwapFailureWithoutPowerManagementIsReportedEveryFrame)
 {
     EglShim::FailCallsFrom("eglSwapBuffers", 1, kContextLost);
     EXPECT_EQ(0, Run(u"-qaf=2"));
-    EXPECT_EQ("eglSwapBuffers failed\neglSwapBuffers failed\neglSwapBuffers failed\n", errors);
+    std::string each = "eglSwapBuffers failed\neglSwapBuffers failed with EGL_CONTEXT_LOST on " + kWhere;
+    EXPECT_EQ(each + each + each, errors);
     EXPECT_EQ(3, Record().renderCalls);
     EXPECT_EQ(1, CountEvents("InitScene"));
     EXPECT_EQ(1, CountEvents("QuitApp"));
@@ -201,7 +206,8 @@ TEST_F(EglSetup, FailedRecoveryEndsTheLoopAndTheProgramFails)
     };
     const std::vector<Case> cases{
         {"no context", [] { EglShim::FailCall("eglCreateContext", 2, EGL_BAD_ALLOC); },
-         "Unable to create a context\n", {"ReleaseScene recovering=1"}},
+         "Unable to create a context\neglCreateContext failed with EGL_BAD_ALLOC on " + kWhere,
+         {"ReleaseScene recovering=1"}},
         {"scene", [] { Script().recoveryInitSceneResult = 0; }, "",
          {"ReleaseScene recovering=1", "InitScene 640 480 recovering=1 compressed=0 portrait=0"}},
     };
@@ -230,7 +236,7 @@ TEST_F(EglSetup, ContextLostAtEveryAttemptIsRetriedWithGrowingWaitsThenGivenUp)
     // At start-up, and again in a recovery: retried for a bounded time only.
     EglShim::AddExtension(kPowerManagement);
     EglShim::FailCallsFrom("eglMakeCurrent", 1, kContextLost);
-    ExpectStartFailure("Unable to make current context\n");
+    ExpectStartFailure("Unable to make current context\neglMakeCurrent failed with EGL_CONTEXT_LOST on " + kWhere);
     const std::vector<std::string> sleeps = system.Calls({"Sleep"});
     ASSERT_GE(sleeps.size(), 8u);
     EXPECT_EQ("Sleep 10", sleeps.front());
@@ -251,7 +257,7 @@ TEST_F(EglSetup, ContextLostAtEveryAttemptIsRetriedWithGrowingWaitsThenGivenUp)
     EglShim::FailCall("eglSwapBuffers", 1, kContextLost);
     EglShim::FailCallsFrom("eglMakeCurrent", 3, kContextLost);  // the second is the release
     EXPECT_EQ(1, Run(u"-qaf=20"));
-    EXPECT_EQ("Unable to make current context\n", errors);
+    EXPECT_EQ("Unable to make current context\neglMakeCurrent failed with EGL_CONTEXT_LOST on " + kWhere, errors);
     EXPECT_EQ(1, Record().renderCalls);
     EXPECT_GT(EglShim::CallCount("eglInitialize"), 10);
 }
@@ -265,7 +271,7 @@ TEST_F(EglSetup, RunOfSwapFailuresEndsTheLoopAndTheProgramFails)
     EXPECT_EQ(103, Record().renderCalls);
     std::string expected;
     for (int i = 0; i < 101; ++i) {
-        expected += "eglSwapBuffers failed\n";
+        expected += "eglSwapBuffers failed\neglSwapBuffers failed with EGL_BAD_SURFACE on " + kWhere;
     }
     EXPECT_EQ(expected, errors);
     EXPECT_EQ(1, CountEvents("ReleaseScene"));

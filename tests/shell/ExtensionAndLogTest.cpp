@@ -79,12 +79,12 @@ TEST(ShellLog, CutsLongTextAtTheBufferLimits)
     EXPECT_EQ("x" + std::string(254, 'a'), testing::internal::GetCapturedStderr());
 }
 
-TEST(ShellLog, WidensBytesAsLatin1OnTheUtf8DebugOutput)
+TEST(ShellLog, KeepsUtf8TextAndWidensStrayBytesAsLatin1)
 {
     TrellisApp app;
     testing::internal::CaptureStderr();
-    app.ShellLog("%s", "\xE9");
-    EXPECT_EQ("\xC3\xA9", testing::internal::GetCapturedStderr());
+    app.ShellLog("%s|%s|%s", "\xE9", "na\xC3\xAFve-\xE2\x98\x83", "\xF0\x9F\x90\xA6");
+    EXPECT_EQ("\xC3\xA9|na\xC3\xAFve-\xE2\x98\x83|\xF0\x9F\x90\xA6", testing::internal::GetCapturedStderr());
 }
 
 } // namespace

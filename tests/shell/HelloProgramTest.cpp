@@ -1,4 +1,5 @@
-// The example program as a user starts it, with no display server reachable.
+// The example program as a user starts it: a real execve with the arguments
+// as typed and an environment chosen by each case (no display by default).
 #include <gtest/gtest.h>
 
 #include <spawn.h>
@@ -15,11 +16,26 @@ namespace {
 
 struct Outcome {
     int exitCode;
-    std::string errors;
+    std::string output;  // standard output
+    std::string errors;  // standard error
 };
 
-// Runs trellis-hello with DISPLAY, WAYLAND_DISPLAY and TRELLIS_PLATFORM removed from the environment and `extra` added.
-Outcome RunHello(const std::vector<std::string>& arguments, const std::string& extra)
+// Everything a descriptor gives until its writers close it.
+std::string ReadAll(int descriptor)
+{
+    std::string text;
+    char buffer[512];
+    ssize_t got = 0;
+    while ((got = read(descriptor, buffer, sizeof buffer)) > 0) {
+        text.append(buffer, static_cast<size_t>(got));
+    }
+    close(descriptor);
+    return text;
+}
+
+// Runs trellis-hello with no display or window-system variable in the
+// environment, plus `extra`.
+Outcome RunHello(const std::vector<std::string>& arguments, const std::vector<std::string>& extra = {})
 {
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
@@ -28,9 +44,7 @@ Outcome RunHello(const std::vector<std::string>& arguments, const std::string& e
             environment.emplace_back(*entry);
         }
     }
-    if (!extra.empty()) {
-        environment.push_back(extra);
-    }
+    environment.insert(environment.end(), extra.begin(), extra.end());
     std::vector<char*> envp;
     for (auto& entry : environment) {
         envp.push_back(entry.data());
@@ -44,25 +58,27 @@ Outcome RunHello(const std::vector<std::string>& arguments, const std::string& e
     }
     argv.push_back(nullptr);
 
+    int outputPipe[2];
     int errorPipe[2];
-    if (pipe(errorPipe) != 0) {
-        return Outcome{-1, "pipe failed"};
+    if (pipe(outputPipe) != 0 || pipe(errorPipe) != 0) {
+        return Outcome{-1, "", "pipe failed"};
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, outputPipe[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, errorPipe[1], STDERR_FILENO);
+    posix_spawn_file_actions_addclose(&actions, outputPipe[0]);
     posix_spawn_file_actions_addclose(&actions, errorPipe[0]);
     pid_t child = 0;
     const int spawned = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    close(outputPipe[1]);
     close(errorPipe[1]);
-    Outcome outcome{-1, ""};
-    char buffer[256];
-    ssize_t got = 0;
-    while ((got = read(errorPipe[0], buffer, sizeof buffer)) > 0) {
-        outcome.errors.append(buffer, static_cast<size_t>(got));
-    }
-    close(errorPipe[0]);
+    Outcome outcome{-1, "", ""};
+    // Help text is short and warnings come before any frame, so reading one
+    // pipe to its end and then the other cannot stall the child.
+    outcome.output = ReadAll(outputPipe[0]);
+    outcome.errors = ReadAll(errorPipe[0]);
     int status = 0;
     if (spawned == 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
         outcome.exitCode = WEXITSTATUS(status);
@@ -70,25 +86,90 @@ Outcome RunHello(const std::vector<std::string>& arguments, const std::string& e
     return outcome;
 }
 
-TEST(HelloProgram, RunsHeadlessWithoutADisplayAndExitsZero)
+// A display that no server answers.
+const std::string kDeadDisplay = "DISPLAY=:59999";
+
+TEST(HelloProgram, RunsHeadlessWithoutADisplayAndSaysSo)
 {
-    const Outcome outcome = RunHello({"-qaf=100"}, "");
+    const Outcome outcome = RunHello({"-qaf=100"});
     EXPECT_EQ(0, outcome.exitCode);
-    EXPECT_EQ("", outcome.errors) << "trellis-hello prints nothing";
+    EXPECT_EQ("no display (WAYLAND_DISPLAY, DISPLAY not set): running headless\n", outcome.errors);
+    EXPECT_EQ("", outcome.output);
 }
 
-TEST(HelloProgram, InsistingOnX11WithoutADisplayFails)
+TEST(HelloProgram, EachWindowSystemChoiceSaysWhatItDoes)
 {
-    const Outcome outcome = RunHello({"-qaf=0"}, "TRELLIS_PLATFORM=x11");
+    struct Case {
+        std::vector<std::string> environment;
+        int exitCode;
+        std::string errors;
+    };
+    const std::vector<Case> cases{
+        {{"TRELLIS_PLATFORM=directfb"}, 1,
+         "TRELLIS_PLATFORM=directfb names no window system; use one of: wayland, x11, headless\n"},
+        {{"TRELLIS_PLATFORM=x11"}, 1, "TRELLIS_PLATFORM=x11: no X display (DISPLAY is not set)\n"},
+        {{"TRELLIS_PLATFORM=x11", kDeadDisplay}, 1,
+         "TRELLIS_PLATFORM=x11: cannot open the X display \":59999\" named by DISPLAY\n"},
+        {{kDeadDisplay}, 1,
+         "cannot open the X display \":59999\" named by DISPLAY; unset it or set TRELLIS_PLATFORM=headless to run "
+         "without a display\n"},
+        // Chosen by name, headless never looks at DISPLAY; an empty variable counts as unset.
+        {{"TRELLIS_PLATFORM=headless", kDeadDisplay}, 0, ""},
+        {{"TRELLIS_PLATFORM=", "DISPLAY="}, 0, "no display (WAYLAND_DISPLAY, DISPLAY not set): running headless\n"},
+    };
+    for (const Case& run : cases) {
+        SCOPED_TRACE(run.environment.front());
+        const Outcome outcome = RunHello({"-windowed", "-qaf=3"}, run.environment);
+        EXPECT_EQ(run.exitCode, outcome.exitCode);
+        EXPECT_EQ(run.errors, outcome.errors);
+    }
+}
+
+TEST(HelloProgram, HelpPrintsTheUsageAndExitsZeroWithoutAnyWindowSystem)
+{
+    for (const char* help : {"-help", "--help", "-h", "-?"}) {
+        SCOPED_TRACE(help);
+        // Opening the X display named here would fail the run: help never tries.
+        const Outcome outcome = RunHello({"-windowed", help, "-qaf=abc"}, {"TRELLIS_PLATFORM=x11", kDeadDisplay});
+        EXPECT_EQ(0, outcome.exitCode);
+        EXPECT_EQ(0u, outcome.output.find("Usage: trellis-hello [options]\n\nOptions of every Trellis program:\n"));
+        EXPECT_NE(std::string::npos,
+                  outcome.output.find("\n  -quitafterframe=N, -qaf=N  stop after N + 1 presented frames\n"));
+        EXPECT_NE(std::string::npos, outcome.output.find("\ntrellis-hello has no options of its own.\n"));
+        EXPECT_NE(std::string::npos, outcome.output.find("TRELLIS_PLATFORM chooses the window system (wayland, x11, headless)"));
+        EXPECT_EQ("-qaf=abc: not a frame count from 0 to 2147483647; using no frame limit\n", outcome.errors);
+    }
+}
+
+TEST(HelloProgram, BadValuesAndUnknownOptionsAreNamedAndTheRunGoesOn)
+{
+    const Outcome outcome =
+        RunHello({"-widht=800", "--width=800", "-qaf=abc", "-qat=nan", "-FSAAMode=7", "-fullscreenXYZ", "-qat=-1",
+                  "-qaf=2", "na\xC3\xAFve-\xE2\x98\x83"},
+                 {"TRELLIS_PLATFORM=headless"});
+    EXPECT_EQ(0, outcome.exitCode);
+    EXPECT_EQ("-qaf=abc: not a frame count from 0 to 2147483647; using no frame limit\n"
+              "-qat=nan: not a positive number of seconds; using no time limit\n"
+              "-FSAAMode=7: not 0, 1 or 2; using no multisampling\n"
+              "-fullscreenXYZ: characters after the option; taken as -fullscreen\n"
+              "-qat=-1: not a positive number of seconds; using no time limit\n"
+              "unknown option -widht=800; -help lists the options\n"
+              "unknown option --width=800; -help lists the options\n"
+              "unknown option na\xC3\xAFve-\xE2\x98\x83; -help lists the options\n",
+              outcome.errors);
+}
+
+TEST(HelloProgram, MoreArgumentsThanTheApplicationTakesAreRefused)
+{
+    std::vector<std::string> arguments(101, "word");
+    arguments.push_back("-qaf=0");  // shell options do not count
+    Outcome outcome = RunHello(arguments, {"TRELLIS_PLATFORM=headless"});
     EXPECT_EQ(1, outcome.exitCode);
-    EXPECT_EQ("TRELLIS_PLATFORM=x11: no X display could be opened\n", outcome.errors);
-}
-
-TEST(HelloProgram, ChoosingHeadlessRunsWithoutTryingX11)
-{
-    const Outcome outcome = RunHello({"-windowed", "-qaf=3"}, "TRELLIS_PLATFORM=headless");
+    EXPECT_EQ("too many arguments: 101 are not shell options, and an application takes at most 100\n",
+              outcome.errors);
+    arguments.erase(arguments.begin());
+    outcome = RunHello(arguments, {"TRELLIS_PLATFORM=headless"});
     EXPECT_EQ(0, outcome.exitCode);
-    EXPECT_EQ("", outcome.errors);
 }
 
 } // namespace

@@ -119,6 +119,7 @@ TEST_F(Lifecycle, QuitAppFailingGivesExitCodeOneAfterACompleteRun)
     EXPECT_EQ(1, CountEvents("ReleaseScene"));
     EXPECT_EQ(1, CountEvents("deleted"));
     EXPECT_EQ(1u, system.Calls({"DestroyWindow"}).size());
+    EXPECT_EQ("QuitApp returned 0\n", errors);
 }
 
 TEST_F(Lifecycle, DefaultInitAppFailsBeforeAnyWindowExists)
@@ -128,7 +129,7 @@ TEST_F(Lifecycle, DefaultInitAppFailsBeforeAnyWindowExists)
     EXPECT_EQ(Events{"deleted"}, Record().events);
     EXPECT_TRUE(system.Calls({"RegisterClass", "CreateWindowEx"}).empty());
     EXPECT_EQ(0, EglShim::CallCount("eglInitialize"));
-    EXPECT_EQ("", errors);
+    EXPECT_EQ("InitApp returned 0\n", errors);
 }
 
 TEST_F(Lifecycle, InitSceneFailingReleasesThePlatformAndExitsOne)
@@ -139,6 +140,7 @@ TEST_F(Lifecycle, InitSceneFailingReleasesThePlatformAndExitsOne)
               Record().events);
     EXPECT_EQ(1, EglShim::CallCount("eglTerminate"));
     EXPECT_EQ(1u, system.Calls({"DestroyWindow"}).size());
+    EXPECT_EQ("InitScene returned 0\n", errors);
 }
 
 TEST_F(Lifecycle, InitAppSeesTheDefaultSizeAndTheTokensThatAreNoOptions)
@@ -146,6 +148,9 @@ TEST_F(Lifecycle, InitAppSeesTheDefaultSizeAndTheTokensThatAreNoOptions)
     EXPECT_EQ(0, Run(u"-width=320 -height=240 -windowed alpha -Width=5 -qaf=0"));
     EXPECT_EQ("InitApp 640 480 args=alpha,-Width=5", Record().events.at(0));
     EXPECT_EQ("InitScene 320 240 recovering=0 compressed=0 portrait=0", Record().events.at(1));
+    // The application declares no options, so neither token is taken.
+    EXPECT_EQ("unknown option alpha; -help lists the options\nunknown option -Width=5; -help lists the options\n",
+              errors);
 }
 
 TEST_F(Lifecycle, TheCommandLineOverridesWhatInitAppChose)

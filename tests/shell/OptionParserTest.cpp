@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -9,13 +12,31 @@
 
 namespace {
 
-// One application with default ShellData and a parser over it.
+// One application with default ShellData and a parser over it; what the
+// parser printed is kept in `warnings`.
 struct Parsed {
     TrellisApp app;
     ShellOptionParser parser{&app};
     ShellData& data = *app.GetShellData();
+    std::string warnings;
 
-    explicit Parsed(const char16_t* commandLine) { parser.ParseCommandLine(commandLine); }
+    explicit Parsed(const char16_t* commandLine)
+    {
+        testing::internal::CaptureStderr();
+        parser.ParseCommandLine(commandLine);
+        warnings = testing::internal::GetCapturedStderr();
+    }
+
+    explicit Parsed(const std::vector<std::string>& tokens)
+    {
+        std::vector<const char*> pointers;
+        for (const std::string& token : tokens) {
+            pointers.push_back(token.c_str());
+        }
+        testing::internal::CaptureStderr();
+        parser.ParseArguments(static_cast<int32_t>(pointers.size()), pointers.data());
+        warnings = testing::internal::GetCapturedStderr();
+    }
 
     std::vector<std::string> Saved() const
     {
@@ -32,6 +53,7 @@ using Tokens = std::vector<std::string>;
 TEST(ShellOptionParser, SizeAndPositionOptionsClearTheirDefaultFlags)
 {
     Parsed p(u"-width=320 -height=200 -posx=12 -posy=-7");
+    EXPECT_EQ("", p.warnings);
     EXPECT_EQ(320, p.data.width);
     EXPECT_EQ(200, p.data.height);
     EXPECT_EQ(12, p.data.posX);
@@ -74,9 +96,9 @@ TEST(ShellOptionParser, NumbersStopAtTheFirstNonDigit)
 TEST(ShellOptionParser, NumbersAllowLeadingSpacesWhenHandedOneToken)
 {
     TrellisApp app;
-    ShellOptionParser parser(&app);
-    EXPECT_TRUE(parser.HandleOption("-width=  \t-64"));
-    EXPECT_EQ(-64, app.GetShellData()->width);
+    ShellOptionParser parser(&app, false);
+    EXPECT_TRUE(parser.HandleOption("-width=  \t64"));
+    EXPECT_EQ(64, app.GetShellData()->width);
     // A space before the 0 is no written 0: the frame limit stays off.
     EXPECT_TRUE(parser.HandleOption("-qaf= 0"));
     EXPECT_EQ(-1, app.GetShellData()->quitAfterFrame);
@@ -89,22 +111,25 @@ TEST(ShellOptionParser, NumbersBeyondTheIntegerRangeSaturate)
     EXPECT_EQ(INT32_MAX, Parsed(u"-FSAAMode=2147483648").data.fsaaMode);
 }
 
-TEST(ShellOptionParser, SizesAndPositionsAreHeldWithinAMillionPixels)
+TEST(ShellOptionParser, SizesAndPositionsBeyondAMillionPixelsKeepTheDefaults)
 {
-    Parsed p(u"-width=99999999999999999999 -height=-2147483648 -posx=2147483647 -posy=-1048577");
-    EXPECT_EQ(1 << 20, p.data.width);
-    EXPECT_EQ(-(1 << 20), p.data.height);
-    EXPECT_EQ(1 << 20, p.data.posX);
-    EXPECT_EQ(-(1 << 20), p.data.posY);
-    EXPECT_EQ(0, p.data.defaultSize);
-    EXPECT_EQ(0, p.data.defaultPosition);
-    EXPECT_EQ(1048575, Parsed(u"-width=1048575").data.width);
+    Parsed p(u"-width=99999999999999999999 -height=-64 -posx=2147483647 -posy=-1048577");
+    EXPECT_EQ(640, p.data.width);
+    EXPECT_EQ(480, p.data.height);
+    EXPECT_EQ(1, p.data.defaultSize);
+    EXPECT_EQ(1, p.data.defaultPosition);
+    Parsed edge(u"-width=1048576 -posx=-1048576");
+    EXPECT_EQ(1 << 20, edge.data.width);
+    EXPECT_EQ(-(1 << 20), edge.data.posX);
+    EXPECT_EQ("", edge.warnings);
 }
 
-TEST(ShellOptionParser, FsaaModeTakesAnyNonZeroNumber)
+TEST(ShellOptionParser, FsaaModeStoresAnyNonZeroNumberAndWarnsBeyondTwo)
 {
     EXPECT_EQ(1, Parsed(u"-FSAAMode=1").data.fsaaMode);
-    EXPECT_EQ(7, Parsed(u"-FSAAMode=7").data.fsaaMode);
+    Parsed seven(u"-FSAAMode=7");
+    EXPECT_EQ(7, seven.data.fsaaMode);
+    EXPECT_EQ("-FSAAMode=7: not 0, 1 or 2; using no multisampling\n", seven.warnings);
 }
 
 TEST(ShellOptionParser, TheLaterOfFullscreenAndWindowedWins)
@@ -128,6 +153,9 @@ TEST(ShellOptionParser, FrameLimitAcceptsAWrittenZero)
     EXPECT_EQ(-1, Parsed(u"-qaf=").data.quitAfterFrame);
     EXPECT_EQ(-5, Parsed(u"-qaf=5 -qaf=-5").data.quitAfterFrame);
     EXPECT_EQ(0, Parsed(u"-qaf=0x10").data.quitAfterFrame);
+    // Only a 0 written first is a limit of 0.
+    EXPECT_EQ(-1, Parsed(u"-qaf=+0").data.quitAfterFrame);
+    EXPECT_EQ(-1, Parsed(u"-qaf=-0").data.quitAfterFrame);
 }
 
 TEST(ShellOptionParser, TimeLimitTakesNonZeroReals)
@@ -140,8 +168,117 @@ TEST(ShellOptionParser, TimeLimitTakesNonZeroReals)
     EXPECT_EQ(-5.0f, Parsed(u"-qat=-5").data.quitAfterTime);
     // The value is narrowed to float: 0.1 becomes the float nearest to it.
     EXPECT_EQ(0.1f, Parsed(u"-qat=0.1").data.quitAfterTime);
-    // Beyond the float range the limit becomes infinite rather than undefined.
-    EXPECT_EQ(HUGE_VALF, Parsed(u"-qat=1e300").data.quitAfterTime);
+    // No loop reaches an infinite or NaN limit: they are never stored.
+    EXPECT_EQ(-1.0f, Parsed(u"-qat=1e300").data.quitAfterTime);
+    EXPECT_EQ(-1.0f, Parsed(u"-qat=nan").data.quitAfterTime);
+    EXPECT_EQ(-1.0f, Parsed(u"-qat=-inf").data.quitAfterTime);
+    EXPECT_FLOAT_EQ(1000.0f, Parsed(u"-qat=1e3").data.quitAfterTime);
+}
+
+TEST(ShellOptionParser, EachUnusableValueIsNamedWithWhatIsUsedInstead)
+{
+    const std::string frames = ": not a frame count from 0 to 2147483647; ";
+    const std::string seconds = ": not a positive number of seconds; ";
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"-qaf=abc", "-qaf=abc" + frames + "using no frame limit\n"},
+        {"-qaf=1e3", "-qaf=1e3" + frames + "using 1\n"},
+        {"-qaf=-1", "-qaf=-1" + frames + "using no frame limit\n"},
+        {"-quitafterframe=99999999999", "-quitafterframe=99999999999" + frames + "using 2147483647\n"},
+        {"-qat=nan", "-qat=nan" + seconds + "using no time limit\n"},
+        {"-qat=inf", "-qat=inf" + seconds + "using no time limit\n"},
+        {"-qat=-1", "-qat=-1" + seconds + "using no time limit\n"},
+        {"-qat=0", "-qat=0" + seconds + "using no time limit\n"},
+        {"-quitaftertime=2.5s", "-quitaftertime=2.5s" + seconds + "using 2.5 seconds\n"},
+        {"-FSAAMode=2x", "-FSAAMode=2x: not 0, 1 or 2; using four samples\n"},
+        {"-FSAAMode=-1", "-FSAAMode=-1: not 0, 1 or 2; using no multisampling\n"},
+        {"-width=320x240", "-width=320x240: not a size from 1 to 1048576; using 320\n"},
+        {"-width=-64", "-width=-64: not a size from 1 to 1048576; using 640\n"},
+        {"-height=0", "-height=0: not a size from 1 to 1048576; using 480\n"},
+        {"-posx=0", "-posx=0: not a position from -1048576 to 1048576 other than 0; using the default position\n"},
+        {"-posy=12px", "-posy=12px: not a position from -1048576 to 1048576 other than 0; using 12\n"},
+        {"-fullscreenXYZ", "-fullscreenXYZ: characters after the option; taken as -fullscreen\n"},
+        {"-windowed=1", "-windowed=1: characters after the option; taken as -windowed\n"},
+    };
+    for (const auto& [token, warning] : cases) {
+        EXPECT_EQ(warning, Parsed(Tokens{token}).warnings) << token;
+    }
+    EXPECT_EQ(1, Parsed(Tokens{"-qaf=1e3"}).data.quitAfterFrame);
+    EXPECT_FLOAT_EQ(2.5f, Parsed(Tokens{"-qat=2.5s"}).data.quitAfterTime);
+    EXPECT_EQ(0, Parsed(Tokens{"-windowed=1"}).data.fullScreen);
+
+    // The entry's second parse says nothing new.
+    TrellisApp app;
+    ShellOptionParser quiet(&app, false);
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(quiet.HandleOption("-qaf=abc"));
+    EXPECT_EQ("", testing::internal::GetCapturedStderr());
+}
+
+TEST(ShellOptionParser, HelpWordsAreConsumedAndNoted)
+{
+    for (const char* help : {"-help", "--help", "-h", "-?"}) {
+        Parsed p(Tokens{"-qaf=1", help});
+        EXPECT_TRUE(p.parser.HelpRequested()) << help;
+        EXPECT_TRUE(p.Saved().empty()) << help;
+    }
+    Parsed near(Tokens{"-helpme", "-H", "help"});
+    EXPECT_FALSE(near.parser.HelpRequested());
+    EXPECT_EQ((Tokens{"-helpme", "-H", "help"}), near.Saved());
+}
+
+TEST(AppOptions, ValueOptionsMatchByPrefixAndFlagsWhole)
+{
+    const TrellisAppOption declared[] = {
+        {"-frames=", "LIST", "frames"}, {"-verbose", nullptr, "talk more"}, {nullptr, nullptr, nullptr}};
+    EXPECT_TRUE(IsDeclaredOption(declared, "-frames=1,2"));
+    EXPECT_TRUE(IsDeclaredOption(declared, "-frames="));
+    EXPECT_TRUE(IsDeclaredOption(declared, "-verbose"));
+    EXPECT_FALSE(IsDeclaredOption(declared, "-frames"));
+    EXPECT_FALSE(IsDeclaredOption(declared, "-verbosely"));
+    EXPECT_FALSE(IsDeclaredOption(nullptr, "-verbose"));
+    EXPECT_EQ(nullptr, TrellisApp().GetAppOptions()) << "an application declares none by default";
+}
+
+// The README's options table: each row's first column without its backquotes, and its second.
+std::vector<std::pair<std::string, std::string>> ReadmeOptionRows()
+{
+    std::ifstream readme(TRELLIS_README);
+    std::vector<std::pair<std::string, std::string>> rows;
+    std::string line;
+    bool inSection = false;
+    while (std::getline(readme, line)) {
+        if (line.rfind("## ", 0) == 0) {
+            inSection = line == "## Command-line options";
+        } else if (inSection && line.rfind("| `", 0) == 0) {
+            const size_t split = line.find(" | ");
+            std::string options = line.substr(2, split - 2);
+            options.erase(std::remove(options.begin(), options.end(), '`'), options.end());
+            rows.emplace_back(options, line.substr(split + 3, line.size() - split - 5));
+        }
+    }
+    return rows;
+}
+
+TEST(ShellUsage, ListsTheReadmeTableLineForLineThenTheApplicationsOwn)
+{
+    const auto rows = ReadmeOptionRows();
+    ASSERT_EQ(7u, rows.size());
+    const TrellisAppOption declared[] = {{"-frames=", "LIST", "frames to save"}, {nullptr, nullptr, nullptr}};
+    std::istringstream usage(ShellUsage("capture", declared));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(usage, line);) {
+        lines.push_back(line);
+    }
+    ASSERT_GE(lines.size(), rows.size() + 5);
+    EXPECT_EQ("Usage: capture [options]", lines[0]);
+    const size_t column = lines[3].find(rows[0].second);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const std::string& line = lines[3 + i];
+        EXPECT_EQ("  " + rows[i].first + std::string(column - 2 - rows[i].first.size(), ' ') + rows[i].second, line);
+    }
+    EXPECT_EQ("Options of capture:", lines[4 + rows.size()]);
+    EXPECT_EQ("  -frames=LIST" + std::string(column - 14, ' ') + "frames to save", lines[5 + rows.size()]);
+    EXPECT_NE(std::string::npos, ShellUsage("hello", nullptr).find("\nhello has no options of its own.\n"));
 }
 
 TEST(ShellOptionParser, UnknownTokensAreSavedInOrder)
@@ -183,15 +320,32 @@ TEST(OptionParser, BlankOrEmptyCommandLinesGiveNoTokens)
     EXPECT_NE(nullptr, empty.parser.GetArgs());
 }
 
-TEST(OptionParser, KeepsOnlyTheLowEightBitsOfEachCharacter)
+TEST(OptionParser, ASixteenBitLineBecomesUtf8WithEveryCharacterWhole)
 {
-    // U+0141 -> 0x41 'A', U+00E9 stays 0xE9, U+2062 -> 0x62 'b'.
-    EXPECT_EQ((Tokens{"A\xE9" "b"}), Parsed(u"\u0141\u00E9\u2062").Saved());
-    // U+0120 narrows to a space inside the token; it is no separator.
-    EXPECT_EQ((Tokens{"x y"}), Parsed(u"x\u0120y").Saved());
+    EXPECT_EQ((Tokens{"\xC5\x81\xC3\xA9\xE2\x81\xA2"}), Parsed(u"\u0141\u00E9\u2062").Saved());
+    // U+0120 is no separator, U+012F no path separator, U+0131 no digit.
+    EXPECT_EQ((Tokens{"x\xC4\xA0y", "sub\xC4\xAFk", "-frames=\xC4\xB1"}),
+              Parsed(u"x\u0120y sub\u012Fk -frames=\u0131").Saved());
+    // A surrogate pair is one 4-byte character; a lone surrogate becomes U+FFFD.
+    std::u16string line = u"\U0001D11E a";
+    line.push_back(char16_t(0xD800));
+    line.push_back(u'b');
+    EXPECT_EQ((Tokens{"\xF0\x9D\x84\x9E", "a\xEF\xBF\xBD" "b"}), Parsed(line.c_str()).Saved());
 }
 
-TEST(OptionParser, KeepsAtMostAHundredTokensButStillHandlesOptionsAfterThem)
+TEST(OptionParser, ArgumentsReachTheApplicationByteForByte)
+{
+    const Tokens tokens{"-prefix=My Shots/k", "na\xC3\xAFve-\xE2\x98\x83", "\xF0\x9F\x90\xA6\t", "\xFF\xFE", ""};
+    Parsed p(tokens);
+    EXPECT_EQ(tokens, p.Saved());
+    // An argument holding spaces is still one option.
+    Parsed spaced(Tokens{"-width=320 -height=200", "-qaf=2"});
+    EXPECT_EQ(320, spaced.data.width);
+    EXPECT_EQ(480, spaced.data.height);
+    EXPECT_EQ(2, spaced.data.quitAfterFrame);
+}
+
+TEST(OptionParser, KeepsAtMostAHundredTokensCountsTheRestAndStillHandlesOptionsAfterThem)
 {
     std::u16string line;
     for (int i = 0; i < 105; ++i) {
@@ -205,7 +359,9 @@ TEST(OptionParser, KeepsAtMostAHundredTokensButStillHandlesOptionsAfterThem)
     ASSERT_EQ(100u, saved.size());
     EXPECT_EQ("t0", saved.front());
     EXPECT_EQ("t99", saved.back());
+    EXPECT_EQ(5, p.parser.GetDroppedCount());
     EXPECT_EQ(9, p.data.quitAfterFrame);
+    EXPECT_EQ(0, Parsed(u"a b").parser.GetDroppedCount());
 }
 
 TEST(OptionParser, ANullCommandLineGivesNoTokens)

@@ -204,7 +204,9 @@ TEST(WaylandProgram, InsistingOnWaylandWithoutACompositorFails)
     const Outcome outcome = RunProgram(TRELLIS_HELLO_PATH, {"-qaf=0"},
                                 {"TRELLIS_PLATFORM=wayland", "WAYLAND_DISPLAY=/nonexistent/trellis-wl-none"});
     EXPECT_EQ(1, outcome.exitCode);
-    EXPECT_EQ("TRELLIS_PLATFORM=wayland: no Wayland compositor could be reached\n", outcome.output);
+    EXPECT_EQ("TRELLIS_PLATFORM=wayland: cannot open the Wayland display \"/nonexistent/trellis-wl-none\" named by "
+              "WAYLAND_DISPLAY\n",
+              outcome.output);
 }
 
 } // namespace
