@@ -147,6 +147,20 @@ void KestrelDemo::SetUpProjection(int32_t width, int32_t height)
     MultMatrixFixed(&projection);
 }
 
+// A framed window resized by its user keeps showing the whole scene: the
+// projection and the text follow the new surface (RenderFrame's viewport
+// reads the size from ShellData).
+void KestrelDemo::HandleEvent(const TrellisEvent& event)
+{
+    if (event.kind != TrellisEventKind::Resize) {
+        return;
+    }
+    viewWidth = static_cast<uint32_t>(event.width);
+    viewHeight = static_cast<uint32_t>(event.height);
+    glyphon.Initialise(event.width, event.height);
+    SetUpProjection(event.width, event.height);
+}
+
 void KestrelDemo::ReleaseScene()
 {
     glyphon.ReleaseResources();

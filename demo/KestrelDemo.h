@@ -27,6 +27,7 @@ public:
     void ReleaseScene() override;
     int32_t QuitApp() override;
     int32_t RenderFrame() override;
+    void HandleEvent(const TrellisEvent& event) override;
     // The demo takes no options of its own: every token is a shell option.
     const TrellisAppOption* GetAppOptions() const override;
 

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "shell/ShellData.h"
+#include "shell/TrellisEvent.h"
 
 // One option of the application's own, for the usage text and so that the
 // shell can tell the application's tokens from typos.
@@ -34,6 +35,11 @@ public:
     virtual int32_t QuitApp();
     // Draws one frame without presenting it. Non-zero stops the frame loop at once.
     virtual int32_t RenderFrame();
+    // Receives each input event (see shell/TrellisEvent.h) while the shell
+    // pumps window messages after a frame is presented. An event that ends the
+    // program (Escape, a tap in full screen ...) arrives before the program
+    // ends. The default ignores them.
+    virtual void HandleEvent(const TrellisEvent& event);
     // The application's own options: an array ended by an entry whose name is
     // null, or null (the default) when it has none. The shell lists them under
     // -help and, before InitApp, warns about every token that neither it nor a
@@ -52,6 +58,15 @@ public:
     int32_t IsPortrait() const { return shellData->portrait; }
     int32_t IsRecovering() const { return shellData->recovering; }
     ShellData* GetShellData() const { return shellData; }
+
+    // Names the application's window (UTF-8, up to 127 bytes, cut at a
+    // character boundary): in InitApp for the window's first title, or at any
+    // later time, when the window takes it after the current frame. Until then
+    // the window is called "Trellis".
+    void SetWindowTitle(const char* title);
+    // The title set, or null for the default; its version counts the changes.
+    const char* GetWindowTitle() const { return windowTitleVersion != 0 ? windowTitle : nullptr; }
+    uint32_t GetWindowTitleVersion() const { return windowTitleVersion; }
 
     // 1 if `name` is a whole word of the current context's GL_EXTENSIONS, else 0.
     int32_t IsGLExtensionSupported(const char* name) const;
@@ -77,6 +92,10 @@ public:
 
 protected:
     ShellData* shellData;
+
+private:
+    char windowTitle[128] = {};
+    uint32_t windowTitleVersion = 0;
 };
 
 // Supplied by the application: allocates its object.

@@ -1,8 +1,11 @@
 #pragma once
 #include <EGL/egl.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "shell/TrellisEvent.h"
 
 // The window-system calls the platform layer makes, written from what the shell
 // asks of a Windows CE style window system: classes and windows, placement,
@@ -16,16 +19,26 @@ using DeviceContext = uint32_t;  // 0: no device context
 using GdiObject = uint32_t;      // 0: no object
 
 constexpr WindowHandle kNoWindow = 0;
+constexpr uint32_t WM_NULL = 0;
 
 // Message numbers, with the values the window procedures and the pump test for.
 constexpr uint32_t WM_DESTROY = 2;
 constexpr uint32_t WM_SIZE = 5;
+constexpr uint32_t WM_SETFOCUS = 7;
 constexpr uint32_t WM_KILLFOCUS = 8;
 constexpr uint32_t WM_PAINT = 15;
 constexpr uint32_t WM_CLOSE = 16;
 constexpr uint32_t WM_QUIT = 18;
 constexpr uint32_t WM_KEYDOWN = 256;
+constexpr uint32_t WM_KEYUP = 257;
+constexpr uint32_t WM_MOUSEMOVE = 512;
 constexpr uint32_t WM_LBUTTONDOWN = 513;
+constexpr uint32_t WM_LBUTTONUP = 514;
+constexpr uint32_t WM_RBUTTONDOWN = 516;
+constexpr uint32_t WM_RBUTTONUP = 517;
+constexpr uint32_t WM_MBUTTONDOWN = 519;
+constexpr uint32_t WM_MBUTTONUP = 520;
+constexpr uint32_t WM_MOUSEWHEEL = 522;
 constexpr uintptr_t VK_ESCAPE = 27;
 
 // Window and class styles.
@@ -63,12 +76,27 @@ struct Rect {
     int32_t bottom;
 };
 
+// A message and, for input, what the application is told of it. A backend
+// with input fills `event` beside the message the window procedure sees
+// (WM_KEYDOWN for a key press, WM_LBUTTONDOWN for a left click ...; WM_NULL
+// where the shell has no use for one). Positions in `event` are client-area
+// pixels from the top left, as window systems give them; the shell's pump
+// turns them to the application's bottom-left origin. Resize carries the new
+// client size with WM_SIZE.
 struct WindowMessage {
     WindowHandle window;  // kNoWindow for a message to the thread (WM_QUIT)
     uint32_t message;
     uintptr_t wParam;
     intptr_t lParam;
+    TrellisEvent event{};
 };
+
+// Sets a key event's typed text from `length` bytes of UTF-8, cut at a
+// character boundary where it does not fit; malformed bytes become U+FFFD.
+void SetEventText(TrellisEvent& event, const char* utf8, size_t length);
+// Appends one Unicode character to a key event's typed text; false (and the
+// text unchanged) when it does not fit.
+bool AppendEventText(TrellisEvent& event, uint32_t codePoint);
 
 class WindowSystem;
 
@@ -108,6 +136,8 @@ public:
     // Sends WM_DESTROY to the window's procedure, then destroys it.
     virtual void DestroyWindow(WindowHandle window) = 0;
     virtual void InvalidateRect(WindowHandle window, const Rect& rect, bool erase) = 0;
+    // Changes the title a window was created with.
+    virtual void SetWindowText(WindowHandle window, const char16_t* title) = 0;
     // The shell's full-screen request (SHFS_* flags).
     virtual void FullScreen(WindowHandle window, uint32_t flags) = 0;
     // The largest client area the window's rendering surface can have; a

@@ -5,6 +5,7 @@
 
 #include "shell/DebugOutput.h"
 #include "shell/Ticks.h"
+#include "shell/Utf8.h"
 
 namespace {
 
@@ -134,6 +135,25 @@ void BasicWindowSystem::InvalidateRect(WindowHandle window, const Rect&, bool)
     if (FindWindow(window) != nullptr) {
         posted.push_back(WindowMessage{window, WM_PAINT, 0, 0});
     }
+}
+
+void BasicWindowSystem::SetWindowText(WindowHandle window, const char16_t* title)
+{
+    if (FindWindow(window) != nullptr && title != nullptr) {
+        SetNativeTitle(window, title);
+    }
+}
+
+void BasicWindowSystem::NoteClientSize(WindowHandle window, int32_t width, int32_t height)
+{
+    auto found = windows.find(window);
+    if (found == windows.end()) {
+        return;
+    }
+    Rect& rect = found->second.rect;
+    const bool framed = IsFramed(found->second.style);
+    rect.right = rect.left + width + (framed ? frame.left + frame.right : 0);
+    rect.bottom = rect.top + height + (framed ? frame.top + frame.bottom : 0);
 }
 
 // Without a task bar or input panel there is nothing to hide; the window is
@@ -330,6 +350,62 @@ void BasicWindowSystem::CloseNativeWindow(WindowHandle) {}
 bool BasicWindowSystem::PollNativeMessage(WindowHandle, WindowMessage&)
 {
     return false;
+}
+
+void BasicWindowSystem::SetNativeTitle(WindowHandle, const char16_t*) {}
+
+bool AppendEventText(TrellisEvent& event, uint32_t codePoint)
+{
+    if (codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+        codePoint = 0xFFFD;
+    }
+    if (codePoint == 0) {
+        return true;
+    }
+    char bytes[4];
+    size_t count = 0;
+    if (codePoint < 0x80) {
+        bytes[count++] = static_cast<char>(codePoint);
+    } else if (codePoint < 0x800) {
+        bytes[count++] = static_cast<char>(0xC0 | (codePoint >> 6));
+        bytes[count++] = static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else if (codePoint < 0x10000) {
+        bytes[count++] = static_cast<char>(0xE0 | (codePoint >> 12));
+        bytes[count++] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        bytes[count++] = static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else {
+        bytes[count++] = static_cast<char>(0xF0 | (codePoint >> 18));
+        bytes[count++] = static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+        bytes[count++] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        bytes[count++] = static_cast<char>(0x80 | (codePoint & 0x3F));
+    }
+    size_t used = 0;
+    while (event.text[used] != 0) {
+        ++used;
+    }
+    // A character that does not fit whole is left out, never cut.
+    if (used + count >= sizeof event.text) {
+        return false;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        event.text[used + i] = bytes[i];
+    }
+    event.text[used + count] = 0;
+    return true;
+}
+
+void SetEventText(TrellisEvent& event, const char* utf8, size_t length)
+{
+    event.text[0] = 0;
+    for (size_t position = 0; position < length;) {
+        char32_t codePoint = 0;
+        const size_t taken = DecodeUtf8(utf8 + position, length - position, &codePoint);
+        // A byte that begins no well-formed character stands for one U+FFFD.
+        position += taken != 0 ? taken : 1;
+        if (!AppendEventText(event, taken != 0 ? static_cast<uint32_t>(codePoint) : 0xFFFDu)) {
+            return;
+        }
+    }
 }
 
 void FillEGLConfigAttributes(EGLint surfaceType, int32_t fsaaMode, EGLint* attributes)

@@ -24,6 +24,7 @@ public:
     void MoveWindow(WindowHandle window, int32_t x, int32_t y, int32_t width, int32_t height, bool repaint) override;
     void DestroyWindow(WindowHandle window) override;
     void InvalidateRect(WindowHandle window, const Rect& rect, bool erase) override;
+    void SetWindowText(WindowHandle window, const char16_t* title) override;
     void FullScreen(WindowHandle window, uint32_t flags) override;
     void LimitClientSize(WindowHandle window, int32_t maxWidth, int32_t maxHeight) override;
 
@@ -84,6 +85,11 @@ protected:
     virtual void ShowNativeWindow(WindowHandle window, bool visible);
     virtual void CloseNativeWindow(WindowHandle window);
     virtual bool PollNativeMessage(WindowHandle window, WindowMessage& message);
+    virtual void SetNativeTitle(WindowHandle window, const char16_t* title);
+
+    // The window system resized a window's client area (a person dragging
+    // its frame, a window manager tiling it): the record follows.
+    void NoteClientSize(WindowHandle window, int32_t width, int32_t height);
 
     const WindowRecord* FindWindow(WindowHandle window) const;
 

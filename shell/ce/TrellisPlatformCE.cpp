@@ -3,11 +3,13 @@
 #include <GLES/gl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "shell/ExtensionString.h"
 #include "shell/ShellData.h"
 #include "shell/TrellisApp.h"
+#include "shell/Utf8.h"
 #include "shell/ce/EGLErrorName.h"
 
 namespace {
@@ -44,6 +46,7 @@ int32_t TrellisPlatformCE::InitPlatform()
 {
     windowTitle = u"Trellis";
     className = u"TrellisClass";
+    TakeApplicationTitle();
     RegisterWindowClass();
     // No window or surface has a negative size; that is the reason to give,
     // not a failed EGL set-up.
@@ -386,6 +389,49 @@ void TrellisPlatformCE::EndFrame()
     if (windows.coverMode == 1) {
         PumpCoverWindow();
     }
+    if (app->GetWindowTitleVersion() != titleVersion && windows.mainWindow != kNoWindow) {
+        TakeApplicationTitle();
+        system.SetWindowText(windows.mainWindow, windowTitle);
+    }
+}
+
+// The window keeps "Trellis" unless the application named it.
+void TrellisPlatformCE::TakeApplicationTitle()
+{
+    titleVersion = app->GetWindowTitleVersion();
+    if (const char* title = app->GetWindowTitle()) {
+        // At most 127 bytes, so at most 127 units and the terminator.
+        titleText[WidenUtf8(title, std::strlen(title), titleText)] = 0;
+        windowTitle = titleText;
+    }
+}
+
+// Hands the application what a main-window message carries for it. A framed
+// window resized by a person or a window manager takes the new size into
+// ShellData first; full-screen surfaces keep the size their mode gave them.
+void TrellisPlatformCE::DeliverEvent(TrellisEvent& event)
+{
+    switch (event.kind) {
+    case TrellisEventKind::NoEvent:
+        return;
+    case TrellisEventKind::Resize:
+        if (shellData->fullScreen != 0 || event.width <= 0 || event.height <= 0 ||
+            (event.width == shellData->width && event.height == shellData->height)) {
+            return;
+        }
+        shellData->width = event.width;
+        shellData->height = event.height;
+        break;
+    case TrellisEventKind::PointerMove:
+    case TrellisEventKind::ButtonDown:
+    case TrellisEventKind::ButtonUp:
+    case TrellisEventKind::Wheel:
+        event.y = shellData->height - 1 - event.y;
+        break;
+    default:
+        break;
+    }
+    app->HandleEvent(event);
 }
 
 // The context went away with the device's power: rebuild EGL on the window
@@ -409,6 +455,10 @@ void TrellisPlatformCE::PumpMainWindow()
         if (message.message == WM_QUIT) {
             quitRequested = 1;
             return;
+        }
+        DeliverEvent(message.event);
+        if (message.message == WM_NULL) {
+            continue;
         }
         if (!system.TranslateAccelerator(windows.mainWindow, accelerators, message)) {
             system.TranslateMessage(message);

@@ -69,6 +69,8 @@ private:
     void Recover();
     void PumpMainWindow();
     void PumpCoverWindow();
+    void DeliverEvent(TrellisEvent& event);
+    void TakeApplicationTitle();
     void DebugOutput(const char16_t* text);
     // The line after an EGL failure's own message: the call, its error by
     // name, and the window system and display in use.
@@ -94,6 +96,8 @@ private:
     PlatformWindows windows;
     Rect monitor{0, 0, 0, 0};   // the monitor rectangle the window mode read
     uint32_t loopStartTime = 0;  // tick count at the first entry into MainLoop; 0 until then
+    uint32_t titleVersion = 0;     // the application's title version the window shows
+    char16_t titleText[128] = {};  // the application's title, when it set one
     int32_t failed = 0;          // a recovery or the presentation failed; the loop ends
     int32_t swapFailures = 0;    // swap failures in a row that were not a lost context
     DualDisplay dualDisplay{system, DualDisplayWindows{windows.mainWindow, windows.coverWindow, windows.showCommand,

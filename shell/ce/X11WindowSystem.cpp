@@ -6,6 +6,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/Xatom.h>
+#include <X11/XKBlib.h>
 #include <X11/keysym.h>
 #include <unistd.h>
 
@@ -24,9 +25,11 @@ int IgnoreXError(Display*, XErrorEvent*)
     return 0;
 }
 
+// A window's events, and the keyboard's new mapping in its place among them
+// (it concerns every window).
 Bool IsForWindow(Display*, XEvent* event, XPointer window)
 {
-    return event->xany.window == *reinterpret_cast<Window*>(window) ? True : False;
+    return event->type == MappingNotify || event->xany.window == *reinterpret_cast<Window*>(window) ? True : False;
 }
 
 // The protocol carries positions in 16 signed bits and sizes in 16 unsigned
@@ -55,52 +58,146 @@ void ReportHeldSize(unsigned width, unsigned height, int32_t maxWidth, int32_t m
     TrellisDebugOutput(wide.c_str());
 }
 
-// Window titles are ASCII here; other characters become '?'.
-std::string NarrowTitle(const char16_t* title)
+// WM_NAME is Latin-1; characters beyond it become '?'. Window managers
+// that read _NET_WM_NAME show the whole title.
+std::string Latin1Title(const char16_t* title)
 {
-    std::string narrow;
+    std::string text;
     for (; *title != 0; ++title) {
-        narrow.push_back(*title < 0x80 ? static_cast<char>(*title) : '?');
+        text.push_back(*title < 0x100 ? static_cast<char>(*title) : '?');
     }
-    return narrow;
+    return text;
 }
 
-bool TranslateEvent(const XEvent& event, Atom wmProtocols, Atom wmDeleteWindow, WindowMessage& message)
+std::string Utf8Title(const char16_t* title)
 {
-    switch (event.type) {
-    case Expose:
-        message.message = WM_PAINT;
-        return event.xexpose.count == 0;
-    case ClientMessage:
-        message.message = WM_CLOSE;
-        return event.xclient.message_type == wmProtocols &&
-               static_cast<Atom>(event.xclient.data.l[0]) == wmDeleteWindow;
-    case ButtonPress:
-        message.message = WM_LBUTTONDOWN;
-        message.lParam = (event.xbutton.x & 0xFFFF) | ((event.xbutton.y & 0xFFFF) << 16);
-        return event.xbutton.button == Button1;
-    case FocusOut:
-        // Only a real change of focus, not a grab or the pointer moving within.
-        message.message = WM_KILLFOCUS;
-        return event.xfocus.mode == NotifyNormal && event.xfocus.detail != NotifyInferior &&
-               event.xfocus.detail != NotifyPointer;
-    case KeyPress: {
-        XKeyEvent key = event.xkey;
-        message.message = WM_KEYDOWN;
-        message.wParam = VK_ESCAPE;
-        return XLookupKeysym(&key, 0) == XK_Escape;
+    TrellisEvent piece;
+    std::string text;
+    for (; *title != 0; ++title) {
+        uint32_t codePoint = *title;
+        if (codePoint >= 0xD800 && codePoint < 0xDC00 && title[1] >= 0xDC00 && title[1] < 0xE000) {
+            codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (title[1] - 0xDC00);
+            ++title;
+        }
+        piece.text[0] = 0;
+        AppendEventText(piece, codePoint);
+        text += piece.text;
     }
-    case DestroyNotify:
-        // Destroyed by another client: the same end as the shell's own DestroyWindow.
-        message.message = WM_DESTROY;
-        return event.xdestroywindow.window == event.xany.window;
-    case ConfigureNotify:
-        message.message = WM_SIZE;
-        message.lParam = (event.xconfigure.width & 0xFFFF) | ((event.xconfigure.height & 0xFFFF) << 16);
-        return true;
-    default:
-        return false;
+    return text;
+}
+
+TrellisKey KeyOf(KeySym symbol)
+{
+    if (symbol >= XK_a && symbol <= XK_z) {
+        return static_cast<TrellisKey>('A' + (symbol - XK_a));
     }
+    if (symbol >= XK_A && symbol <= XK_Z) {
+        return static_cast<TrellisKey>(symbol);
+    }
+    if (symbol >= XK_0 && symbol <= XK_9) {
+        return static_cast<TrellisKey>(symbol);
+    }
+    if (symbol >= XK_F1 && symbol <= XK_F12) {
+        return static_cast<TrellisKey>(static_cast<int32_t>(TrellisKey::F1) + (symbol - XK_F1));
+    }
+    switch (symbol) {
+    case XK_space: return TrellisKey::Space;
+    case XK_Escape: return TrellisKey::Escape;
+    case XK_Return: case XK_KP_Enter: return TrellisKey::Return;
+    case XK_Tab: case XK_ISO_Left_Tab: return TrellisKey::Tab;
+    case XK_BackSpace: return TrellisKey::Backspace;
+    case XK_Insert: return TrellisKey::Insert;
+    case XK_Delete: return TrellisKey::Delete;
+    case XK_Left: return TrellisKey::Left;
+    case XK_Right: return TrellisKey::Right;
+    case XK_Up: return TrellisKey::Up;
+    case XK_Down: return TrellisKey::Down;
+    case XK_Page_Up: return TrellisKey::PageUp;
+    case XK_Page_Down: return TrellisKey::PageDown;
+    case XK_Home: return TrellisKey::Home;
+    case XK_End: return TrellisKey::End;
+    case XK_Shift_L: return TrellisKey::LeftShift;
+    case XK_Shift_R: return TrellisKey::RightShift;
+    case XK_Control_L: return TrellisKey::LeftControl;
+    case XK_Control_R: return TrellisKey::RightControl;
+    case XK_Alt_L: case XK_Meta_L: return TrellisKey::LeftAlt;
+    case XK_Alt_R: case XK_Meta_R: case XK_ISO_Level3_Shift: return TrellisKey::RightAlt;
+    case XK_Super_L: return TrellisKey::LeftSuper;
+    case XK_Super_R: return TrellisKey::RightSuper;
+    case XK_Caps_Lock: return TrellisKey::CapsLock;
+    default: return TrellisKey::Unknown;
+    }
+}
+
+// The virtual-key code the window procedure sees with WM_KEYDOWN; it tests
+// for Escape only.
+uintptr_t VirtualKeyOf(TrellisKey key)
+{
+    const auto code = static_cast<int32_t>(key);
+    if (key == TrellisKey::Space || (code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9')) {
+        return static_cast<uintptr_t>(code);
+    }
+    switch (key) {
+    case TrellisKey::Escape: return VK_ESCAPE;
+    case TrellisKey::Return: return 0x0D;
+    case TrellisKey::Tab: return 0x09;
+    case TrellisKey::Backspace: return 0x08;
+    case TrellisKey::Left: return 0x25;
+    case TrellisKey::Up: return 0x26;
+    case TrellisKey::Right: return 0x27;
+    case TrellisKey::Down: return 0x28;
+    default: return 0;
+    }
+}
+
+uint32_t ModifiersOf(unsigned state)
+{
+    return ((state & ShiftMask) != 0 ? kTrellisModShift : 0) | ((state & ControlMask) != 0 ? kTrellisModControl : 0) |
+           ((state & Mod1Mask) != 0 ? kTrellisModAlt : 0) | ((state & Mod4Mask) != 0 ? kTrellisModSuper : 0) |
+           ((state & LockMask) != 0 ? kTrellisModCapsLock : 0);
+}
+
+// The character of a keysym: Latin-1 keysyms are their own code, and
+// Unicode keysyms carry theirs below 0x01000000.
+uint32_t CharacterOf(KeySym symbol)
+{
+    if ((symbol >= 0x20 && symbol <= 0x7E) || (symbol >= 0xA0 && symbol <= 0xFF)) {
+        return static_cast<uint32_t>(symbol);
+    }
+    if ((symbol & 0xFF000000) == 0x01000000) {
+        return static_cast<uint32_t>(symbol & 0x00FFFFFF);
+    }
+    return 0;
+}
+
+// Text entry takes printable characters; Return, Tab, Backspace and the
+// like are keys.
+void SetPrintableText(TrellisEvent& event, const char* utf8, size_t length)
+{
+    SetEventText(event, utf8, length);
+    size_t kept = 0;
+    for (size_t i = 0; event.text[i] != 0; ++i) {
+        const auto byte = static_cast<unsigned char>(event.text[i]);
+        if (byte >= 0x20 && byte != 0x7F) {
+            event.text[kept++] = event.text[i];
+        }
+    }
+    event.text[kept] = 0;
+}
+
+void SetPointer(WindowMessage& message, TrellisEventKind kind, int x, int y, unsigned state)
+{
+    message.lParam = (x & 0xFFFF) | ((y & 0xFFFF) << 16);
+    message.event.kind = kind;
+    message.event.x = x;
+    message.event.y = y;
+    message.event.modifiers = ModifiersOf(state);
+}
+
+// Only a real change of focus, not a grab or the pointer moving within.
+bool IsFocusChange(const XFocusChangeEvent& focus)
+{
+    return focus.mode == NotifyNormal && focus.detail != NotifyInferior && focus.detail != NotifyPointer;
 }
 
 } // namespace
@@ -124,12 +221,30 @@ X11WindowSystem::X11WindowSystem(Display* connection)
       netWmStateAbove(XInternAtom(connection, "_NET_WM_STATE_ABOVE", False)),
       motifWmHints(XInternAtom(connection, "_MOTIF_WM_HINTS", False)),
       netActiveWindow(XInternAtom(connection, "_NET_ACTIVE_WINDOW", False)),
-      netWmPid(XInternAtom(connection, "_NET_WM_PID", False))
+      netWmPid(XInternAtom(connection, "_NET_WM_PID", False)),
+      netWmName(XInternAtom(connection, "_NET_WM_NAME", False)),
+      utf8String(XInternAtom(connection, "UTF8_STRING", False))
 {
+    // A held key repeats as presses alone, so a press of a key already down
+    // is a repeat.
+    Bool detectable = False;
+    XkbSetDetectableAutoRepeat(connection, True, &detectable);
+    // The input method named by XMODIFIERS (or the built-in one, which
+    // composes dead keys) where the locale allows one; the program's locale
+    // is its own to choose.
+    if (XSupportsLocale() && XSetLocaleModifiers("") != nullptr) {
+        inputMethod = XOpenIM(connection, nullptr, nullptr, nullptr);
+    }
 }
 
 X11WindowSystem::~X11WindowSystem()
 {
+    for (const auto& entry : inputContexts) {
+        XDestroyIC(entry.second);
+    }
+    if (inputMethod != nullptr) {
+        XCloseIM(inputMethod);
+    }
     for (const auto& entry : nativeWindows) {
         if (entry.second != 0) {
             XDestroyWindow(display, entry.second);
@@ -148,7 +263,8 @@ bool X11WindowSystem::OpenNativeWindow(WindowHandle window, const WindowRecord& 
 {
     XSetWindowAttributes attributes{};
     attributes.background_pixmap = None;  // the rendering surface paints the whole client area
-    attributes.event_mask = ExposureMask | ButtonPressMask | KeyPressMask | FocusChangeMask | StructureNotifyMask;
+    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
+                            KeyReleaseMask | FocusChangeMask | StructureNotifyMask;
     const Rect& rect = record.rect;
     const Window native =
         XCreateWindow(display, DefaultRootWindow(display), Coordinate(rect.left), Coordinate(rect.top),
@@ -160,7 +276,14 @@ bool X11WindowSystem::OpenNativeWindow(WindowHandle window, const WindowRecord& 
     nativeWindows[window] = native;
     Atom deleteWindow = wmDeleteWindow;
     XSetWMProtocols(display, native, &deleteWindow, 1);
-    XStoreName(display, native, NarrowTitle(title).c_str());
+    SetNativeTitle(window, title);
+    if (inputMethod != nullptr) {
+        XIC context = XCreateIC(inputMethod, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow,
+                                native, XNFocusWindow, native, nullptr);
+        if (context != nullptr) {
+            inputContexts[window] = context;
+        }
+    }
     // The shell chooses the position of the client area; a window manager
     // should keep it and draw its frame around it.
     XSizeHints hints{};
@@ -229,6 +352,10 @@ void X11WindowSystem::ShowNativeWindow(WindowHandle window, bool visible)
 
 void X11WindowSystem::CloseNativeWindow(WindowHandle window)
 {
+    if (XIC context = InputContext(window)) {
+        XDestroyIC(context);
+        inputContexts.erase(window);
+    }
     // One that another client destroyed is already gone.
     if (NativeWindow(window) != 0) {
         XDestroyWindow(display, NativeWindow(window));
@@ -286,18 +413,167 @@ bool X11WindowSystem::PollNativeMessage(WindowHandle window, WindowMessage& mess
     Window native = NativeWindow(window);
     XEvent event;
     while (XCheckIfEvent(display, &event, IsForWindow, reinterpret_cast<XPointer>(&native))) {
-        message = WindowMessage{window, 0, 0, 0};
-        if (TranslateEvent(event, wmProtocols, wmDeleteWindow, message)) {
+        if (event.type == MappingNotify) {
+            XRefreshKeyboardMapping(&event.xmapping);
+            continue;
+        }
+        // The input method takes the keys of a sequence it composes.
+        if (XFilterEvent(&event, None)) {
+            continue;
+        }
+        message = WindowMessage{window, WM_NULL, 0, 0};
+        if (TranslateEvent(window, event, message)) {
             if (message.message == WM_DESTROY) {
                 nativeWindows[window] = 0;
             }
             if (event.type == ConfigureNotify) {
                 HoldWithinLimit(window, event.xconfigure.width, event.xconfigure.height);
+                // The application and the record see the size the window is held at.
+                const auto limit = sizeLimits.find(window);
+                if (limit != sizeLimits.end()) {
+                    message.event.width = std::min(message.event.width, limit->second.first);
+                    message.event.height = std::min(message.event.height, limit->second.second);
+                    NoteClientSize(window, message.event.width, message.event.height);
+                }
             }
             return true;
         }
     }
     return false;
+}
+
+bool X11WindowSystem::TranslateEvent(WindowHandle window, XEvent& event, WindowMessage& message)
+{
+    TrellisEvent& input = message.event;
+    switch (event.type) {
+    case Expose:
+        message.message = WM_PAINT;
+        return event.xexpose.count == 0;
+    case ClientMessage:
+        message.message = WM_CLOSE;
+        return event.xclient.message_type == wmProtocols &&
+               static_cast<Atom>(event.xclient.data.l[0]) == wmDeleteWindow;
+    case ButtonPress:
+    case ButtonRelease: {
+        const XButtonEvent& button = event.xbutton;
+        const bool press = event.type == ButtonPress;
+        SetPointer(message, press ? TrellisEventKind::ButtonDown : TrellisEventKind::ButtonUp, button.x, button.y,
+                   button.state);
+        switch (button.button) {
+        case Button1:
+            message.message = press ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+            input.button = TrellisButton::Left;
+            return true;
+        case Button2:
+            message.message = press ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+            input.button = TrellisButton::Middle;
+            return true;
+        case Button3:
+            message.message = press ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+            input.button = TrellisButton::Right;
+            return true;
+        case Button4:
+        case Button5:
+        case 6:
+        case 7:
+            // Each wheel notch is a press and a release of one of these; the
+            // press is the step.
+            message.message = button.button <= Button5 ? WM_MOUSEWHEEL : WM_NULL;
+            input.kind = TrellisEventKind::Wheel;
+            input.wheelY = button.button == Button4 ? 1.0f : button.button == Button5 ? -1.0f : 0.0f;
+            input.wheelX = button.button == 6 ? -1.0f : button.button == 7 ? 1.0f : 0.0f;
+            return press;
+        default:
+            return false;
+        }
+    }
+    case MotionNotify:
+        message.message = WM_MOUSEMOVE;
+        SetPointer(message, TrellisEventKind::PointerMove, event.xmotion.x, event.xmotion.y, event.xmotion.state);
+        return true;
+    case FocusIn:
+    case FocusOut:
+        if (!IsFocusChange(event.xfocus)) {
+            return false;
+        }
+        if (XIC context = InputContext(window)) {
+            (event.type == FocusIn ? XSetICFocus : XUnsetICFocus)(context);
+        }
+        message.message = event.type == FocusIn ? WM_SETFOCUS : WM_KILLFOCUS;
+        input.kind = event.type == FocusIn ? TrellisEventKind::FocusGained : TrellisEventKind::FocusLost;
+        return true;
+    case KeyPress:
+    case KeyRelease: {
+        XKeyEvent& key = event.xkey;
+        const bool press = event.type == KeyPress;
+        input.kind = press ? TrellisEventKind::KeyDown : TrellisEventKind::KeyUp;
+        input.key = KeyOf(XLookupKeysym(&key, 0));
+        input.modifiers = ModifiersOf(key.state);
+        message.message = press ? WM_KEYDOWN : WM_KEYUP;
+        message.wParam = VirtualKeyOf(input.key);
+        const unsigned code = key.keycode & 0xFF;
+        const bool down = keysDown[code];
+        keysDown[code] = press;
+        if (press) {
+            input.repeat = down ? 1 : 0;
+            TypedText(window, event, input);
+        }
+        return true;
+    }
+    case DestroyNotify:
+        // Destroyed by another client: the same end as the shell's own DestroyWindow.
+        message.message = WM_DESTROY;
+        return event.xdestroywindow.window == event.xany.window;
+    case ConfigureNotify:
+        message.message = WM_SIZE;
+        message.lParam = (event.xconfigure.width & 0xFFFF) | ((event.xconfigure.height & 0xFFFF) << 16);
+        input.kind = TrellisEventKind::Resize;
+        input.width = event.xconfigure.width;
+        input.height = event.xconfigure.height;
+        NoteClientSize(window, event.xconfigure.width, event.xconfigure.height);
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The text a key typed: the input method's, where one opened; otherwise the
+// character of the key's symbol with the modifiers applied.
+void X11WindowSystem::TypedText(WindowHandle window, XEvent& event, TrellisEvent& input)
+{
+    XKeyEvent& key = event.xkey;
+    char text[64];
+    KeySym symbol = NoSymbol;
+    if (XIC context = InputContext(window)) {
+        Status status = 0;
+        const int length = Xutf8LookupString(context, &key, text, sizeof text, &symbol, &status);
+        if (status == XLookupChars || status == XLookupBoth) {
+            SetPrintableText(input, text, static_cast<size_t>(length));
+        }
+        return;
+    }
+    XLookupString(&key, text, sizeof text, &symbol, nullptr);
+    input.text[0] = 0;
+    const uint32_t character = CharacterOf(symbol);
+    if (character >= 0x20 && character != 0x7F) {
+        AppendEventText(input, character);
+    }
+}
+
+XIC X11WindowSystem::InputContext(WindowHandle window) const
+{
+    const auto found = inputContexts.find(window);
+    return found == inputContexts.end() ? nullptr : found->second;
+}
+
+void X11WindowSystem::SetNativeTitle(WindowHandle window, const char16_t* title)
+{
+    const Window native = NativeWindow(window);
+    XStoreName(display, native, Latin1Title(title).c_str());
+    const std::string utf8 = Utf8Title(title);
+    XChangeProperty(display, native, netWmName, utf8String, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
+    XFlush(display);
 }
 
 // Another client (or a window manager that ignores the hints) made the window

@@ -1,10 +1,14 @@
 #pragma once
+#include <bitset>
 #include <map>
 #include <memory>
 
 #include "shell/ce/BasicWindowSystem.h"
 
 struct _XDisplay;
+struct _XIM;
+struct _XIC;
+union _XEvent;
 
 // X11 backend (Xlib): real windows on an X server.
 // Supports: one top-level X window per window, placed where the shell puts it
@@ -13,14 +17,19 @@ struct _XDisplay;
 // left undecorated; full screen through the EWMH _NET_WM_STATE_FULLSCREEN
 // request for a window that spans the monitor, and for a smaller one the
 // _NET_WM_STATE_ABOVE request at its own rectangle; the monitor as the whole X
-// screen; input mapped to messages: Expose -> WM_PAINT, WM_DELETE_WINDOW ->
-// WM_CLOSE, button 1 -> WM_LBUTTONDOWN, focus loss -> WM_KILLFOCUS, Escape ->
-// WM_KEYDOWN/VK_ESCAPE, ConfigureNotify -> WM_SIZE, the window destroyed by
-// another client -> WM_DESTROY; the largest size told to the window manager
-// and held when another client resizes beyond it; EGL window surfaces on
-// Mesa's X11 platform.
-// Does not support: other keys, other buttons, several monitors (the screen
-// counts as one), a display driver (no escapes).
+// screen; input mapped to messages and application events: Expose ->
+// WM_PAINT, WM_DELETE_WINDOW -> WM_CLOSE, keys -> WM_KEYDOWN / WM_KEYUP
+// (Escape as VK_ESCAPE) with their key codes, modifiers and the input
+// method's text (XLookupString's where no input method opens), pointer motion
+// and buttons 1 to 3 -> WM_MOUSEMOVE, WM_[LMR]BUTTON{DOWN,UP}, buttons 4 to 7
+// -> wheel steps, focus -> WM_SETFOCUS / WM_KILLFOCUS, ConfigureNotify ->
+// WM_SIZE and a resize, the window destroyed by another client -> WM_DESTROY;
+// the largest size told to the window manager and held when another client
+// resizes beyond it; window titles in Latin-1 (WM_NAME) and UTF-8
+// (_NET_WM_NAME); EGL window surfaces on Mesa's X11 platform.
+// Does not support: input-method pre-editing (text arrives when committed),
+// buttons beyond 7, several monitors (the screen counts as one), a display
+// driver (no escapes).
 class X11WindowSystem : public BasicWindowSystem {
 public:
     // Null when the display (DISPLAY when `displayName` is null) does not open.
@@ -43,10 +52,14 @@ protected:
     void ShowNativeWindow(WindowHandle window, bool visible) override;
     void CloseNativeWindow(WindowHandle window) override;
     bool PollNativeMessage(WindowHandle window, WindowMessage& message) override;
+    void SetNativeTitle(WindowHandle window, const char16_t* title) override;
 
 private:
     explicit X11WindowSystem(_XDisplay* display);
     unsigned long NativeWindow(WindowHandle window) const;
+    bool TranslateEvent(WindowHandle window, _XEvent& event, WindowMessage& message);
+    void TypedText(WindowHandle window, _XEvent& event, TrellisEvent& input);
+    _XIC* InputContext(WindowHandle window) const;
     void HoldWithinLimit(WindowHandle window, int width, int height);
     void SendToRoot(unsigned long window, unsigned long type, long data0, long data1, long data2, long data3);
 
@@ -59,6 +72,11 @@ private:
     unsigned long motifWmHints;
     unsigned long netActiveWindow;
     unsigned long netWmPid;
+    unsigned long netWmName;
+    unsigned long utf8String;
     std::map<WindowHandle, unsigned long> nativeWindows;
+    _XIM* inputMethod = nullptr;
+    std::map<WindowHandle, _XIC*> inputContexts;
+    std::bitset<256> keysDown;  // by key code, for telling repeats
     std::map<WindowHandle, std::pair<int32_t, int32_t>> sizeLimits;  // largest client area per window
 };

@@ -1,6 +1,7 @@
 # Installs the build into a scratch prefix, then builds and runs applications
-# that use it the way an outside project would: one through find_package, one
-# with nothing but the compiler and pkg-config. Every installed header must
+# that use it the way an outside project would: two through find_package
+# (one of them the interactive example), one with nothing but the compiler
+# and pkg-config. Every installed header must
 # compile on its own against the installed tree.
 file(REMOVE_RECURSE "${WORK_DIR}")
 set(prefix "${WORK_DIR}/prefix")
@@ -15,20 +16,24 @@ endfunction()
 
 run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}")
 
-# find_package(Trellis)
-file(COPY "${APP_SOURCE}" DESTINATION "${source}")
+# find_package(Trellis): the application, and the interactive example beside it.
+file(COPY "${APP_SOURCE}" "${INPUT_APP_SOURCE}" DESTINATION "${source}")
 get_filename_component(app "${APP_SOURCE}" NAME)
+get_filename_component(input_app "${INPUT_APP_SOURCE}" NAME)
 file(WRITE "${source}/CMakeLists.txt" "
 cmake_minimum_required(VERSION 3.25)
 project(Consumer CXX)
 find_package(Trellis 1 REQUIRED)
 add_executable(consumer ${app})
 target_link_libraries(consumer PRIVATE Trellis::main Trellis::trellis)
+add_executable(consumer-input ${input_app})
+target_link_libraries(consumer-input PRIVATE Trellis::main Trellis::trellis)
 ")
 run(${CMAKE_COMMAND} -S "${source}" -B "${WORK_DIR}/build" "-DCMAKE_PREFIX_PATH=${prefix}"
     "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}")
 run(${CMAKE_COMMAND} --build "${WORK_DIR}/build")
 run(${CMAKE_COMMAND} -E env TRELLIS_PLATFORM=headless "${WORK_DIR}/build/consumer" -qaf=2)
+run(${CMAKE_COMMAND} -E env TRELLIS_PLATFORM=headless "${WORK_DIR}/build/consumer-input" -qaf=2)
 
 # pkg-config, from the installed trellis.pc wherever the prefix now lies.
 file(GLOB_RECURSE pc_files "${prefix}/trellis.pc")

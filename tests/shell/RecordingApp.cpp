@@ -20,6 +20,7 @@ public:
         if (Script().onInitApp) {
             Script().onInitApp(*shellData);
         }
+        TakeScriptTitle();
         return 1;
     }
 
@@ -51,6 +52,7 @@ public:
 
     int32_t RenderFrame() override
     {
+        TakeScriptTitle();
         AppRecord& record = Record();
         const int frame = record.renderCalls++;
         record.events.push_back("RenderFrame " + std::to_string(frame));
@@ -67,6 +69,26 @@ public:
         }
         return frame == Script().stopAtFrame ? 1 : 0;
     }
+
+    void HandleEvent(const TrellisEvent& event) override
+    {
+        Record().inputs.push_back(event);
+        Record().inputFrames.push_back(Record().renderCalls);
+        if (Script().onEvent) {
+            Script().onEvent(event);
+        }
+    }
+
+private:
+    void TakeScriptTitle()
+    {
+        if (Script().title != title) {
+            title = Script().title;
+            SetWindowTitle(title);
+        }
+    }
+
+    const char* title = nullptr;
 };
 
 // An application that keeps the base class's InitApp.

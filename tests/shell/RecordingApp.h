@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "shell/ShellData.h"
+#include "shell/TrellisEvent.h"
 
 // The application the shell tests run through TrellisMain: CreateApplication
 // (defined with it) makes one as the current script says, and every lifecycle
@@ -19,6 +20,8 @@ struct AppScript {
     std::function<void()> onReleaseScene;
     std::function<void()> onQuitApp;
     std::function<void(ShellData& data)> onInitApp;  // may change ShellData before the second parse
+    const char* title = nullptr;  // the window title the application sets (in InitApp or a later frame)
+    std::function<void(const TrellisEvent& event)> onEvent;
 };
 
 struct AppRecord {
@@ -29,6 +32,9 @@ struct AppRecord {
     std::vector<uint32_t> pixels;
     std::vector<uint32_t> expectedPixels;
     int renderCalls = 0;
+    // Every input event, and the frame count (render calls) when it came.
+    std::vector<TrellisEvent> inputs;
+    std::vector<int> inputFrames;
 };
 
 AppScript& Script();

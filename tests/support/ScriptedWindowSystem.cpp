@@ -196,6 +196,12 @@ void* ScriptedWindowSystem::GetWindowUserData(WindowHandle window)
     return data;
 }
 
+void ScriptedWindowSystem::SetWindowText(WindowHandle window, const char16_t* title)
+{
+    Record("SetWindowText", window, Narrow(title));
+    HeadlessWindowSystem::SetWindowText(window, title);
+}
+
 bool ScriptedWindowSystem::PeekMessage(WindowMessage& message, WindowHandle window)
 {
     const bool found = HeadlessWindowSystem::PeekMessage(message, window);

@@ -32,7 +32,8 @@ public:
     // The windows created so far, in order of creation.
     const std::vector<WindowHandle>& CreatedWindows() const { return created; }
 
-    // Queues a message; the next PeekMessage for its window returns it.
+    // Queues a message (with the input event it carries, if any); the next
+    // PeekMessage for its window returns it.
     void Inject(const WindowMessage& message) { PostMessage(message); }
     void SetEscapeAnswer(EscapeAnswer answer) { escapeAnswer = std::move(answer); }
     // GetTickCount returns start, start + step, start + 2 step ...
@@ -51,6 +52,7 @@ public:
     void MoveWindow(WindowHandle window, int32_t x, int32_t y, int32_t width, int32_t height, bool repaint) override;
     void DestroyWindow(WindowHandle window) override;
     void InvalidateRect(WindowHandle window, const Rect& rect, bool erase) override;
+    void SetWindowText(WindowHandle window, const char16_t* title) override;
     void FullScreen(WindowHandle window, uint32_t flags) override;
     Rect GetMonitorRect(WindowHandle window) override;
     Rect GetWindowRect(WindowHandle window) override;

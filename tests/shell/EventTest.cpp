@@ -1,0 +1,449 @@
+// Input events, window titles and resizing: how the shell's pump hands the
+// application what a backend delivers (scripted backend), and the events a
+// real X server delivers for what a person does (xdotool drives the server
+// from outside; runs only when TRELLIS_TEST_DISPLAY names a server).
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "RecordingApp.h"
+#include "ScriptedWindowSystem.h"
+#include "SpareKey.h"
+#include "shell/Entry.h"
+#include "shell/ShellData.h"
+#include "shell/ce/X11WindowSystem.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TrellisEvent Make(TrellisEventKind kind, int32_t x = 0, int32_t y = 0)
+{
+    TrellisEvent event;
+    event.kind = kind;
+    event.x = x;
+    event.y = y;
+    return event;
+}
+
+class PumpedEvents : public testing::Test {
+protected:
+    void SetUp() override { ResetApp(); }
+
+    // Queues `messages` for the main window while frame `frame` renders.
+    void InjectAt(ScriptedWindowSystem& system, int frame, std::vector<WindowMessage> messages)
+    {
+        Script().onFrame = [&system, frame, messages](int now) {
+            if (now == frame) {
+                for (WindowMessage message : messages) {
+                    message.window = system.CreatedWindows().back();
+                    system.Inject(message);
+                }
+            }
+        };
+    }
+
+    int Run(ScriptedWindowSystem& system, const char16_t* commandLine)
+    {
+        return RunTrellisMain(commandLine, system, errors);
+    }
+
+    std::string errors;
+};
+
+TEST_F(PumpedEvents, ArriveInOrderAfterTheFrameWithPositionsFromTheBottomLeft)
+{
+    ScriptedWindowSystem system(1024, 768);
+    TrellisEvent key = Make(TrellisEventKind::KeyDown);
+    key.key = TrellisKey::A;
+    key.modifiers = kTrellisModShift;
+    SetEventText(key, "A", 1);
+    TrellisEvent press = Make(TrellisEventKind::ButtonDown, 7, 0);
+    press.button = TrellisButton::Right;
+    TrellisEvent wheel = Make(TrellisEventKind::Wheel, 0, 479);
+    wheel.wheelY = 1.0f;
+    InjectAt(system, 1,
+             {WindowMessage{0, WM_KEYDOWN, 'A', 0, key}, WindowMessage{0, WM_PAINT, 0, 0},
+              WindowMessage{0, WM_MOUSEMOVE, 0, 0, Make(TrellisEventKind::PointerMove, 10, 20)},
+              WindowMessage{0, WM_RBUTTONDOWN, 0, 0, press}, WindowMessage{0, WM_MOUSEWHEEL, 0, 0, wheel},
+              WindowMessage{0, WM_SETFOCUS, 0, 0, Make(TrellisEventKind::FocusGained)}});
+    EXPECT_EQ(0, Run(system, u"-windowed -qaf=3"));
+
+    const auto& inputs = Record().inputs;
+    ASSERT_EQ(5u, inputs.size());
+    EXPECT_EQ(TrellisEventKind::KeyDown, inputs[0].kind);
+    EXPECT_EQ(TrellisKey::A, inputs[0].key);
+    EXPECT_EQ(kTrellisModShift, inputs[0].modifiers);
+    EXPECT_STREQ("A", inputs[0].text);
+    EXPECT_EQ(TrellisEventKind::PointerMove, inputs[1].kind);
+    EXPECT_EQ(10, inputs[1].x);
+    EXPECT_EQ(459, inputs[1].y);  // row 20 from the top of 480
+    EXPECT_EQ(TrellisButton::Right, inputs[2].button);
+    EXPECT_EQ(479, inputs[2].y);
+    EXPECT_EQ(0, inputs[3].y);
+    EXPECT_EQ(1.0f, inputs[3].wheelY);
+    EXPECT_EQ(TrellisEventKind::FocusGained, inputs[4].kind);
+    // All during the pump after the second frame, before the third renders.
+    EXPECT_EQ((std::vector<int>{2, 2, 2, 2, 2}), Record().inputFrames);
+}
+
+TEST_F(PumpedEvents, AFramedWindowTakesItsNewSizeAndFullScreenKeepsItsOwn)
+{
+    TrellisEvent resize = Make(TrellisEventKind::Resize);
+    resize.width = 800;
+    resize.height = 500;
+    const std::vector<WindowMessage> messages{
+        WindowMessage{0, WM_SIZE, 0, 0, resize}, WindowMessage{0, WM_SIZE, 0, 0, resize},
+        WindowMessage{0, WM_MOUSEMOVE, 0, 0, Make(TrellisEventKind::PointerMove, 0, 0)}};
+    {
+        ScriptedWindowSystem system(1024, 768);
+        ShellData seen{};
+        InjectAt(system, 0, messages);
+        Script().onEvent = [&](const TrellisEvent& event) {
+            if (event.kind == TrellisEventKind::Resize) {
+                seen = *static_cast<const ShellData*>(system.GetWindowUserData(system.CreatedWindows().back()));
+            }
+        };
+        EXPECT_EQ(0, Run(system, u"-windowed -qaf=1"));
+        // One resize (the repeat changes nothing), already in ShellData when it arrives.
+        ASSERT_EQ(2u, Record().inputs.size());
+        EXPECT_EQ(800, Record().inputs[0].width);
+        EXPECT_EQ(500, Record().inputs[0].height);
+        EXPECT_EQ(800, seen.width);
+        EXPECT_EQ(500, seen.height);
+        EXPECT_EQ(499, Record().inputs[1].y);
+    }
+    ResetApp();
+    {
+        ScriptedWindowSystem system(1024, 768);
+        InjectAt(system, 0, messages);
+        EXPECT_EQ(0, Run(system, u"-qaf=1"));
+        ASSERT_EQ(1u, Record().inputs.size());
+        EXPECT_EQ(TrellisEventKind::PointerMove, Record().inputs[0].kind);
+        EXPECT_EQ(767, Record().inputs[0].y);
+    }
+}
+
+// An application that handles events ends as before: the event that quits
+// arrives first, then the loop stops at its next test with the usual exit.
+TEST_F(PumpedEvents, QuitRulesHoldWithTheQuittingEventDeliveredFirst)
+{
+    TrellisEvent escape = Make(TrellisEventKind::KeyDown);
+    escape.key = TrellisKey::Escape;
+    TrellisEvent tap = Make(TrellisEventKind::ButtonDown, 5, 5);
+    tap.button = TrellisButton::Left;
+    struct Case {
+        const char16_t* commandLine;
+        WindowMessage message;
+        bool quits;
+    };
+    const Case cases[] = {
+        {u"-windowed -qaf=10", WindowMessage{0, WM_KEYDOWN, VK_ESCAPE, 0, escape}, true},
+        {u"-qaf=10", WindowMessage{0, WM_LBUTTONDOWN, 0, 0, tap}, true},
+        {u"-windowed -qaf=10", WindowMessage{0, WM_LBUTTONDOWN, 0, 0, tap}, false},
+        {u"-qaf=10", WindowMessage{0, WM_KILLFOCUS, 0, 0, Make(TrellisEventKind::FocusLost)}, true},
+        {u"-windowed -qaf=10", WindowMessage{0, WM_KILLFOCUS, 0, 0, Make(TrellisEventKind::FocusLost)}, false},
+    };
+    for (const Case& c : cases) {
+        ResetApp();
+        ScriptedWindowSystem system(1024, 768);
+        InjectAt(system, 1, {c.message});
+        Script().quitAppResult = 1;
+        EXPECT_EQ(0, Run(system, c.commandLine));
+        ASSERT_EQ(1u, Record().inputs.size());
+        EXPECT_EQ(c.message.event.kind, Record().inputs[0].kind);
+        EXPECT_EQ(c.quits ? 3 : 11, Record().renderCalls) << Narrow(c.commandLine) << " " << c.message.message;
+        EXPECT_EQ(1, CountEvents("QuitApp"));
+    }
+    // A failing QuitApp still gives exit code 1.
+    ResetApp();
+    ScriptedWindowSystem system(1024, 768);
+    InjectAt(system, 0, {WindowMessage{0, WM_KEYDOWN, VK_ESCAPE, 0, escape}});
+    Script().quitAppResult = 0;
+    EXPECT_EQ(1, Run(system, u"-windowed"));
+    EXPECT_EQ(1u, Record().inputs.size());
+}
+
+// The cover window behind a quarter-size surface is not the surface: a tap
+// on it ends the program, and the application is told nothing of it.
+TEST_F(PumpedEvents, CoverWindowInputIsNotTheApplications)
+{
+    ScriptedWindowSystem system(640, 480);
+    TrellisEvent tap = Make(TrellisEventKind::ButtonDown, 600, 400);
+    tap.button = TrellisButton::Left;
+    Script().onFrame = [&](int frame) {
+        if (frame == 1) {
+            system.Inject(WindowMessage{system.CreatedWindows().front(), WM_LBUTTONDOWN, 0, 0, tap});
+        }
+    };
+    EXPECT_EQ(0, Run(system, u"-width=320 -height=240 -qaf=10"));
+    EXPECT_TRUE(Record().inputs.empty());
+    EXPECT_EQ(3, Record().renderCalls);
+}
+
+TEST_F(PumpedEvents, TheApplicationNamesItsWindowAtStartAndLater)
+{
+    ScriptedWindowSystem system(1024, 768);
+    Script().title = "Démo ⌘";
+    Script().onFrame = [](int frame) {
+        if (frame == 2) {
+            Script().title = "Second";
+        }
+    };
+    EXPECT_EQ(0, Run(system, u"-windowed -qaf=5"));
+    const Lines created = system.Calls({"CreateWindowEx"});
+    ASSERT_EQ(1u, created.size());
+    // Two characters beyond ASCII, each one 16-bit unit (the record shows '?').
+    EXPECT_EQ(0u, created[0].find("CreateWindowEx 0x0 TrellisClass D?mo ? ")) << created[0];
+    EXPECT_EQ(Lines{"SetWindowText 1 Second"}, system.Calls({"SetWindowText"}));
+}
+
+// One line per event, as the checks below spell them.
+std::string Describe(const TrellisEvent& event)
+{
+    static const char* const kButtons[] = {"none", "left", "middle", "right"};
+    std::ostringstream line;
+    switch (event.kind) {
+    case TrellisEventKind::KeyDown:
+    case TrellisEventKind::KeyUp:
+        line << (event.kind == TrellisEventKind::KeyDown ? "key down " : "key up ") << static_cast<int>(event.key)
+             << " mods " << event.modifiers;
+        if (event.kind == TrellisEventKind::KeyDown) {
+            line << " text '" << event.text << "'";
+        }
+        break;
+    case TrellisEventKind::PointerMove:
+        line << "move " << event.x << " " << event.y;
+        break;
+    case TrellisEventKind::ButtonDown:
+    case TrellisEventKind::ButtonUp:
+        line << (event.kind == TrellisEventKind::ButtonDown ? "button down " : "button up ")
+             << kButtons[static_cast<int>(event.button)] << " " << event.x << " " << event.y;
+        break;
+    case TrellisEventKind::Wheel:
+        line << "wheel " << event.wheelX << " " << event.wheelY << " at " << event.x << " " << event.y;
+        break;
+    case TrellisEventKind::FocusGained:
+        line << "focus gained";
+        break;
+    case TrellisEventKind::FocusLost:
+        line << "focus lost";
+        break;
+    case TrellisEventKind::Resize:
+        line << "resize " << event.width << " " << event.height;
+        break;
+    default:
+        line << "none";
+    }
+    return line.str();
+}
+
+std::string Key(TrellisKey key, uint32_t modifiers, const char* text)
+{
+    TrellisEvent event;
+    event.kind = TrellisEventKind::KeyDown;
+    event.key = key;
+    event.modifiers = modifiers;
+    std::strcpy(event.text, text);
+    return Describe(event);
+}
+
+// True when `expected` appear in `actual` in this order (other events may
+// come between, such as the pointer's own motion).
+::testing::AssertionResult InOrder(const Lines& expected, const Lines& actual)
+{
+    size_t next = 0;
+    for (const auto& line : actual) {
+        if (next < expected.size() && line == expected[next]) {
+            ++next;
+        }
+    }
+    if (next == expected.size()) {
+        return ::testing::AssertionSuccess();
+    }
+    std::string all;
+    for (const auto& line : actual) {
+        all += "\n  " + line;
+    }
+    return ::testing::AssertionFailure() << "missing \"" << expected[next] << "\" in order; got:" << all;
+}
+
+class X11Events : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        displayName = std::getenv("TRELLIS_TEST_DISPLAY");
+        if (displayName == nullptr) {
+            GTEST_SKIP() << "TRELLIS_TEST_DISPLAY is not set";
+        }
+        person = XOpenDisplay(displayName);
+        ASSERT_NE(nullptr, person) << "cannot open " << displayName;
+        ResetApp();
+    }
+
+    void TearDown() override
+    {
+        if (person != nullptr) {
+            XCloseDisplay(person);
+        }
+    }
+
+    int Run(const char16_t* commandLine)
+    {
+        std::unique_ptr<X11WindowSystem> system = X11WindowSystem::Open(displayName);
+        if (!system) {
+            ADD_FAILURE() << "the window system cannot open " << displayName;
+            return -1;
+        }
+        return TrellisMain(commandLine, *system);
+    }
+
+    // The viewable top-level window of this process titled `title`.
+    Window FindWindow(const char* title)
+    {
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        Window found = 0;
+        const Atom pidAtom = XInternAtom(person, "_NET_WM_PID", False);
+        XQueryTree(person, DefaultRootWindow(person), &root, &parent, &children, &count);
+        for (unsigned i = 0; i < count; ++i) {
+            char* name = nullptr;
+            Atom type = 0;
+            int format = 0;
+            unsigned long items = 0;
+            unsigned long remaining = 0;
+            unsigned char* pid = nullptr;
+            XWindowAttributes attributes{};
+            if (XFetchName(person, children[i], &name) && name != nullptr && std::strcmp(name, title) == 0 &&
+                XGetWindowProperty(person, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items,
+                                   &remaining, &pid) == Success &&
+                pid != nullptr && items == 1 && *reinterpret_cast<long*>(pid) == getpid() &&
+                XGetWindowAttributes(person, children[i], &attributes) && attributes.map_state == IsViewable) {
+                found = children[i];
+            }
+            if (pid != nullptr) {
+                XFree(pid);
+            }
+            if (name != nullptr) {
+                XFree(name);
+            }
+        }
+        if (children != nullptr) {
+            XFree(children);
+        }
+        return found;
+    }
+
+    // Runs xdotool with `arguments`; "%W" stands for `window`.
+    void Do(Window window, std::string arguments)
+    {
+        for (size_t at = arguments.find("%W"); at != std::string::npos; at = arguments.find("%W")) {
+            arguments.replace(at, 2, std::to_string(window));
+        }
+        const std::string command = std::string("DISPLAY=") + displayName + " xdotool " + arguments;
+        ASSERT_EQ(0, std::system(command.c_str())) << command;
+        XSync(person, False);
+    }
+
+    // Pixels of `window` that are pure black, read from the X server.
+    int BlackPixels(Window window, int width, int height)
+    {
+        XImage* image = XGetImage(person, window, 0, 0, width, height, AllPlanes, ZPixmap);
+        if (image == nullptr) {
+            return -1;
+        }
+        int black = 0;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                black += (XGetPixel(image, x, y) & 0xFFFFFF) == 0 ? 1 : 0;
+            }
+        }
+        XDestroyImage(image);
+        return black;
+    }
+
+    const char* displayName = nullptr;
+    Display* person = nullptr;
+};
+
+// What a person does in a framed 640 x 480 window, and the events the
+// application receives for it, in order, with positions from the bottom left.
+TEST_F(X11Events, EveryKindArrivesInOrderWithSurfacePositions)
+{
+    SpareKey eacute(person, XK_eacute);
+    ASSERT_NE(0, eacute.keycode);
+    // A window elsewhere, to take the focus away.
+    const Window other = XCreateSimpleWindow(person, DefaultRootWindow(person), 0, 0, 16, 16, 0, 0, 0);
+    XMapWindow(person, other);
+    XSync(person, False);
+
+    Window window = 0;
+    int black = -1;
+    Script().title = "Trellis events";
+    Script().onFrame = [&](int frame) {
+        if (frame == 3) {
+            window = FindWindow("Trellis events");
+            ASSERT_NE(0u, window);
+            Do(window, "windowfocus --sync %W mousemove --sync --window %W 100 50 click 1 click 2 click 3 "
+                       "click 4 click 5 key shift+a key Left key eacute windowsize %W 800 600");
+        }
+        if (frame == 12) {
+            black = BlackPixels(window, 800, 600);
+            Do(window, "mousemove --sync --window %W 10 10 windowfocus --sync " + std::to_string(other));
+        }
+        if (frame == 14) {
+            Do(window, "windowfocus --sync %W key Escape");
+        }
+    };
+    EXPECT_EQ(0, Run(u"-windowed -qaf=300"));
+    XDestroyWindow(person, other);
+
+    Lines log;
+    for (const TrellisEvent& event : Record().inputs) {
+        log.push_back(Describe(event));
+    }
+    EXPECT_TRUE(InOrder(
+        {
+            "focus gained",
+            "move 100 429",
+            "button down left 100 429",
+            "button up left 100 429",
+            "button down middle 100 429",
+            "button up middle 100 429",
+            "button down right 100 429",
+            "button up right 100 429",
+            "wheel 0 1 at 100 429",
+            "wheel 0 -1 at 100 429",
+            Key(TrellisKey::LeftShift, 0, ""),
+            Key(TrellisKey::A, kTrellisModShift, "A"),
+            "key up " + std::to_string(static_cast<int>(TrellisKey::LeftShift)) + " mods 1",
+            Key(TrellisKey::Left, 0, ""),
+            Key(TrellisKey::Unknown, 0, "\xC3\xA9"),
+            "resize 800 600",
+            "move 10 589",
+            "focus lost",
+            "focus gained",
+            Key(TrellisKey::Escape, 0, ""),
+        },
+        log));
+    // The surface follows the window: nothing of it is left undrawn.
+    EXPECT_EQ(0, black);
+    EXPECT_LT(Record().renderCalls, 300) << "Escape ends the program";
+    EXPECT_EQ(1, CountEvents("QuitApp"));
+}
+
+} // namespace

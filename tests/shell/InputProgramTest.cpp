@@ -1,0 +1,258 @@
+// The interactive example as a person uses it on a real X server: xdotool
+// moves, clicks, types, resizes and asks for a screen dump; the program's
+// output, exit code and dump are checked. Runs only when TRELLIS_TEST_DISPLAY
+// names a server.
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "SpareKey.h"
+
+extern char** environ;
+
+namespace {
+
+class InputProgram : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        displayName = std::getenv("TRELLIS_TEST_DISPLAY");
+        if (displayName == nullptr) {
+            GTEST_SKIP() << "TRELLIS_TEST_DISPLAY is not set";
+        }
+        person = XOpenDisplay(displayName);
+        ASSERT_NE(nullptr, person);
+        char pattern[] = "/tmp/trellis-input-XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(pattern));
+        folder = pattern;
+    }
+
+    void TearDown() override
+    {
+        if (child > 0) {
+            kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+        }
+        if (person != nullptr) {
+            XCloseDisplay(person);
+        }
+        if (!folder.empty()) {
+            std::system(("rm -rf " + folder).c_str());
+        }
+    }
+
+    // Starts the program in `folder` on the test display, its output in a file.
+    void Start()
+    {
+        std::vector<std::string> environment{std::string("DISPLAY=") + displayName, "TRELLIS_PLATFORM=x11"};
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            if (std::strncmp(*entry, "DISPLAY=", 8) != 0 && std::strncmp(*entry, "TRELLIS_PLATFORM=", 17) != 0) {
+                environment.emplace_back(*entry);
+            }
+        }
+        std::vector<char*> envp;
+        for (auto& entry : environment) {
+            envp.push_back(entry.data());
+        }
+        envp.push_back(nullptr);
+        std::string program = TRELLIS_INPUT_PATH;
+        std::string limit = "-qaf=20000";  // a safety net only: Escape ends it
+        char* argv[] = {program.data(), limit.data(), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, (folder + "/output").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_EQ(0, posix_spawn(&child, program.c_str(), &actions, nullptr, argv, envp.data()));
+        posix_spawn_file_actions_destroy(&actions);
+    }
+
+    std::string Output() const
+    {
+        std::ifstream file(folder + "/output");
+        std::stringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
+    // Waits up to 20 s for `line` in the program's output.
+    bool WaitForLine(const std::string& line) const
+    {
+        for (int i = 0; i < 400; ++i) {
+            if (Output().find(line + "\n") != std::string::npos) {
+                return true;
+            }
+            usleep(50000);
+        }
+        return false;
+    }
+
+    Window WaitForWindow()
+    {
+        const Atom pidAtom = XInternAtom(person, "_NET_WM_PID", False);
+        for (int attempt = 0; attempt < 400; ++attempt) {
+            Window root = 0;
+            Window parent = 0;
+            Window* children = nullptr;
+            unsigned count = 0;
+            Window found = 0;
+            XQueryTree(person, DefaultRootWindow(person), &root, &parent, &children, &count);
+            for (unsigned i = 0; i < count; ++i) {
+                char* name = nullptr;
+                Atom type = 0;
+                int format = 0;
+                unsigned long items = 0;
+                unsigned long remaining = 0;
+                unsigned char* pid = nullptr;
+                XWindowAttributes attributes{};
+                if (XFetchName(person, children[i], &name) && name != nullptr &&
+                    std::strcmp(name, "Trellis input") == 0 &&
+                    XGetWindowProperty(person, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format,
+                                       &items, &remaining, &pid) == Success &&
+                    pid != nullptr && items == 1 && *reinterpret_cast<long*>(pid) == child &&
+                    XGetWindowAttributes(person, children[i], &attributes) && attributes.map_state == IsViewable) {
+                    found = children[i];
+                }
+                if (pid != nullptr) {
+                    XFree(pid);
+                }
+                if (name != nullptr) {
+                    XFree(name);
+                }
+            }
+            if (children != nullptr) {
+                XFree(children);
+            }
+            if (found != 0) {
+                return found;
+            }
+            usleep(50000);
+        }
+        return 0;
+    }
+
+    void Do(Window window, const std::string& arguments)
+    {
+        std::string command = std::string("DISPLAY=") + displayName + " xdotool " + arguments;
+        for (size_t at = command.find("%W"); at != std::string::npos; at = command.find("%W")) {
+            command.replace(at, 2, std::to_string(window));
+        }
+        ASSERT_EQ(0, std::system(command.c_str())) << command;
+    }
+
+    // Exit code, or -1 if the program does not end within 20 s.
+    int WaitForExit()
+    {
+        for (int i = 0; i < 400; ++i) {
+            int status = 0;
+            if (waitpid(child, &status, WNOHANG) == child) {
+                child = 0;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            usleep(50000);
+        }
+        return -1;
+    }
+
+    const char* displayName = nullptr;
+    Display* person = nullptr;
+    std::string folder;
+    pid_t child = 0;
+};
+
+struct Bitmap {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> bytes;
+    size_t offset = 0;
+
+    // Red, green, blue of pixel (x, y), y from the bottom row up.
+    unsigned Pixel(int x, int y) const
+    {
+        const size_t row = (static_cast<size_t>(width) * 3 + 3) & ~size_t(3);
+        const unsigned char* bgr = &bytes[offset + row * static_cast<size_t>(y) + 3 * static_cast<size_t>(x)];
+        return (unsigned(bgr[2]) << 16) | (unsigned(bgr[1]) << 8) | bgr[0];
+    }
+};
+
+Bitmap ReadBitmap(const std::string& name)
+{
+    Bitmap bitmap;
+    std::ifstream file(name, std::ios::binary);
+    bitmap.bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    if (bitmap.bytes.size() < 54) {
+        return Bitmap{};
+    }
+    auto word = [&](size_t at) {
+        return int32_t(bitmap.bytes[at] | (bitmap.bytes[at + 1] << 8) | (bitmap.bytes[at + 2] << 16) |
+                       (uint32_t(bitmap.bytes[at + 3]) << 24));
+    };
+    bitmap.offset = static_cast<size_t>(word(10));
+    bitmap.width = word(18);
+    bitmap.height = word(22);
+    const size_t row = (static_cast<size_t>(bitmap.width) * 3 + 3) & ~size_t(3);
+    if (bitmap.width <= 0 || bitmap.height <= 0 || bitmap.bytes.size() < bitmap.offset + row * bitmap.height) {
+        return Bitmap{};
+    }
+    return bitmap;
+}
+
+TEST_F(InputProgram, FollowsThePointerAndKeysPrintsEventsResizesAndDumpsOnF12)
+{
+    SpareKey eacute(person, XK_eacute);
+    ASSERT_NE(0, eacute.keycode);
+    Start();
+    const Window window = WaitForWindow();
+    ASSERT_NE(0u, window) << Output();
+
+    // A framed 640 x 480 window: row 300 from the top is row 179 from the bottom.
+    Do(window, "windowfocus --sync %W mousemove --sync --window %W 400 300 click 1 key Right key h eacute");
+    Do(window, "windowsize --sync %W 800 600");
+    ASSERT_TRUE(WaitForLine("resize 800 600")) << Output();
+    Do(window, "key F12");
+    ASSERT_TRUE(WaitForLine("saved trellis-input-0000.bmp")) << Output();
+    Do(window, "key Escape");
+    EXPECT_EQ(0, WaitForExit());
+
+    const std::string output = Output();
+    for (const char* line : {"button down left at 400 179", "button up left at 400 179", "key down Right text ''",
+                             "key down H text 'h'", "key down ? text '\xC3\xA9'", "key down Escape text ''"}) {
+        EXPECT_NE(std::string::npos, output.find(line + std::string("\n"))) << line << " in:\n" << output;
+    }
+
+    // The dump is the resized surface, all of it drawn; the square sits where
+    // the click put it, moved 10 pixels right by the arrow key.
+    const Bitmap dump = ReadBitmap(folder + "/trellis-input-0000.bmp");
+    ASSERT_EQ(800, dump.width);
+    ASSERT_EQ(600, dump.height);
+    const unsigned background = dump.Pixel(700, 300);
+    EXPECT_EQ(0xFFFF00u, dump.Pixel(410, 179));
+    EXPECT_EQ(0xFFFF00u, dump.Pixel(410 + 12, 179 - 12));
+    EXPECT_EQ(background, dump.Pixel(410 + 13, 179));
+    EXPECT_EQ(background, dump.Pixel(410, 179 + 13));
+    EXPECT_EQ(background, dump.Pixel(799, 599));
+    int black = 0;
+    for (int y = 0; y < dump.height; ++y) {
+        for (int x = 0; x < dump.width; ++x) {
+            black += dump.Pixel(x, y) == 0 ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(0, black);
+}
+
+} // namespace
