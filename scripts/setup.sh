@@ -15,7 +15,7 @@ packages=(
   # native Wayland windows, and a headless compositor for their tests
   libwayland-dev wayland-protocols libxkbcommon-dev weston
   # tests and benchmarks
-  googletest libgtest-dev libgmock-dev libbenchmark-dev valgrind libstb-dev libimgui-dev imagemagick
+  googletest libgtest-dev libgmock-dev libbenchmark-dev valgrind time libstb-dev libimgui-dev imagemagick
   # asset generator inputs
   libfreetype-dev fonts-dejavu-core zlib1g-dev
 )
