@@ -372,6 +372,11 @@ TEST_F(WaylandSeat, ClickEndsAFullScreenProgramOnly)
 {
     ExpectEndedBy(u"-qaf=500", [this] { ClickMiddle(); });
     ExpectIgnored(u"-windowed -qaf=500", [this] { ClickMiddle(); }, [this] { Xdotool("key Escape"); });
+    int clicks = 0;
+    for (const TrellisEvent& event : Record().inputs) {
+        clicks += event.kind == TrellisEventKind::ButtonDown && event.button == TrellisButton::Left ? 1 : 0;
+    }
+    EXPECT_EQ(1, clicks) << "the click reached the framed window";
 }
 
 TEST_F(WaylandSeat, AnotherWindowTakingTheFocusEndsAFullScreenProgram)
