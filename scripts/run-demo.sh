@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds Kestrel and runs it: in a window when an X display
-# is reachable, otherwise headless, leaving pictures of frames 0 and 150 in out/.
+# Sets up the machine, builds Kestrel and runs it: in a window when a Wayland or
+# X display is reachable, otherwise headless, leaving pictures of frames 0 and 150 in out/.
 # Extra arguments go to the demo (for example -qaf=600 or -fullscreen).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,7 +9,7 @@ bash scripts/setup.sh
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTRELLIS_TESTS=OFF >/dev/null
 cmake --build build/release -j"$(nproc)" --target kestrel kestrel-capture
 
-if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+if [ -n "${WAYLAND_DISPLAY:-}" ] || { [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; }; then
   echo "Running Kestrel in a window: Escape or closing the window ends it."
   exec build/release/demo/kestrel -windowed "$@"
 fi

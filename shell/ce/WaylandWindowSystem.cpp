@@ -19,6 +19,8 @@
 #include "xdg-decoration-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
+#include "shell/ce/KeySymbols.h"
+
 namespace {
 
 // Window titles travel as UTF-8; a lone surrogate becomes U+FFFD.
@@ -56,6 +58,8 @@ intptr_t PackSize(int32_t width, int32_t height)
 {
     return (width & 0xFFFF) | ((height & 0xFFFF) << 16);
 }
+
+
 
 WaylandWindowSystem* Owner(void* data)
 {
@@ -136,7 +140,10 @@ void KeyboardModifiers(void* data, wl_keyboard*, uint32_t, uint32_t depressed, u
     Owner(data)->OnModifiers(depressed, latched, locked, group);
 }
 
-void KeyboardRepeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
+void KeyboardRepeatInfo(void* data, wl_keyboard*, int32_t rate, int32_t delay)
+{
+    Owner(data)->OnRepeatInfo(rate, delay);
+}
 
 const wl_keyboard_listener kKeyboardListener = {KeyboardKeymap, KeyboardEnter,     KeyboardLeave,
                                                 KeyboardKey,    KeyboardModifiers, KeyboardRepeatInfo};
@@ -161,11 +168,19 @@ void PointerButton(void* data, wl_pointer*, uint32_t, uint32_t, uint32_t button,
     Owner(data)->OnPointerButton(button, state == WL_POINTER_BUTTON_STATE_PRESSED);
 }
 
-void PointerAxis(void*, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {}
+void PointerAxis(void* data, wl_pointer*, uint32_t, uint32_t axis, wl_fixed_t value)
+{
+    Owner(data)->OnPointerAxis(axis, wl_fixed_to_double(value));
+}
+
 void PointerFrame(void*, wl_pointer*) {}
 void PointerAxisSource(void*, wl_pointer*, uint32_t) {}
 void PointerAxisStop(void*, wl_pointer*, uint32_t, uint32_t) {}
-void PointerAxisDiscrete(void*, wl_pointer*, uint32_t, int32_t) {}
+
+void PointerAxisDiscrete(void* data, wl_pointer*, uint32_t axis, int32_t steps)
+{
+    Owner(data)->OnPointerAxisDiscrete(axis, steps);
+}
 
 const wl_pointer_listener kPointerListener = {PointerEnter,      PointerLeave,    PointerMotion,      PointerButton,
                                               PointerAxis,       PointerFrame,    PointerAxisSource,  PointerAxisStop,
@@ -391,28 +406,100 @@ void WaylandWindowSystem::OnModifiers(uint32_t depressed, uint32_t latched, uint
 
 void WaylandWindowSystem::OnKey(uint32_t key, bool pressed)
 {
-    const NativeWindow* native = FindBySurface(keyboardSurface);
-    if (!pressed || native == nullptr || keyState == nullptr) {
+    // Evdev key codes are eight below the XKB key codes of the keymap.
+    const uint32_t code = key + 8;
+    QueueKey(code, pressed, false);
+    if (pressed && keymap != nullptr && xkb_keymap_key_repeats(keymap, code) && repeatRate > 0) {
+        repeatCode = code;
+        repeatNext = GetTickCount() + static_cast<uint32_t>(repeatDelay);
+    } else if (!pressed && code == repeatCode) {
+        repeatCode = 0;
+    }
+}
+
+void WaylandWindowSystem::OnRepeatInfo(int32_t rate, int32_t delay)
+{
+    repeatRate = std::max(rate, 0);
+    repeatDelay = std::max(delay, 0);
+}
+
+void WaylandWindowSystem::RepeatHeldKey()
+{
+    if (repeatCode == 0 || repeatRate <= 0) {
         return;
     }
-    // Evdev key codes are eight below the XKB key codes of the keymap.
-    if (xkb_state_key_get_one_sym(keyState, key + 8) == XKB_KEY_Escape) {
-        Queue(native->handle, WM_KEYDOWN, VK_ESCAPE, 0);
+    // At most one repeat per pump, so a slow frame does not bring a burst.
+    const uint32_t now = GetTickCount();
+    if (static_cast<int32_t>(now - repeatNext) >= 0) {
+        QueueKey(repeatCode, true, true);
+        repeatNext = now + static_cast<uint32_t>(1000 / repeatRate);
     }
+}
+
+// Modifiers as they stand before the key's own press or release: the
+// compositor sends the change only after the key.
+uint32_t WaylandWindowSystem::Modifiers() const
+{
+    if (keyState == nullptr) {
+        return 0;
+    }
+    const auto active = [this](const char* name) {
+        return xkb_state_mod_name_is_active(keyState, name, XKB_STATE_MODS_EFFECTIVE) > 0;
+    };
+    return (active(XKB_MOD_NAME_SHIFT) ? kTrellisModShift : 0) | (active(XKB_MOD_NAME_CTRL) ? kTrellisModControl : 0) |
+           (active(XKB_MOD_NAME_ALT) ? kTrellisModAlt : 0) | (active(XKB_MOD_NAME_LOGO) ? kTrellisModSuper : 0) |
+           (active(XKB_MOD_NAME_CAPS) ? kTrellisModCapsLock : 0);
+}
+
+void WaylandWindowSystem::QueueKey(uint32_t code, bool pressed, bool repeat)
+{
+    const NativeWindow* native = FindBySurface(keyboardSurface);
+    if (native == nullptr || keyState == nullptr) {
+        return;
+    }
+    WindowMessage message{native->handle, pressed ? WM_KEYDOWN : WM_KEYUP, 0, 0};
+    TrellisEvent& event = message.event;
+    event.kind = pressed ? TrellisEventKind::KeyDown : TrellisEventKind::KeyUp;
+    // The key is named by its symbol without modifiers, at the active layout.
+    const xkb_keysym_t* symbols = nullptr;
+    const xkb_layout_index_t layout = xkb_state_key_get_layout(keyState, code);
+    if (xkb_keymap_key_get_syms_by_level(keymap, code, layout == XKB_LAYOUT_INVALID ? 0 : layout, 0, &symbols) > 0) {
+        event.key = KeyOfSymbol(symbols[0]);
+    }
+    event.modifiers = Modifiers();
+    event.repeat = repeat ? 1 : 0;
+    message.wParam = VirtualKeyOf(event.key);
+    if (pressed) {
+        // Text entry takes printable characters; Return, Tab and the like are keys.
+        char text[sizeof event.text];
+        const int length = xkb_state_key_get_utf8(keyState, code, text, sizeof text);
+        if (length > 0 && static_cast<unsigned char>(text[0]) >= 0x20 && text[0] != 0x7F) {
+            SetEventText(event, text, std::min<size_t>(size_t(length), sizeof text - 1));
+        }
+    }
+    Queue(message);
 }
 
 void WaylandWindowSystem::OnKeyboardEnter(wl_surface* surface)
 {
     keyboardSurface = surface;
+    if (const NativeWindow* native = FindBySurface(surface)) {
+        WindowMessage message{native->handle, WM_SETFOCUS, 0, 0};
+        message.event.kind = TrellisEventKind::FocusGained;
+        Queue(message);
+    }
 }
 
 void WaylandWindowSystem::OnKeyboardLeave(wl_surface* surface)
 {
     if (const NativeWindow* native = FindBySurface(surface)) {
-        Queue(native->handle, WM_KILLFOCUS, 0, 0);
+        WindowMessage message{native->handle, WM_KILLFOCUS, 0, 0};
+        message.event.kind = TrellisEventKind::FocusLost;
+        Queue(message);
     }
     if (surface == keyboardSurface) {
         keyboardSurface = nullptr;
+        repeatCode = 0;
     }
 }
 
@@ -433,14 +520,69 @@ void WaylandWindowSystem::OnPointerMotion(double x, double y)
 {
     pointerX = static_cast<int32_t>(x);
     pointerY = static_cast<int32_t>(y);
+    QueuePointer(WM_MOUSEMOVE, TrellisEventKind::PointerMove, TrellisButton::NoButton);
 }
 
 void WaylandWindowSystem::OnPointerButton(uint32_t button, bool pressed)
 {
-    const NativeWindow* native = FindBySurface(pointerSurface);
-    if (pressed && button == BTN_LEFT && native != nullptr) {
-        Queue(native->handle, WM_LBUTTONDOWN, 0, PackSize(pointerX, pointerY));
+    switch (button) {
+    case BTN_LEFT:
+        QueuePointer(pressed ? WM_LBUTTONDOWN : WM_LBUTTONUP,
+                     pressed ? TrellisEventKind::ButtonDown : TrellisEventKind::ButtonUp, TrellisButton::Left);
+        break;
+    case BTN_MIDDLE:
+        QueuePointer(pressed ? WM_MBUTTONDOWN : WM_MBUTTONUP,
+                     pressed ? TrellisEventKind::ButtonDown : TrellisEventKind::ButtonUp, TrellisButton::Middle);
+        break;
+    case BTN_RIGHT:
+        QueuePointer(pressed ? WM_RBUTTONDOWN : WM_RBUTTONUP,
+                     pressed ? TrellisEventKind::ButtonDown : TrellisEventKind::ButtonUp, TrellisButton::Right);
+        break;
+    default:
+        break;
     }
+}
+
+void WaylandWindowSystem::OnPointerAxisDiscrete(uint32_t axis, int32_t steps)
+{
+    if (axis <= WL_POINTER_AXIS_HORIZONTAL_SCROLL) {
+        pendingSteps[axis] = steps;
+    }
+}
+
+// Wayland's vertical axis grows towards the user and its horizontal one to
+// the right; a wheel notch is one step (ten units where the device gives no
+// steps, as for a notch).
+void WaylandWindowSystem::OnPointerAxis(uint32_t axis, double value)
+{
+    if (axis > WL_POINTER_AXIS_HORIZONTAL_SCROLL) {
+        return;
+    }
+    const float steps = pendingSteps[axis] != 0 ? float(pendingSteps[axis]) : float(value / 10.0);
+    pendingSteps[axis] = 0;
+    const bool vertical = axis == WL_POINTER_AXIS_VERTICAL_SCROLL;
+    QueuePointer(vertical ? WM_MOUSEWHEEL : WM_NULL, TrellisEventKind::Wheel, TrellisButton::NoButton);
+    if (queueCount > 0) {
+        TrellisEvent& event = queue[(queueHead + queueCount - 1) % queue.size()].event;
+        if (event.kind == TrellisEventKind::Wheel) {
+            (vertical ? event.wheelY : event.wheelX) = vertical ? -steps : steps;
+        }
+    }
+}
+
+void WaylandWindowSystem::QueuePointer(uint32_t messageNumber, TrellisEventKind kind, TrellisButton button)
+{
+    const NativeWindow* native = FindBySurface(pointerSurface);
+    if (native == nullptr) {
+        return;
+    }
+    WindowMessage message{native->handle, messageNumber, 0, PackSize(pointerX, pointerY)};
+    message.event.kind = kind;
+    message.event.button = button;
+    message.event.x = pointerX;
+    message.event.y = pointerY;
+    message.event.modifiers = Modifiers();
+    Queue(message);
 }
 
 void WaylandWindowSystem::OnToplevelConfigure(WindowHandle window, int32_t width, int32_t height, bool)
@@ -454,7 +596,7 @@ void WaylandWindowSystem::OnToplevelConfigure(WindowHandle window, int32_t width
 void WaylandWindowSystem::OnToplevelClose(WindowHandle window)
 {
     if (Find(window) != nullptr) {
-        Queue(window, WM_CLOSE, 0, 0);
+        Queue(WindowMessage{window, WM_CLOSE, 0, 0});
     }
 }
 
@@ -492,8 +634,12 @@ void WaylandWindowSystem::OnSurfaceConfigure(WindowHandle window)
     }
     if (width != ownWidth || height != ownHeight) {
         // The window's rectangle follows, so that the shell reads the size the surface has.
-        BasicWindowSystem::SetWindowPos(window, HWND_TOP, 0, 0, width, height, SWP_NOMOVE);
-        Queue(window, WM_SIZE, 0, PackSize(width, height));
+        NoteClientSize(window, width, height);
+        WindowMessage message{window, WM_SIZE, 0, PackSize(width, height)};
+        message.event.kind = TrellisEventKind::Resize;
+        message.event.width = width;
+        message.event.height = height;
+        Queue(message);
     }
 }
 
@@ -643,6 +789,17 @@ void WaylandWindowSystem::LimitClientSize(WindowHandle window, int32_t maxWidth,
     }
 }
 
+void WaylandWindowSystem::SetNativeTitle(WindowHandle window, const char16_t* title)
+{
+    if (NativeWindow* native = Find(window)) {
+        native->title = Utf8Title(title);
+        if (native->toplevel != nullptr) {
+            xdg_toplevel_set_title(native->toplevel, native->title.c_str());
+            wl_display_flush(display);
+        }
+    }
+}
+
 void WaylandWindowSystem::FullScreen(WindowHandle window, uint32_t)
 {
     if (NativeWindow* native = Find(window)) {
@@ -664,12 +821,12 @@ Rect WaylandWindowSystem::GetMonitorRect(WindowHandle)
     return monitor;
 }
 
-void WaylandWindowSystem::Queue(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam)
+void WaylandWindowSystem::Queue(const WindowMessage& message)
 {
     if (queueCount == queue.size()) {
         return;
     }
-    queue[(queueHead + queueCount) % queue.size()] = WindowMessage{window, message, wParam, lParam};
+    queue[(queueHead + queueCount) % queue.size()] = message;
     ++queueCount;
 }
 
@@ -697,6 +854,7 @@ bool WaylandWindowSystem::PollNativeMessage(WindowHandle window, WindowMessage& 
         return true;
     }
     ReadEvents();
+    RepeatHeldKey();
     return Unqueue(window, message);
 }
 

@@ -76,12 +76,17 @@ public:
     void OnKeymap(int fd, uint32_t size);
     void OnModifiers(uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t group);
     void OnKey(uint32_t key, bool pressed);
+    void OnRepeatInfo(int32_t rate, int32_t delay);
     void OnKeyboardEnter(wl_surface* surface);
     void OnKeyboardLeave(wl_surface* surface);
     void OnPointerEnter(wl_surface* surface, double x, double y);
     void OnPointerLeave(wl_surface* surface);
     void OnPointerMotion(double x, double y);
     void OnPointerButton(uint32_t button, bool pressed);
+    // `axis` is WL_POINTER_AXIS_*; a discrete step, where the device has
+    // notches, comes before the axis value it goes with.
+    void OnPointerAxis(uint32_t axis, double value);
+    void OnPointerAxisDiscrete(uint32_t axis, int32_t steps);
 
     // The state of one window on the compositor.
     struct NativeWindow {
@@ -115,6 +120,7 @@ protected:
     void PlaceNativeWindow(WindowHandle window, const WindowRecord& record) override;
     void CloseNativeWindow(WindowHandle window) override;
     bool PollNativeMessage(WindowHandle window, WindowMessage& message) override;
+    void SetNativeTitle(WindowHandle window, const char16_t* title) override;
 
 private:
 
@@ -124,7 +130,12 @@ private:
     bool MakeToplevel(NativeWindow& native);
     NativeWindow* Find(WindowHandle window) const;
     NativeWindow* FindBySurface(const wl_surface* surface) const;
-    void Queue(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+    void Queue(const WindowMessage& message);
+    void QueuePointer(uint32_t message, TrellisEventKind kind, TrellisButton button);
+    void QueueKey(uint32_t code, bool pressed, bool repeat);
+    uint32_t Modifiers() const;
+    // Wayland leaves repeating a held key to the client.
+    void RepeatHeldKey();
     bool Unqueue(WindowHandle window, WindowMessage& message);
     // Reads and dispatches what the compositor has sent, without waiting.
     void ReadEvents();
@@ -155,6 +166,11 @@ private:
     int32_t pointerX = 0;
     int32_t pointerY = 0;
     wl_surface* keyboardSurface = nullptr;
+    int32_t repeatRate = 25;    // keys per second; 0 = no repeat
+    int32_t repeatDelay = 600;  // milliseconds before the first repeat
+    uint32_t repeatCode = 0;    // the held key that repeats (XKB key code), 0 = none
+    uint32_t repeatNext = 0;    // tick count of its next repeat
+    int32_t pendingSteps[2] = {0, 0};  // discrete steps of each axis, for the value that follows
 
     std::map<WindowHandle, std::unique_ptr<NativeWindow>> windows;
 

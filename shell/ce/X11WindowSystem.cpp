@@ -1,13 +1,13 @@
 #include "shell/ce/X11WindowSystem.h"
 
 #include "shell/DebugOutput.h"
+#include "shell/ce/KeySymbols.h"
 
 #include <EGL/eglext.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/Xatom.h>
 #include <X11/XKBlib.h>
-#include <X11/keysym.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -86,69 +86,7 @@ std::string Utf8Title(const char16_t* title)
     return text;
 }
 
-TrellisKey KeyOf(KeySym symbol)
-{
-    if (symbol >= XK_a && symbol <= XK_z) {
-        return static_cast<TrellisKey>('A' + (symbol - XK_a));
-    }
-    if (symbol >= XK_A && symbol <= XK_Z) {
-        return static_cast<TrellisKey>(symbol);
-    }
-    if (symbol >= XK_0 && symbol <= XK_9) {
-        return static_cast<TrellisKey>(symbol);
-    }
-    if (symbol >= XK_F1 && symbol <= XK_F12) {
-        return static_cast<TrellisKey>(static_cast<int32_t>(TrellisKey::F1) + (symbol - XK_F1));
-    }
-    switch (symbol) {
-    case XK_space: return TrellisKey::Space;
-    case XK_Escape: return TrellisKey::Escape;
-    case XK_Return: case XK_KP_Enter: return TrellisKey::Return;
-    case XK_Tab: case XK_ISO_Left_Tab: return TrellisKey::Tab;
-    case XK_BackSpace: return TrellisKey::Backspace;
-    case XK_Insert: return TrellisKey::Insert;
-    case XK_Delete: return TrellisKey::Delete;
-    case XK_Left: return TrellisKey::Left;
-    case XK_Right: return TrellisKey::Right;
-    case XK_Up: return TrellisKey::Up;
-    case XK_Down: return TrellisKey::Down;
-    case XK_Page_Up: return TrellisKey::PageUp;
-    case XK_Page_Down: return TrellisKey::PageDown;
-    case XK_Home: return TrellisKey::Home;
-    case XK_End: return TrellisKey::End;
-    case XK_Shift_L: return TrellisKey::LeftShift;
-    case XK_Shift_R: return TrellisKey::RightShift;
-    case XK_Control_L: return TrellisKey::LeftControl;
-    case XK_Control_R: return TrellisKey::RightControl;
-    case XK_Alt_L: case XK_Meta_L: return TrellisKey::LeftAlt;
-    case XK_Alt_R: case XK_Meta_R: case XK_ISO_Level3_Shift: return TrellisKey::RightAlt;
-    case XK_Super_L: return TrellisKey::LeftSuper;
-    case XK_Super_R: return TrellisKey::RightSuper;
-    case XK_Caps_Lock: return TrellisKey::CapsLock;
-    default: return TrellisKey::Unknown;
-    }
-}
 
-// The virtual-key code the window procedure sees with WM_KEYDOWN; it tests
-// for Escape only.
-uintptr_t VirtualKeyOf(TrellisKey key)
-{
-    const auto code = static_cast<int32_t>(key);
-    if (key == TrellisKey::Space || (code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9')) {
-        return static_cast<uintptr_t>(code);
-    }
-    switch (key) {
-    case TrellisKey::Escape: return VK_ESCAPE;
-    case TrellisKey::Return: return 0x0D;
-    case TrellisKey::Tab: return 0x09;
-    case TrellisKey::Backspace: return 0x08;
-    case TrellisKey::Left: return 0x25;
-    case TrellisKey::Up: return 0x26;
-    case TrellisKey::Right: return 0x27;
-    case TrellisKey::Down: return 0x28;
-    default: return 0;
-    }
-}
 
 uint32_t ModifiersOf(unsigned state)
 {
@@ -507,7 +445,7 @@ bool X11WindowSystem::TranslateEvent(WindowHandle window, XEvent& event, WindowM
         XKeyEvent& key = event.xkey;
         const bool press = event.type == KeyPress;
         input.kind = press ? TrellisEventKind::KeyDown : TrellisEventKind::KeyUp;
-        input.key = KeyOf(XLookupKeysym(&key, 0));
+        input.key = KeyOfSymbol(uint32_t(XLookupKeysym(&key, 0)));
         input.modifiers = ModifiersOf(key.state);
         message.message = press ? WM_KEYDOWN : WM_KEYUP;
         message.wParam = VirtualKeyOf(input.key);

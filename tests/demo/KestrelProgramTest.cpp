@@ -3,6 +3,8 @@
 // display, whose pictures must match the reviewed reference.
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ReferenceImage.h"
@@ -90,6 +93,103 @@ TEST(KestrelProgram, RunsInAnX11WindowAndExitsZeroAtTheFrameLimit)
                                 {std::string("DISPLAY=") + display, "TRELLIS_PLATFORM=x11"});
     EXPECT_EQ(0, outcome.exitCode) << outcome.output;
     EXPECT_EQ("", outcome.output);
+}
+
+// The viewable window titled "Trellis", once one appears (the X tests run
+// one at a time, so it is kestrel's); 0 after 20 s without one.
+Window WaitForTrellisWindow(Display* display)
+{
+    for (int attempt = 0; attempt < 400; ++attempt) {
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        Window found = 0;
+        XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+        for (unsigned i = 0; i < count; ++i) {
+            char* name = nullptr;
+            XWindowAttributes attributes{};
+            if (XFetchName(display, children[i], &name) && name != nullptr && std::strcmp(name, "Trellis") == 0 &&
+                XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable) {
+                found = children[i];
+            }
+            if (name != nullptr) {
+                XFree(name);
+            }
+        }
+        if (children != nullptr) {
+            XFree(children);
+        }
+        if (found != 0) {
+            return found;
+        }
+        usleep(50000);
+    }
+    return 0;
+}
+
+// Columns and rows of a 800 x 600 window that are black from end to end in
+// the part a 640 x 480 picture would leave undrawn: the 160 columns on the
+// right and the 120 rows on top. (The scene has dark pixels of its own, never
+// a whole line.)
+int BlackLinesInTheGrownPart(Display* display, Window window)
+{
+    XImage* image = XGetImage(display, window, 0, 0, 800, 600, AllPlanes, ZPixmap);
+    if (image == nullptr) {
+        return -1;
+    }
+    const auto black = [&](int x, int y) { return (XGetPixel(image, x, y) & 0xFFFFFF) == 0; };
+    int lines = 0;
+    for (int x = 640; x < 800; ++x) {
+        int y = 0;
+        while (y < 600 && black(x, y)) {
+            ++y;
+        }
+        lines += y == 600 ? 1 : 0;
+    }
+    for (int y = 0; y < 120; ++y) {
+        int x = 0;
+        while (x < 800 && black(x, y)) {
+            ++x;
+        }
+        lines += x == 800 ? 1 : 0;
+    }
+    XDestroyImage(image);
+    return lines;
+}
+
+// A person makes kestrel's framed window larger: the scene fills all of it.
+TEST(KestrelProgram, FillsAFramedWindowThatIsResized)
+{
+    const char* displayName = std::getenv("TRELLIS_TEST_DISPLAY");
+    if (displayName == nullptr) {
+        GTEST_SKIP() << "TRELLIS_TEST_DISPLAY is not set";
+    }
+    Display* person = XOpenDisplay(displayName);
+    ASSERT_NE(nullptr, person);
+    Outcome outcome;
+    std::thread program([&] {
+        outcome = RunProgram(KESTREL_PATH, {"-windowed", "-width=640", "-height=480", "-qaf=100000"},
+                             {std::string("DISPLAY=") + displayName, "TRELLIS_PLATFORM=x11"});
+    });
+    const Window window = WaitForTrellisWindow(person);
+    const std::string xdotool = std::string("DISPLAY=") + displayName + " xdotool ";
+    int black = -1;
+    if (window != 0) {
+        const std::string id = std::to_string(window);
+        EXPECT_EQ(0, std::system((xdotool + "windowsize --sync " + id + " 800 600").c_str()));
+        // Frames drawn at the new size reach the window within a few frames.
+        for (int attempt = 0; attempt < 200 && black != 0; ++attempt) {
+            usleep(50000);
+            black = BlackLinesInTheGrownPart(person, window);
+        }
+        EXPECT_EQ(0, std::system((xdotool + "windowfocus --sync " + id + " key Escape").c_str()));
+    }
+    program.join();
+    XCloseDisplay(person);
+    ASSERT_NE(0u, window);
+    EXPECT_EQ(0, black);
+    EXPECT_EQ(0, outcome.exitCode) << outcome.output;
 }
 
 TEST(KestrelProgram, RunsHeadlessWithoutADisplayAndSaysSo)

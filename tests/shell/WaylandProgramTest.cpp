@@ -162,6 +162,15 @@ TEST_F(WaylandPrograms, WaylandIsChosenWhenItsDisplayConnects)
     EXPECT_NE(std::string::npos, outcome.output.find("set_title(\"Trellis\")"));
 }
 
+#ifdef TRELLIS_INPUT_PATH
+TEST_F(WaylandPrograms, TheApplicationsTitleNamesTheToplevel)
+{
+    const Outcome outcome = RunProgram(TRELLIS_INPUT_PATH, {"-qaf=2"}, {display, "WAYLAND_DEBUG=client"});
+    EXPECT_EQ(0, outcome.exitCode);
+    EXPECT_NE(std::string::npos, outcome.output.find("set_title(\"Trellis input\")"));
+}
+#endif
+
 TEST_F(WaylandPrograms, CompositorGoingAwayEndsTheProgramWithExitOne)
 {
     char pattern[] = "/tmp/trellis-wl-gone-XXXXXX";

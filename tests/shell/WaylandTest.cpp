@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "../demo/ReferenceImage.h"
 #include "RecordingApp.h"
@@ -371,6 +372,11 @@ TEST_F(WaylandSeat, ClickEndsAFullScreenProgramOnly)
 {
     ExpectEndedBy(u"-qaf=500", [this] { ClickMiddle(); });
     ExpectIgnored(u"-windowed -qaf=500", [this] { ClickMiddle(); }, [this] { Xdotool("key Escape"); });
+    int clicks = 0;
+    for (const TrellisEvent& event : Record().inputs) {
+        clicks += event.kind == TrellisEventKind::ButtonDown && event.button == TrellisButton::Left ? 1 : 0;
+    }
+    EXPECT_EQ(1, clicks) << "the click reached the framed window";
 }
 
 TEST_F(WaylandSeat, AnotherWindowTakingTheFocusEndsAFullScreenProgram)
@@ -379,27 +385,144 @@ TEST_F(WaylandSeat, AnotherWindowTakingTheFocusEndsAFullScreenProgram)
     ExpectEndedBy(u"-qaf=500", [&] { other = std::make_unique<OtherClient>(displayName); });
 }
 
-TEST_F(WaylandDesktop, ConfiguredSizesStayWithinTheSurfaceLimit)
+// The inputs the application received of one kind.
+std::vector<TrellisEvent> InputsOf(TrellisEventKind kind)
 {
-    RgbImage shot;
-    Script().onFrame = [&](int frame) {
-        if (frame == 2) {
-            WindowHandle window = kNoWindow;
-            AppSurface(&window);
-            system->LimitClientSize(window, 250, 150);
-            system->OnToplevelConfigure(window, 350, 250, false);
-            system->OnSurfaceConfigure(window);
+    std::vector<TrellisEvent> found;
+    for (const TrellisEvent& event : Record().inputs) {
+        if (event.kind == kind) {
+            found.push_back(event);
         }
-        if (frame == 20) {
-            shot = Screenshot(displayName);
+    }
+    return found;
+}
+
+TEST_F(WaylandSeat, KeysArriveWithTheirSymbolTextAndModifiers)
+{
+    Script().onFrame = [this](int frame) {
+        if (frame == 2) {
+            Xdotool("key a shift+b Left");
+        }
+        if (frame == 40) {
+            Xdotool("key Escape");
         }
     };
-    // Smaller than the window was placed at, so that the compositor shows all of it.
-    EXPECT_EQ(0, Run(u"-windowed -width=400 -height=300 -qaf=30"));
-    const Area frame = FindFrame(shot);
-    EXPECT_EQ(250, frame.width);
-    EXPECT_EQ(150, frame.height);
-    EXPECT_EQ(250 * 150, frame.pixels);
+    EXPECT_EQ(0, Run(u"-windowed -qaf=500"));
+    const std::vector<TrellisEvent> downs = InputsOf(TrellisEventKind::KeyDown);
+    ASSERT_EQ(5u, downs.size());
+    EXPECT_EQ(TrellisKey::A, downs[0].key);
+    EXPECT_STREQ("a", downs[0].text);
+    EXPECT_EQ(0u, downs[0].modifiers);
+    EXPECT_EQ(TrellisKey::LeftShift, downs[1].key);
+    EXPECT_EQ(TrellisKey::B, downs[2].key);
+    EXPECT_STREQ("B", downs[2].text);
+    EXPECT_EQ(kTrellisModShift, downs[2].modifiers);
+    EXPECT_EQ(TrellisKey::Left, downs[3].key);
+    EXPECT_STREQ("", downs[3].text);
+    EXPECT_EQ(TrellisKey::Escape, downs[4].key);
+    const std::vector<TrellisEvent> ups = InputsOf(TrellisEventKind::KeyUp);
+    ASSERT_GE(ups.size(), 4u);
+    EXPECT_EQ(TrellisKey::A, ups[0].key);
+    // xdotool lets go of Shift and B in either order.
+    EXPECT_TRUE((ups[1].key == TrellisKey::B && ups[2].key == TrellisKey::LeftShift) ||
+                (ups[1].key == TrellisKey::LeftShift && ups[2].key == TrellisKey::B));
+    EXPECT_EQ(TrellisKey::Left, ups[3].key);
+    EXPECT_EQ(0u, ups[3].modifiers);
+    EXPECT_EQ(1u, InputsOf(TrellisEventKind::FocusGained).size());
+}
+
+TEST_F(WaylandSeat, PointerMovesButtonsAndTheWheelArriveInSurfacePixels)
+{
+    Script().onFrame = [this](int frame) {
+        if (frame == 2) {
+            Xdotool("mousemove 100 200 click 3 click 4 click 5");
+        }
+        if (frame == 40) {
+            Xdotool("key Escape");
+        }
+    };
+    EXPECT_EQ(0, Run(u"-qaf=500"));
+    const std::vector<TrellisEvent> moves = InputsOf(TrellisEventKind::PointerMove);
+    ASSERT_FALSE(moves.empty());
+    EXPECT_EQ(100, moves.back().x);
+    EXPECT_EQ(600 - 1 - 200, moves.back().y) << "from the bottom, as GL counts";
+    const std::vector<TrellisEvent> downs = InputsOf(TrellisEventKind::ButtonDown);
+    ASSERT_EQ(1u, downs.size());
+    EXPECT_EQ(TrellisButton::Right, downs[0].button);
+    EXPECT_EQ(100, downs[0].x);
+    EXPECT_EQ(1u, InputsOf(TrellisEventKind::ButtonUp).size());
+    const std::vector<TrellisEvent> wheel = InputsOf(TrellisEventKind::Wheel);
+    ASSERT_EQ(2u, wheel.size());
+    EXPECT_EQ(1.0f, wheel[0].wheelY) << "away from the user";
+    EXPECT_EQ(-1.0f, wheel[1].wheelY);
+}
+
+TEST_F(WaylandDesktop, HeldKeyRepeatsAtTheCompositorsRateUntilReleased)
+{
+    // Wayland leaves repeating to the client: a rate of 1000 a second with no
+    // delay repeats at every pump while the key is down.
+    int releasedAt = -1;
+    Script().onFrame = [&](int frame) {
+        if (frame == 2) {
+            HandKeymap();
+            system->OnRepeatInfo(1000, 0);
+            system->OnKeyboardEnter(AppSurface());
+            system->OnKey(KEY_A, true);
+        }
+        if (frame == 6) {
+            system->OnKey(KEY_A, false);
+            releasedAt = Record().renderCalls;
+        }
+    };
+    EXPECT_EQ(0, Run(u"-windowed -width=160 -height=120 -qaf=10"));
+    const std::vector<TrellisEvent> downs = InputsOf(TrellisEventKind::KeyDown);
+    ASSERT_GE(downs.size(), 2u);
+    EXPECT_EQ(0, downs[0].repeat);
+    for (size_t i = 1; i < downs.size(); ++i) {
+        EXPECT_EQ(1, downs[i].repeat);
+        EXPECT_EQ(TrellisKey::A, downs[i].key);
+        EXPECT_STREQ("a", downs[i].text);
+    }
+    ASSERT_EQ(1u, InputsOf(TrellisEventKind::KeyUp).size());
+    for (size_t i = 0; i < Record().inputs.size(); ++i) {
+        if (Record().inputs[i].kind == TrellisEventKind::KeyDown) {
+            EXPECT_LE(Record().inputFrames[i], releasedAt) << "no repeat after the release";
+        }
+    }
+}
+
+TEST_F(WaylandDesktop, FramedWindowFollowsTheSizeTheCompositorConfigures)
+{
+    // Sizes smaller than the window was placed at, so that the compositor shows all of it.
+    for (const bool limited : {false, true}) {
+        ResetApp();
+        RgbImage shot;
+        Script().onFrame = [&](int frame) {
+            if (frame == 2) {
+                WindowHandle window = kNoWindow;
+                AppSurface(&window);
+                if (limited) {
+                    system->LimitClientSize(window, 250, 150);
+                }
+                system->OnToplevelConfigure(window, 300, 200, false);
+                system->OnSurfaceConfigure(window);
+            }
+            if (frame == 20) {
+                shot = Screenshot(displayName);
+            }
+        };
+        EXPECT_EQ(0, Run(u"-windowed -width=400 -height=300 -qaf=30"));
+        const int width = limited ? 250 : 300;
+        const int height = limited ? 150 : 200;
+        const std::vector<TrellisEvent> resizes = InputsOf(TrellisEventKind::Resize);
+        ASSERT_EQ(1u, resizes.size());
+        EXPECT_EQ(width, resizes[0].width);
+        EXPECT_EQ(height, resizes[0].height);
+        const Area frame = FindFrame(shot);
+        EXPECT_EQ(width, frame.width);
+        EXPECT_EQ(height, frame.height);
+        EXPECT_EQ(long(width) * height, frame.pixels);
+    }
 }
 
 } // namespace
