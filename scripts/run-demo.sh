@@ -14,7 +14,7 @@ if [ -n "${WAYLAND_DISPLAY:-}" ] || { [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/nu
   exec build/release/demo/kestrel -windowed "$@"
 fi
 
-echo "No X display: rendering headless."
+echo "No Wayland or X display: rendering headless."
 mkdir -p out
 rm -f out/kestrel[0-9][0-9][0-9][0-9].bmp out/kestrel[0-9][0-9][0-9][0-9].png
 build/release/demo/kestrel-capture -frames=0,150 -prefix=out/kestrel "$@"
