@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "ReferenceImage.h"
+#include "XWindows.h"
 
 extern char** environ;
 
@@ -95,39 +96,6 @@ TEST(KestrelProgram, RunsInAnX11WindowAndExitsZeroAtTheFrameLimit)
     EXPECT_EQ("", outcome.output);
 }
 
-// The viewable window titled "Trellis", once one appears (the X tests run
-// one at a time, so it is kestrel's); 0 after 20 s without one.
-Window WaitForTrellisWindow(Display* display)
-{
-    for (int attempt = 0; attempt < 400; ++attempt) {
-        Window root = 0;
-        Window parent = 0;
-        Window* children = nullptr;
-        unsigned count = 0;
-        Window found = 0;
-        XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
-        for (unsigned i = 0; i < count; ++i) {
-            char* name = nullptr;
-            XWindowAttributes attributes{};
-            if (XFetchName(display, children[i], &name) && name != nullptr && std::strcmp(name, "Trellis") == 0 &&
-                XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable) {
-                found = children[i];
-            }
-            if (name != nullptr) {
-                XFree(name);
-            }
-        }
-        if (children != nullptr) {
-            XFree(children);
-        }
-        if (found != 0) {
-            return found;
-        }
-        usleep(50000);
-    }
-    return 0;
-}
-
 // Columns and rows of a 800 x 600 window that are black from end to end in
 // the part a 640 x 480 picture would leave undrawn: the 160 columns on the
 // right and the 120 rows on top. (The scene has dark pixels of its own, never
@@ -172,7 +140,8 @@ TEST(KestrelProgram, FillsAFramedWindowThatIsResized)
         outcome = RunProgram(KESTREL_PATH, {"-windowed", "-width=640", "-height=480", "-qaf=100000"},
                              {std::string("DISPLAY=") + displayName, "TRELLIS_PLATFORM=x11"});
     });
-    const Window window = WaitForTrellisWindow(person);
+    // The X tests run one at a time, so the window titled "Trellis" is kestrel's.
+    const Window window = WaitForViewableWindow(person, "Trellis");
     const std::string xdotool = std::string("DISPLAY=") + displayName + " xdotool ";
     int black = -1;
     if (window != 0) {

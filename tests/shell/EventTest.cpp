@@ -21,6 +21,7 @@
 #include "RecordingApp.h"
 #include "ScriptedWindowSystem.h"
 #include "SpareKey.h"
+#include "XWindows.h"
 #include "shell/Entry.h"
 #include "shell/ShellData.h"
 #include "shell/ce/X11WindowSystem.h"
@@ -310,43 +311,6 @@ protected:
         return TrellisMain(commandLine, *system);
     }
 
-    // The viewable top-level window of this process titled `title`.
-    Window FindWindow(const char* title)
-    {
-        Window root = 0;
-        Window parent = 0;
-        Window* children = nullptr;
-        unsigned count = 0;
-        Window found = 0;
-        const Atom pidAtom = XInternAtom(person, "_NET_WM_PID", False);
-        XQueryTree(person, DefaultRootWindow(person), &root, &parent, &children, &count);
-        for (unsigned i = 0; i < count; ++i) {
-            char* name = nullptr;
-            Atom type = 0;
-            int format = 0;
-            unsigned long items = 0;
-            unsigned long remaining = 0;
-            unsigned char* pid = nullptr;
-            XWindowAttributes attributes{};
-            if (XFetchName(person, children[i], &name) && name != nullptr && std::strcmp(name, title) == 0 &&
-                XGetWindowProperty(person, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items,
-                                   &remaining, &pid) == Success &&
-                pid != nullptr && items == 1 && *reinterpret_cast<long*>(pid) == getpid() &&
-                XGetWindowAttributes(person, children[i], &attributes) && attributes.map_state == IsViewable) {
-                found = children[i];
-            }
-            if (pid != nullptr) {
-                XFree(pid);
-            }
-            if (name != nullptr) {
-                XFree(name);
-            }
-        }
-        if (children != nullptr) {
-            XFree(children);
-        }
-        return found;
-    }
 
     // Runs xdotool with `arguments`; "%W" stands for `window`.
     void Do(Window window, std::string arguments)
@@ -396,7 +360,7 @@ TEST_F(X11Events, EveryKindArrivesInOrderWithSurfacePositions)
     Script().title = "Trellis events";
     Script().onFrame = [&](int frame) {
         if (frame == 3) {
-            window = FindWindow("Trellis events");
+            window = FindViewableWindow(person, "Trellis events", getpid());
             ASSERT_NE(0u, window);
             Do(window, "windowfocus --sync %W mousemove --sync --window %W 100 50 click 1 click 2 click 3 "
                        "click 4 click 5 key shift+a key Left key eacute windowsize %W 800 600");

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "SpareKey.h"
+#include "XWindows.h"
 
 extern char** environ;
 
@@ -102,49 +103,7 @@ protected:
         return false;
     }
 
-    Window WaitForWindow()
-    {
-        const Atom pidAtom = XInternAtom(person, "_NET_WM_PID", False);
-        for (int attempt = 0; attempt < 400; ++attempt) {
-            Window root = 0;
-            Window parent = 0;
-            Window* children = nullptr;
-            unsigned count = 0;
-            Window found = 0;
-            XQueryTree(person, DefaultRootWindow(person), &root, &parent, &children, &count);
-            for (unsigned i = 0; i < count; ++i) {
-                char* name = nullptr;
-                Atom type = 0;
-                int format = 0;
-                unsigned long items = 0;
-                unsigned long remaining = 0;
-                unsigned char* pid = nullptr;
-                XWindowAttributes attributes{};
-                if (XFetchName(person, children[i], &name) && name != nullptr &&
-                    std::strcmp(name, "Trellis input") == 0 &&
-                    XGetWindowProperty(person, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format,
-                                       &items, &remaining, &pid) == Success &&
-                    pid != nullptr && items == 1 && *reinterpret_cast<long*>(pid) == child &&
-                    XGetWindowAttributes(person, children[i], &attributes) && attributes.map_state == IsViewable) {
-                    found = children[i];
-                }
-                if (pid != nullptr) {
-                    XFree(pid);
-                }
-                if (name != nullptr) {
-                    XFree(name);
-                }
-            }
-            if (children != nullptr) {
-                XFree(children);
-            }
-            if (found != 0) {
-                return found;
-            }
-            usleep(50000);
-        }
-        return 0;
-    }
+    Window WaitForWindow() { return WaitForViewableWindow(person, "Trellis input", child); }
 
     void Do(Window window, const std::string& arguments)
     {

@@ -1,0 +1,61 @@
+#pragma once
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <unistd.h>
+
+#include <cstring>
+
+// Finding a program's top-level window on a real X server, as another client
+// (a person's tools, a window manager) sees it.
+
+// The viewable top-level window titled `title`, of the process `pid` unless
+// that is 0; 0 when there is none.
+inline Window FindViewableWindow(Display* display, const char* title, long pid = 0)
+{
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    Window found = 0;
+    const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
+    XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+    for (unsigned i = 0; i < count && found == 0; ++i) {
+        char* name = nullptr;
+        Atom type = 0;
+        int format = 0;
+        unsigned long items = 0;
+        unsigned long remaining = 0;
+        unsigned char* owner = nullptr;
+        XWindowAttributes attributes{};
+        const bool named = XFetchName(display, children[i], &name) && name != nullptr && std::strcmp(name, title) == 0;
+        const bool owned = pid == 0 || (XGetWindowProperty(display, children[i], pidAtom, 0, 1, False, XA_CARDINAL,
+                                                           &type, &format, &items, &remaining, &owner) == Success &&
+                                        owner != nullptr && items == 1 && *reinterpret_cast<long*>(owner) == pid);
+        if (named && owned && XGetWindowAttributes(display, children[i], &attributes) &&
+            attributes.map_state == IsViewable) {
+            found = children[i];
+        }
+        if (owner != nullptr) {
+            XFree(owner);
+        }
+        if (name != nullptr) {
+            XFree(name);
+        }
+    }
+    if (children != nullptr) {
+        XFree(children);
+    }
+    return found;
+}
+
+// The same, once it appears: looked for every 50 ms, 0 after 20 s without it.
+inline Window WaitForViewableWindow(Display* display, const char* title, long pid = 0)
+{
+    for (int attempt = 0; attempt < 400; ++attempt) {
+        if (const Window found = FindViewableWindow(display, title, pid)) {
+            return found;
+        }
+        usleep(50000);
+    }
+    return 0;
+}
