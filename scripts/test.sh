@@ -7,47 +7,47 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
-xvfb_pid=""
-wm_xvfb_pid=""
-wm_pid=""
-weston_pid=""
-seat_xvfb_pid=""
-seat_weston_pid=""
+started=()  # every server started here, stopped in the reverse order
 weston_dir=""
 stop_servers() {
-  for pid in "$seat_weston_pid" "$seat_xvfb_pid" "$weston_pid" "$wm_pid" "$wm_xvfb_pid" "$xvfb_pid"; do
-    [ -z "$pid" ] || kill "$pid" 2>/dev/null || true
+  for ((i = ${#started[@]} - 1; i >= 0; i--)); do
+    kill "${started[i]}" 2>/dev/null || true
   done
   [ -z "$weston_dir" ] || rm -rf "$weston_dir"
 }
 trap stop_servers EXIT
-if command -v Xvfb >/dev/null; then
-  display=":$((90 + RANDOM % 100))"
-  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-  xvfb_pid=$!
+
+# Gives a server up to ten seconds to pass a check; the tests report one that never does.
+wait_until() {
   for _ in $(seq 50); do
-    xdpyinfo -display "$display" >/dev/null 2>&1 && break
+    "$@" && return
     sleep 0.2
   done
+}
+answers() { xdpyinfo -display "$1" >/dev/null 2>&1; }
+# The window manager owns the screen once it announces itself on the root.
+has_window_manager() { xprop -display "$1" -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
+
+# start_xvfb DISPLAY WIDTHxHEIGHT
+start_xvfb() {
+  Xvfb "$1" -screen 0 "$2x24" -nolisten tcp -noreset >/dev/null 2>&1 &
+  started+=($!)
+  wait_until answers "$1"
+}
+
+if command -v Xvfb >/dev/null; then
+  display=":$((90 + RANDOM % 100))"
+  start_xvfb "$display" 1024x768
   export TRELLIS_TEST_DISPLAY="$display"
 
   # Placement under a real window manager: full-screen requests, frames and
   # stacking as a desktop user gets them.
   if command -v openbox >/dev/null; then
     wm_display=":$((300 + RANDOM % 100))"
-    Xvfb "$wm_display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-    wm_xvfb_pid=$!
-    for _ in $(seq 50); do
-      xdpyinfo -display "$wm_display" >/dev/null 2>&1 && break
-      sleep 0.2
-    done
+    start_xvfb "$wm_display" 1024x768
     DISPLAY="$wm_display" openbox --sm-disable >/dev/null 2>&1 &
-    wm_pid=$!
-    # The window manager owns the screen once it selects redirection on the root.
-    for _ in $(seq 50); do
-      xprop -display "$wm_display" -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
-      sleep 0.2
-    done
+    started+=($!)
+    wait_until has_window_manager "$wm_display"
     export TRELLIS_TEST_WM_DISPLAY="$wm_display"
   fi
 fi
@@ -61,31 +61,20 @@ if command -v weston >/dev/null; then
   socket="trellis-wl-$$-$RANDOM"
   XDG_RUNTIME_DIR="$weston_dir" weston --backend=headless-backend.so --use-pixman --debug --socket="$socket" \
     --idle-time=0 >"$weston_dir/weston.log" 2>&1 &
-  weston_pid=$!
-  for _ in $(seq 50); do
-    [ -S "$weston_dir/$socket" ] && break
-    sleep 0.2
-  done
+  started+=($!)
+  wait_until test -S "$weston_dir/$socket"
   export TRELLIS_TEST_WAYLAND_DISPLAY="$weston_dir/$socket"
 
   # A second compositor with a keyboard and a pointer: Weston in a window of an
   # X server of its own, which takes the input that xdotool makes there.
   if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
     seat_display=":$((200 + RANDOM % 100))"
-    Xvfb "$seat_display" -screen 0 800x600x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-    seat_xvfb_pid=$!
-    for _ in $(seq 50); do
-      xdpyinfo -display "$seat_display" >/dev/null 2>&1 && break
-      sleep 0.2
-    done
+    start_xvfb "$seat_display" 800x600
     seat_socket="trellis-wl-seat-$$-$RANDOM"
     DISPLAY="$seat_display" XDG_RUNTIME_DIR="$weston_dir" weston --backend=x11-backend.so --use-pixman \
       --width=800 --height=600 --socket="$seat_socket" --idle-time=0 >"$weston_dir/weston-seat.log" 2>&1 &
-    seat_weston_pid=$!
-    for _ in $(seq 50); do
-      [ -S "$weston_dir/$seat_socket" ] && break
-      sleep 0.2
-    done
+    started+=($!)
+    wait_until test -S "$weston_dir/$seat_socket"
     export TRELLIS_TEST_WAYLAND_SEAT_DISPLAY="$weston_dir/$seat_socket"
     export TRELLIS_TEST_WAYLAND_SEAT_X="$seat_display"
   fi
