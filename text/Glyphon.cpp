@@ -237,26 +237,17 @@ int32_t LayOutSpan(const GlyphonState& state, float z, float x, float y, float s
             rightFixed = FloatToFixed(right);
         }
         const GlyphTexCoords& glyph = coords[code];
-        vertex[0] = model;
-        vertex[0].x = left;
-        vertex[0].y = top;
-        vertex[0].s = glyph.left;
-        vertex[0].t = glyph.top;
-        vertex[1] = model;
-        vertex[1].x = rightFixed;
-        vertex[1].y = top;
-        vertex[1].s = glyph.right;
-        vertex[1].t = glyph.top;
-        vertex[2] = model;
-        vertex[2].x = left;
-        vertex[2].y = bottom;
-        vertex[2].s = glyph.left;
-        vertex[2].t = glyph.bottom;
-        vertex[3] = model;
-        vertex[3].x = rightFixed;
-        vertex[3].y = bottom;
-        vertex[3].s = glyph.right;
-        vertex[3].t = glyph.bottom;
+        const auto corner = [&model](TextVertex& at, int32_t x, int32_t y, int32_t s, int32_t t) {
+            at = model;
+            at.x = x;
+            at.y = y;
+            at.s = s;
+            at.t = t;
+        };
+        corner(vertex[0], left, top, glyph.left, glyph.top);
+        corner(vertex[1], rightFixed, top, glyph.right, glyph.top);
+        corner(vertex[2], left, bottom, glyph.left, glyph.bottom);
+        corner(vertex[3], rightFixed, bottom, glyph.right, glyph.bottom);
         vertex += 4;
         penX += IsDigit(code) ? digitAdvance : w * unit;
         lineAdvance = lineHeight;
