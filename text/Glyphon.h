@@ -99,6 +99,7 @@ struct GlyphonState {
     int32_t queueCount;
     int32_t queueCapacity;
     TextWindow windows[kGlyphonWindowSlots];
+    int32_t firstFreeWindow;      // no slot below it is free, so a new window's search starts here
     // The one-entry layout cache of PrintAt and the format buffers live with the
     // instance, so that two instances never hand each other stale layouts.
     char printText[kGlyphonTextBytes];

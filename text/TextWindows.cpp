@@ -92,10 +92,11 @@ int32_t GlyphonContext::CreateTextWindow(int32_t maxChars, int32_t maxLines)
         maxLines > kGlyphonMaxRows) {
         return 0;
     }
-    int32_t id = kFirstWindowId;
+    int32_t id = state->firstFreeWindow > kFirstWindowId ? state->firstFreeWindow : kFirstWindowId;
     while (id < kGlyphonWindowSlots && (state->windows[id].flags & kWindowInUse) != 0) {
         ++id;
     }
+    state->firstFreeWindow = id;
     if (id == kGlyphonWindowSlots) {
         return 0;
     }
@@ -161,13 +162,18 @@ void GlyphonContext::ReleaseWindow(TextWindow& window)
     FreeLayout(window.titleRightVertices);
     FreeLayout(window.titleFrameMesh);
     FreeLayout(window.bodyFrameMesh);
-    for (TextVertex*& row : window.lineVertices) {
-        FreeLayout(row);
+    // Rows past lineCount are never laid out.
+    for (uint32_t row = 0; row < window.lineCount; ++row) {
+        FreeLayout(window.lineVertices[row]);
     }
     std::free(window.bodyText);
     std::free(window.titleLeftText);
     std::free(window.titleRightText);
     std::memset(&window, 0, sizeof window);
+    const auto id = static_cast<int32_t>(&window - state->windows);
+    if (id < state->firstFreeWindow) {
+        state->firstFreeWindow = id;
+    }
 }
 
 void GlyphonContext::DeleteTextWindow(int32_t id)

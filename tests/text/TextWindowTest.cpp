@@ -31,6 +31,11 @@ TEST_F(TextWindows, IdsStartAtOneAreReusedAndRunOutAt511)
     EXPECT_EQ(glyphon.CreateQuickWindow(0.0f, 0.0f, 10, "Title", "Body"), 0);
     glyphon.DeleteTextWindow(300);
     EXPECT_EQ(glyphon.CreateTextWindow(4, 1), 300);
+    glyphon.DeleteTextWindow(400);
+    glyphon.DeleteTextWindow(200);
+    EXPECT_EQ(glyphon.CreateTextWindow(4, 1), 200) << "the lowest free slot, whatever the order of deletion";
+    EXPECT_EQ(glyphon.CreateTextWindow(4, 1), 400);
+    EXPECT_EQ(glyphon.CreateTextWindow(4, 1), 0);
     glyphon.DeleteAllTextWindows();
     EXPECT_EQ(Window(511).flags, 0u);
     EXPECT_EQ(glyphon.CreateTextWindow(4, 1), 1);
