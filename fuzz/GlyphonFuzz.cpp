@@ -29,7 +29,7 @@ constexpr int kMaxOperations = 64;
 constexpr size_t kMaxTextChars = 6400;        // past the 5,119-character cut
 constexpr size_t kMaxCharsPerInput = 1 << 13;
 constexpr int kMaxDrawsPerInput = 8;
-constexpr int kMaxReleasesPerInput = 1;       // each one uploads every texture again
+constexpr int kMaxReleasesPerInput = 1;
 constexpr int32_t kMaxWindowChars = 1 << 13;  // characters of one window's rows together
 constexpr int32_t kMaxQueuedByHand = 8192;    // vertices of one QueueVertices that is taken
 
@@ -259,7 +259,9 @@ void Step(Input& input, GlyphonContext& glyphon)
         }
         break;
     case kReinitialise: {
-        const bool release = input.Bool();
+        // Rarely a lost context (as in use): afterwards every texture is
+        // uploaded and every buffer grown again, the costliest step there is.
+        const bool release = input.Byte() == 0xFF;
         const int32_t width = input.Int(), height = input.Int();
         if (release && input.TakeRelease()) {
             glyphon.ReleaseResources();
