@@ -1,5 +1,6 @@
 #include "demo/KestrelCapture.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +14,8 @@ namespace {
 
 constexpr char kFramesOption[] = "-frames=";
 constexpr char kPrefixOption[] = "-prefix=";
+// Pictures are numbered 0000 to 9999.
+constexpr int kPictureNumbers = 10000;
 // Progress appears once a run has taken this long, and is redrawn at most this often.
 constexpr uint32_t kQuietMilliseconds = 1000;
 constexpr uint32_t kProgressMilliseconds = 100;
@@ -36,6 +39,19 @@ bool ParseFrame(const char* text, const char** end, int32_t* frame)
     *frame = static_cast<int32_t>(value);
     *end = stop;
     return true;
+}
+
+bool Exists(const std::string& name)
+{
+    struct stat info;
+    return lstat(name.c_str(), &info) == 0;
+}
+
+std::string PictureName(const std::string& prefix, int number, const char* extension)
+{
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, "%04d.%s", number, extension);
+    return prefix + suffix;
 }
 
 } // namespace
@@ -132,27 +148,37 @@ int32_t KestrelCapture::SaveFrame(int32_t frame)
 {
     uint8_t* pixels = nullptr;
     const int32_t captured = ::TrellisCaptureFrame(GetWidth(), GetHeight(), &pixels);
-    char bmpName[kTrellisDumpNameSize] = "";
     ClearProgress();
-    if (captured != 0 || ::TrellisSaveScreenDump(prefix.c_str(), bmpName, GetWidth(), GetHeight(), pixels) != 0) {
-        ShellLog("kestrel-capture: frame %d could not be saved with the prefix %s\n", frame, prefix.c_str());
-        delete[] pixels;
-        return 0;
-    }
-    std::string pngName = bmpName;
-    pngName.replace(pngName.size() - 4, 4, ".png");
-    // Beside the BMP, under the same number; a file already there is kept and
-    // the run fails.
-    const int32_t png = ::TrellisWritePNG(pngName.c_str(), GetWidth(), GetHeight(), pixels, TrellisExistingFile::kKeep);
+    const int32_t saved = captured == 0 ? SavePictures(frame, pixels) : 0;
     delete[] pixels;
-    if (png != 0) {
-        ShellLog("kestrel-capture: cannot write %s\n", pngName.c_str());
-        return 0;
+    if (saved == 0) {
+        ShellLog("kestrel-capture: frame %d could not be saved with the prefix %s\n", frame, prefix.c_str());
     }
-    ++savedFrames;
-    std::printf("frame %d: %s %s\n", frame, bmpName, pngName.c_str());
-    std::fflush(stdout);
-    return 1;
+    return saved;
+}
+
+// Both pictures of a frame take the first number that neither has yet, so a
+// picture left from an earlier run never pairs with a new one. Each file is
+// created only if still absent: one that appears meanwhile is kept.
+int32_t KestrelCapture::SavePictures(int32_t frame, const uint8_t* pixels)
+{
+    for (int number = 0; number < kPictureNumbers; ++number) {
+        const std::string bmp = PictureName(prefix, number, "bmp");
+        const std::string png = PictureName(prefix, number, "png");
+        if (Exists(bmp) || Exists(png)) {
+            continue;
+        }
+        if (::TrellisWriteBMP(bmp.c_str(), GetWidth(), GetHeight(), pixels, TrellisExistingFile::kKeep) != 0 ||
+            ::TrellisWritePNG(png.c_str(), GetWidth(), GetHeight(), pixels, TrellisExistingFile::kKeep) != 0) {
+            return 0;
+        }
+        ++savedFrames;
+        std::printf("frame %d: %s %s\n", frame, bmp.c_str(), png.c_str());
+        std::fflush(stdout);
+        return 1;
+    }
+    ShellLog("kestrel-capture: %s0000 to %s9999 are all taken\n", prefix.c_str(), prefix.c_str());
+    return 0;
 }
 
 // "frame n of N" on one terminal line, counting the frames drawn up to the last

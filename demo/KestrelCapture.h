@@ -6,9 +6,9 @@
 #include "demo/KestrelDemo.h"
 
 // The demo that also saves chosen frames as pictures: after each chosen frame
-// is drawn (before it is presented) it is read back, written as the next free
-// "<prefix>NNNN.bmp" through the screen-dump service and as a PNG of the same
-// name beside it. The run ends after the last chosen frame. On a terminal, a
+// is drawn (before it is presented) it is read back and written as
+// "<prefix>NNNN.bmp" and "<prefix>NNNN.png", under the first number that
+// neither file has yet. The run ends after the last chosen frame. On a terminal, a
 // run that lasts longer than a second shows which frame it is at.
 //
 // Options (besides the shell's):
@@ -36,6 +36,7 @@ private:
     int32_t ParseFrames(const char* list);
     int32_t IsChosen(int32_t frame) const;
     int32_t SaveFrame(int32_t frame);
+    int32_t SavePictures(int32_t frame, const uint8_t* pixels);
     void ShowProgress(int32_t frame);
     void ClearProgress();
 

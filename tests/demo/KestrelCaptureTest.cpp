@@ -87,16 +87,20 @@ TEST_F(KestrelCaptureFiles, ImageMagickOpensTheBmpWithThePixelsOfThePngBeside)
     EXPECT_NE(0, access((prefix + "0002.bmp").c_str(), F_OK));
 }
 
-TEST_F(KestrelCaptureFiles, APictureAlreadyBesideTheDumpIsKept)
+TEST_F(KestrelCaptureFiles, PicturesLeftFromEarlierRunsAreKeptAndTheirNumbersSkipped)
 {
     const std::string prefix = dir.File("shot");
     WriteWholeFile(prefix + "0000.png", {1, 2, 3});
+    WriteWholeFile(prefix + "0001.bmp", {4, 5, 6});
     int exitCode = -1;
     const std::string output = Capture("-windowed -width=64 -height=48 '-prefix=" + prefix + "'", &exitCode);
-    EXPECT_EQ(1, exitCode);
-    EXPECT_NE(std::string::npos, output.find(prefix + "0000.png: File exists\n")) << output;
-    EXPECT_NE(std::string::npos, output.find("kestrel-capture: cannot write " + prefix + "0000.png\n")) << output;
+    EXPECT_EQ(0, exitCode) << output;
+    EXPECT_NE(std::string::npos, output.find("frame 0: " + prefix + "0002.bmp " + prefix + "0002.png\n")) << output;
     EXPECT_EQ(std::vector<uint8_t>({1, 2, 3}), ReadWholeFile(prefix + "0000.png"));
+    EXPECT_EQ(std::vector<uint8_t>({4, 5, 6}), ReadWholeFile(prefix + "0001.bmp"));
+    EXPECT_NE(0, access((prefix + "0000.bmp").c_str(), F_OK)) << "a new picture paired with an old one";
+    EXPECT_NE(0, access((prefix + "0001.png").c_str(), F_OK));
+    EXPECT_EQ(0, access((prefix + "0002.png").c_str(), F_OK));
 }
 
 TEST_F(KestrelCaptureFiles, ShowsWhichFrameALongRunIsAtOnATerminal)
