@@ -142,17 +142,15 @@ TEST(KestrelProgram, FillsAFramedWindowThatIsResized)
     });
     // The X tests run one at a time, so the window titled "Trellis" is kestrel's.
     const Window window = WaitForViewableWindow(person, "Trellis");
-    const std::string xdotool = std::string("DISPLAY=") + displayName + " xdotool ";
     int black = -1;
     if (window != 0) {
-        const std::string id = std::to_string(window);
-        EXPECT_EQ(0, std::system((xdotool + "windowsize --sync " + id + " 800 600").c_str()));
+        EXPECT_EQ(0, RunXdotool(displayName, window, "windowsize --sync %W 800 600"));
         // Frames drawn at the new size reach the window within a few frames.
         for (int attempt = 0; attempt < 200 && black != 0; ++attempt) {
             usleep(50000);
             black = BlackLinesInTheGrownPart(person, window);
         }
-        EXPECT_EQ(0, std::system((xdotool + "windowfocus --sync " + id + " key Escape").c_str()));
+        EXPECT_EQ(0, RunXdotool(displayName, window, "windowfocus --sync %W key Escape"));
     }
     program.join();
     XCloseDisplay(person);

@@ -312,14 +312,9 @@ protected:
     }
 
 
-    // Runs xdotool with `arguments`; "%W" stands for `window`.
-    void Do(Window window, std::string arguments)
+    void Do(Window window, const std::string& arguments)
     {
-        for (size_t at = arguments.find("%W"); at != std::string::npos; at = arguments.find("%W")) {
-            arguments.replace(at, 2, std::to_string(window));
-        }
-        const std::string command = std::string("DISPLAY=") + displayName + " xdotool " + arguments;
-        ASSERT_EQ(0, std::system(command.c_str())) << command;
+        ASSERT_EQ(0, RunXdotool(displayName, window, arguments)) << arguments;
         XSync(person, False);
     }
 

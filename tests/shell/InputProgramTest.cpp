@@ -107,11 +107,7 @@ protected:
 
     void Do(Window window, const std::string& arguments)
     {
-        std::string command = std::string("DISPLAY=") + displayName + " xdotool " + arguments;
-        for (size_t at = command.find("%W"); at != std::string::npos; at = command.find("%W")) {
-            command.replace(at, 2, std::to_string(window));
-        }
-        ASSERT_EQ(0, std::system(command.c_str())) << command;
+        ASSERT_EQ(0, RunXdotool(displayName, window, arguments)) << arguments;
     }
 
     // Exit code, or -1 if the program does not end within 20 s.

@@ -3,10 +3,12 @@
 #include <X11/Xlib.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 // Finding a program's top-level window on a real X server, as another client
-// (a person's tools, a window manager) sees it.
+// (a person's tools, a window manager) sees it, and acting on it as a person.
 
 // The viewable top-level window titled `title`, of the process `pid` unless
 // that is 0; 0 when there is none.
@@ -58,4 +60,14 @@ inline Window WaitForViewableWindow(Display* display, const char* title, long pi
         usleep(50000);
     }
     return 0;
+}
+
+// Runs xdotool on the X server `display`, "%W" in `arguments` standing for
+// `window`; the command's exit status.
+inline int RunXdotool(const char* display, Window window, std::string arguments)
+{
+    for (size_t at = arguments.find("%W"); at != std::string::npos; at = arguments.find("%W")) {
+        arguments.replace(at, 2, std::to_string(window));
+    }
+    return std::system(("DISPLAY=" + std::string(display) + " xdotool " + arguments).c_str());
 }
