@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,9 +21,7 @@
 #include "ScriptedWindowSystem.h"
 #include "SpareKey.h"
 #include "XWindows.h"
-#include "shell/Entry.h"
 #include "shell/ShellData.h"
-#include "shell/ce/X11WindowSystem.h"
 
 namespace {
 
@@ -301,17 +298,6 @@ protected:
         }
     }
 
-    int Run(const char16_t* commandLine)
-    {
-        std::unique_ptr<X11WindowSystem> system = X11WindowSystem::Open(displayName);
-        if (!system) {
-            ADD_FAILURE() << "the window system cannot open " << displayName;
-            return -1;
-        }
-        return TrellisMain(commandLine, *system);
-    }
-
-
     void Do(Window window, const std::string& arguments)
     {
         ASSERT_EQ(0, RunXdotool(displayName, window, arguments)) << arguments;
@@ -368,7 +354,7 @@ TEST_F(X11Events, EveryKindArrivesInOrderWithSurfacePositions)
             Do(window, "windowfocus --sync %W key Escape");
         }
     };
-    EXPECT_EQ(0, Run(u"-windowed -qaf=300"));
+    EXPECT_EQ(0, RunOnX11(displayName, u"-windowed -qaf=300"));
     XDestroyWindow(person, other);
 
     Lines log;

@@ -1,8 +1,13 @@
 #include "RecordingApp.h"
 
 #include <GLES/gl.h>
+#include <gtest/gtest.h>
 
+#include <memory>
+
+#include "shell/Entry.h"
 #include "shell/TrellisApp.h"
+#include "shell/ce/X11WindowSystem.h"
 
 namespace {
 
@@ -140,4 +145,14 @@ TrellisApp* CreateApplication()
         return new BareApp;
     }
     return new RecordingApp;
+}
+
+int RunOnX11(const char* display, const char16_t* commandLine)
+{
+    std::unique_ptr<X11WindowSystem> system = X11WindowSystem::Open(display);
+    if (!system) {
+        ADD_FAILURE() << "the window system cannot open " << display;
+        return -1;
+    }
+    return TrellisMain(commandLine, *system);
 }

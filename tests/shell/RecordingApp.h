@@ -45,3 +45,6 @@ void ResetApp();
 int CountEvents(const std::string& event);
 // The colour frame `frame` is cleared to: components 0 or 255 only, exact at any colour depth.
 uint32_t FrameColour(int frame);
+// TrellisMain in a window on the X server `display`; -1, and a test failure,
+// when that server cannot be opened.
+int RunOnX11(const char* display, const char16_t* commandLine);

@@ -70,16 +70,6 @@ protected:
         return display;
     }
 
-    int Run(const char16_t* commandLine)
-    {
-        std::unique_ptr<X11WindowSystem> system = X11WindowSystem::Open(displayName);
-        if (!system) {
-            ADD_FAILURE() << "the window system cannot open " << displayName;
-            return -1;
-        }
-        return TrellisMain(commandLine, *system);
-    }
-
     // True when `window` belongs to this process by its _NET_WM_PID.
     bool IsOurs(Window window)
     {
@@ -253,7 +243,7 @@ protected:
                 }
             }
         };
-        EXPECT_EQ(0, Run(commandLine));
+        EXPECT_EQ(0, RunOnX11(displayName, commandLine));
         EXPECT_NE(0u, window);
         EXPECT_GT(Record().renderCalls, 3);
         EXPECT_LT(Record().renderCalls, kFrameLimit);
@@ -283,7 +273,7 @@ TEST_P(X11Placement, FullScreenWindowSpansTheMonitor)
         placed = OnScreen(FindAppWindow());
         shown = ScreenPixel(MonitorWidth() - 1, MonitorHeight() - 1);
     });
-    EXPECT_EQ(0, Run(u"-qaf=4"));
+    EXPECT_EQ(0, RunOnX11(displayName, u"-qaf=4"));
     EXPECT_EQ((ScreenRect{0, 0, MonitorWidth(), MonitorHeight()}), placed);
     EXPECT_EQ(FrameColour(3), shown) << "the surface reaches the far corner";
     EXPECT_EQ("InitScene " + std::to_string(MonitorWidth()) + " " + std::to_string(MonitorHeight()) +
@@ -304,7 +294,7 @@ TEST_P(X11Placement, QuarterSizeSurfaceStaysAtTheTopLeftOverItsCover)
         inside = ScreenPixel(319, 239);
         outside = ScreenPixel(320, 0);
     });
-    EXPECT_EQ(0, Run(u"-width=320 -height=240 -qaf=4"));
+    EXPECT_EQ(0, RunOnX11(displayName, u"-width=320 -height=240 -qaf=4"));
     // Cover, then surface: both where the shell put them, neither framed nor full screen.
     EXPECT_EQ((std::vector<ScreenRect>{{0, 0, 640, 480}, {0, 0, 320, 240}}), placed);
     EXPECT_EQ(FrameColour(3), inside);
@@ -317,7 +307,7 @@ TEST_P(X11Placement, FramedWindowIsCentred)
 {
     ScreenRect placed{};
     Script().onFrame = AfterSettling(1, [&] { placed = OnScreen(FindAppWindow()); });
-    EXPECT_EQ(0, Run(u"-windowed -width=320 -height=200 -qaf=4"));
+    EXPECT_EQ(0, RunOnX11(displayName, u"-windowed -width=320 -height=200 -qaf=4"));
     EXPECT_EQ((ScreenRect{(MonitorWidth() - 320) / 2, (MonitorHeight() - 200) / 2, 320, 200}), placed);
     EXPECT_EQ(Record().expectedPixels, Record().pixels);
 }
@@ -413,7 +403,7 @@ TEST_F(X11Desktop, ClickInAFramedWindowDoesNotEndIt)
             PressEscape(window);
         }
     };
-    EXPECT_EQ(0, Run(u"-windowed -width=160 -height=120 -qaf=500"));
+    EXPECT_EQ(0, RunOnX11(displayName, u"-windowed -width=160 -height=120 -qaf=500"));
     EXPECT_GT(Record().renderCalls, 31);
     EXPECT_LT(Record().renderCalls, kFrameLimit);
     EXPECT_EQ(1, CountEvents("QuitApp"));
