@@ -45,23 +45,52 @@ size_t DecodeUtf8(const char* text, size_t available, char32_t* codePoint)
     return length;
 }
 
-void AppendUtf8(std::string& out, char32_t c)
+size_t EncodeUtf8(char32_t c, char* out)
 {
     if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        out[0] = static_cast<char>(c);
+        return 1;
     }
+    if (c < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (c >> 6));
+        out[1] = static_cast<char>(0x80 | (c & 0x3F));
+        return 2;
+    }
+    if (c < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | (c >> 12));
+        out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (c & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | (c >> 18));
+    out[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (c & 0x3F));
+    return 4;
+}
+
+void AppendUtf8(std::string& out, char32_t c)
+{
+    char bytes[4];
+    out.append(bytes, EncodeUtf8(c, bytes));
+}
+
+char32_t NextUtf16(const char16_t*& text)
+{
+    const char32_t c = *text++;
+    if (c >= 0xD800 && c <= 0xDBFF && *text >= 0xDC00 && *text <= 0xDFFF) {
+        return 0x10000 + ((c - 0xD800) << 10) + (*text++ - 0xDC00);
+    }
+    return c >= 0xD800 && c <= 0xDFFF ? 0xFFFD : c;
+}
+
+std::string NarrowUtf16(const char16_t* text)
+{
+    std::string utf8;
+    while (*text != 0) {
+        AppendUtf8(utf8, NextUtf16(text));
+    }
+    return utf8;
 }
 
 size_t WidenUtf8(const char* text, size_t length, char16_t* out)

@@ -10,8 +10,19 @@
 // surrogates, values beyond U+10FFFF, a sequence cut short).
 size_t DecodeUtf8(const char* text, size_t available, char32_t* codePoint);
 
+// Writes `codePoint` as UTF-8 into `out`, which has room for four bytes;
+// returns the bytes written.
+size_t EncodeUtf8(char32_t codePoint, char* out);
+
 // Appends `codePoint` as UTF-8.
 void AppendUtf8(std::string& out, char32_t codePoint);
+
+// The character at `text`, a surrogate pair or one unit (a lone surrogate is
+// U+FFFD, so that what is made of it is always valid text), stepping past it.
+char32_t NextUtf16(const char16_t*& text);
+
+// Zero-terminated UTF-16 text as UTF-8.
+std::string NarrowUtf16(const char16_t* text);
 
 // Widens `length` bytes of UTF-8 into `out` (room for `length` units: no text
 // widens to more 16-bit units than it has bytes); a byte that begins no

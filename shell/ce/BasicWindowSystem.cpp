@@ -120,6 +120,7 @@ void BasicWindowSystem::DestroyWindow(WindowHandle window)
     DispatchMessage(WindowMessage{window, WM_DESTROY, 0, 0});
     CloseNativeWindow(window);
     windows.erase(window);
+    events.Forget(window);
     for (auto it = posted.begin(); it != posted.end();) {
         it = it->window == window ? posted.erase(it) : it + 1;
     }
@@ -218,7 +219,7 @@ bool BasicWindowSystem::PeekMessage(WindowMessage& message, WindowHandle window)
             return true;
         }
     }
-    if (FindWindow(window) != nullptr && PollNativeMessage(window, message)) {
+    if (FindWindow(window) != nullptr && NextEvent(window, message)) {
         return true;
     }
     // The quit message comes once the queue holds nothing else.
@@ -228,6 +229,20 @@ bool BasicWindowSystem::PeekMessage(WindowMessage& message, WindowHandle window)
         return true;
     }
     return false;
+}
+
+// What the window system sent is read only once the events already queued are taken.
+bool BasicWindowSystem::NextEvent(WindowHandle window, WindowMessage& message)
+{
+    NativeEvent event;
+    if (!events.Pop(window, event)) {
+        ReadNativeEvents();
+        if (!events.Pop(window, event)) {
+            return false;
+        }
+    }
+    message = MessageFor(event);
+    return true;
 }
 
 // The shell loads no accelerator table, so there is nothing to translate into.
@@ -347,9 +362,18 @@ void BasicWindowSystem::ShowNativeWindow(WindowHandle, bool) {}
 
 void BasicWindowSystem::CloseNativeWindow(WindowHandle) {}
 
-bool BasicWindowSystem::PollNativeMessage(WindowHandle, WindowMessage&)
+void BasicWindowSystem::ReadNativeEvents() {}
+
+void BasicWindowSystem::Deliver(NativeEvent event)
 {
-    return false;
+    if (FindWindow(event.window) == nullptr) {
+        return;
+    }
+    heldKeys.Note(event);
+    if (event.kind == NativeEventKind::Input && event.input.kind == TrellisEventKind::FocusLost) {
+        heldKeys.ReleaseAll();
+    }
+    events.Push(event);
 }
 
 void BasicWindowSystem::SetNativeTitle(WindowHandle, const char16_t*) {}
@@ -363,22 +387,7 @@ bool AppendEventText(TrellisEvent& event, uint32_t codePoint)
         return true;
     }
     char bytes[4];
-    size_t count = 0;
-    if (codePoint < 0x80) {
-        bytes[count++] = static_cast<char>(codePoint);
-    } else if (codePoint < 0x800) {
-        bytes[count++] = static_cast<char>(0xC0 | (codePoint >> 6));
-        bytes[count++] = static_cast<char>(0x80 | (codePoint & 0x3F));
-    } else if (codePoint < 0x10000) {
-        bytes[count++] = static_cast<char>(0xE0 | (codePoint >> 12));
-        bytes[count++] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        bytes[count++] = static_cast<char>(0x80 | (codePoint & 0x3F));
-    } else {
-        bytes[count++] = static_cast<char>(0xF0 | (codePoint >> 18));
-        bytes[count++] = static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-        bytes[count++] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        bytes[count++] = static_cast<char>(0x80 | (codePoint & 0x3F));
-    }
+    const size_t count = EncodeUtf8(codePoint, bytes);
     size_t used = 0;
     while (event.text[used] != 0) {
         ++used;

@@ -5,12 +5,14 @@
 #include <vector>
 
 #include "shell/WindowSystem.h"
+#include "shell/ce/EventQueue.h"
 
 // The bookkeeping every backend shares: window classes, one record per window
 // (procedure, style, rectangle, user data), the posted-message queue with the
-// quit message, dispatch to window procedures, device-context handles, and a
-// display driver that knows no escapes. A backend adds the monitor, EGL and,
-// where there is one, the native window behind each record.
+// quit message, the queue of native events with their messages, dispatch to
+// window procedures, device-context handles, and a display driver that knows
+// no escapes. A backend adds the monitor, EGL and, where there is one, the
+// native window behind each record and the events it delivers.
 class BasicWindowSystem : public WindowSystem {
 public:
     bool RegisterClass(const WindowClass& windowClass) override;
@@ -77,14 +79,15 @@ protected:
     explicit BasicWindowSystem(Rect frame = Rect{0, 0, 0, 0});
 
     // Native hooks: open a window for a new record (false: creation fails),
-    // move it, raise it, show or hide it, close it, and take the next native
-    // message for it. The defaults keep windows as records only.
+    // move it, raise it, show or hide it, close it, and read what the window
+    // system has sent, without waiting, delivering it. The defaults keep
+    // windows as records only.
     virtual bool OpenNativeWindow(WindowHandle window, const WindowRecord& record, const char16_t* title);
     virtual void PlaceNativeWindow(WindowHandle window, const WindowRecord& record);
     virtual void RaiseNativeWindow(WindowHandle window);
     virtual void ShowNativeWindow(WindowHandle window, bool visible);
     virtual void CloseNativeWindow(WindowHandle window);
-    virtual bool PollNativeMessage(WindowHandle window, WindowMessage& message);
+    virtual void ReadNativeEvents();
     virtual void SetNativeTitle(WindowHandle window, const char16_t* title);
 
     // The window system resized a window's client area (a person dragging
@@ -93,8 +96,13 @@ protected:
 
     const WindowRecord* FindWindow(WindowHandle window) const;
 
+    // Queues an event of a window for the pump; a key press of a key that is
+    // down already arrives as a repeat.
+    void Deliver(NativeEvent event);
+
 private:
     static bool IsFramed(uint32_t style);
+    bool NextEvent(WindowHandle window, WindowMessage& message);
     void Place(WindowHandle window, int32_t insertAfter, int32_t x, int32_t y, int32_t width, int32_t height,
                uint32_t flags);
 
@@ -103,6 +111,8 @@ private:
     std::map<WindowHandle, WindowRecord> windows;
     WindowHandle nextWindow = 1;
     std::deque<WindowMessage> posted;
+    EventQueue events;
+    HeldKeys heldKeys;
     bool quitPosted = false;
     int32_t quitCode = 0;
 };

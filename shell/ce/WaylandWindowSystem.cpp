@@ -19,46 +19,10 @@
 #include "xdg-decoration-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
+#include "shell/Utf8.h"
 #include "shell/ce/KeySymbols.h"
 
 namespace {
-
-// Window titles travel as UTF-8; a lone surrogate becomes U+FFFD.
-std::string Utf8Title(const char16_t* title)
-{
-    std::string utf8;
-    for (; *title != 0; ++title) {
-        uint32_t code = *title;
-        if (code >= 0xD800 && code <= 0xDBFF && title[1] >= 0xDC00 && title[1] <= 0xDFFF) {
-            code = 0x10000 + ((code - 0xD800) << 10) + (title[1] - 0xDC00);
-            ++title;
-        } else if (code >= 0xD800 && code <= 0xDFFF) {
-            code = 0xFFFD;
-        }
-        if (code < 0x80) {
-            utf8.push_back(static_cast<char>(code));
-        } else if (code < 0x800) {
-            utf8.push_back(static_cast<char>(0xC0 | (code >> 6)));
-            utf8.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        } else if (code < 0x10000) {
-            utf8.push_back(static_cast<char>(0xE0 | (code >> 12)));
-            utf8.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            utf8.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        } else {
-            utf8.push_back(static_cast<char>(0xF0 | (code >> 18)));
-            utf8.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-            utf8.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            utf8.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        }
-    }
-    return utf8;
-}
-
-intptr_t PackSize(int32_t width, int32_t height)
-{
-    return (width & 0xFFFF) | ((height & 0xFFFF) << 16);
-}
-
 
 
 WaylandWindowSystem* Owner(void* data)
@@ -408,7 +372,7 @@ void WaylandWindowSystem::OnKey(uint32_t key, bool pressed)
 {
     // Evdev key codes are eight below the XKB key codes of the keymap.
     const uint32_t code = key + 8;
-    QueueKey(code, pressed, false);
+    QueueKey(code, pressed);
     if (pressed && keymap != nullptr && xkb_keymap_key_repeats(keymap, code) && repeatRate > 0) {
         repeatCode = code;
         repeatNext = GetTickCount() + static_cast<uint32_t>(repeatDelay);
@@ -431,7 +395,7 @@ void WaylandWindowSystem::RepeatHeldKey()
     // At most one repeat per pump, so a slow frame does not bring a burst.
     const uint32_t now = GetTickCount();
     if (static_cast<int32_t>(now - repeatNext) >= 0) {
-        QueueKey(repeatCode, true, true);
+        QueueKey(repeatCode, true);
         repeatNext = now + static_cast<uint32_t>(1000 / repeatRate);
     }
 }
@@ -451,14 +415,16 @@ uint32_t WaylandWindowSystem::Modifiers() const
            (active(XKB_MOD_NAME_CAPS) ? kTrellisModCapsLock : 0);
 }
 
-void WaylandWindowSystem::QueueKey(uint32_t code, bool pressed, bool repeat)
+// A press of a key that is down already is one of its repeats.
+void WaylandWindowSystem::QueueKey(uint32_t code, bool pressed)
 {
     const NativeWindow* native = FindBySurface(keyboardSurface);
     if (native == nullptr || keyState == nullptr) {
         return;
     }
-    WindowMessage message{native->handle, pressed ? WM_KEYDOWN : WM_KEYUP, 0, 0};
-    TrellisEvent& event = message.event;
+    NativeEvent message{native->handle};
+    message.keyCode = code;
+    TrellisEvent& event = message.input;
     event.kind = pressed ? TrellisEventKind::KeyDown : TrellisEventKind::KeyUp;
     // The key is named by its symbol without modifiers, at the active layout.
     const xkb_keysym_t* symbols = nullptr;
@@ -467,8 +433,6 @@ void WaylandWindowSystem::QueueKey(uint32_t code, bool pressed, bool repeat)
         event.key = KeyOfSymbol(symbols[0]);
     }
     event.modifiers = Modifiers();
-    event.repeat = repeat ? 1 : 0;
-    message.wParam = VirtualKeyOf(event.key);
     if (pressed) {
         // Text entry takes printable characters; Return, Tab and the like are keys.
         char text[sizeof event.text];
@@ -477,29 +441,30 @@ void WaylandWindowSystem::QueueKey(uint32_t code, bool pressed, bool repeat)
             SetEventText(event, text, std::min<size_t>(size_t(length), sizeof text - 1));
         }
     }
-    Queue(message);
+    Deliver(message);
 }
 
 void WaylandWindowSystem::OnKeyboardEnter(wl_surface* surface)
 {
     keyboardSurface = surface;
-    if (const NativeWindow* native = FindBySurface(surface)) {
-        WindowMessage message{native->handle, WM_SETFOCUS, 0, 0};
-        message.event.kind = TrellisEventKind::FocusGained;
-        Queue(message);
-    }
+    QueueFocus(surface, TrellisEventKind::FocusGained);
 }
 
 void WaylandWindowSystem::OnKeyboardLeave(wl_surface* surface)
 {
-    if (const NativeWindow* native = FindBySurface(surface)) {
-        WindowMessage message{native->handle, WM_KILLFOCUS, 0, 0};
-        message.event.kind = TrellisEventKind::FocusLost;
-        Queue(message);
-    }
+    QueueFocus(surface, TrellisEventKind::FocusLost);
     if (surface == keyboardSurface) {
         keyboardSurface = nullptr;
         repeatCode = 0;
+    }
+}
+
+void WaylandWindowSystem::QueueFocus(const wl_surface* surface, TrellisEventKind kind)
+{
+    if (const NativeWindow* native = FindBySurface(surface)) {
+        NativeEvent focus{native->handle};
+        focus.input.kind = kind;
+        Deliver(focus);
     }
 }
 
@@ -520,26 +485,18 @@ void WaylandWindowSystem::OnPointerMotion(double x, double y)
 {
     pointerX = static_cast<int32_t>(x);
     pointerY = static_cast<int32_t>(y);
-    QueuePointer(WM_MOUSEMOVE, TrellisEventKind::PointerMove, TrellisButton::NoButton);
+    Deliver(PointerEvent(TrellisEventKind::PointerMove));
 }
 
 void WaylandWindowSystem::OnPointerButton(uint32_t button, bool pressed)
 {
-    switch (button) {
-    case BTN_LEFT:
-        QueuePointer(pressed ? WM_LBUTTONDOWN : WM_LBUTTONUP,
-                     pressed ? TrellisEventKind::ButtonDown : TrellisEventKind::ButtonUp, TrellisButton::Left);
-        break;
-    case BTN_MIDDLE:
-        QueuePointer(pressed ? WM_MBUTTONDOWN : WM_MBUTTONUP,
-                     pressed ? TrellisEventKind::ButtonDown : TrellisEventKind::ButtonUp, TrellisButton::Middle);
-        break;
-    case BTN_RIGHT:
-        QueuePointer(pressed ? WM_RBUTTONDOWN : WM_RBUTTONUP,
-                     pressed ? TrellisEventKind::ButtonDown : TrellisEventKind::ButtonUp, TrellisButton::Right);
-        break;
-    default:
-        break;
+    NativeEvent event = PointerEvent(pressed ? TrellisEventKind::ButtonDown : TrellisEventKind::ButtonUp);
+    event.input.button = button == BTN_LEFT     ? TrellisButton::Left
+                         : button == BTN_MIDDLE ? TrellisButton::Middle
+                         : button == BTN_RIGHT  ? TrellisButton::Right
+                                                : TrellisButton::NoButton;
+    if (event.input.button != TrellisButton::NoButton) {
+        Deliver(event);
     }
 }
 
@@ -560,29 +517,26 @@ void WaylandWindowSystem::OnPointerAxis(uint32_t axis, double value)
     }
     const float steps = pendingSteps[axis] != 0 ? float(pendingSteps[axis]) : float(value / 10.0);
     pendingSteps[axis] = 0;
-    const bool vertical = axis == WL_POINTER_AXIS_VERTICAL_SCROLL;
-    QueuePointer(vertical ? WM_MOUSEWHEEL : WM_NULL, TrellisEventKind::Wheel, TrellisButton::NoButton);
-    if (queueCount > 0) {
-        TrellisEvent& event = queue[(queueHead + queueCount - 1) % queue.size()].event;
-        if (event.kind == TrellisEventKind::Wheel) {
-            (vertical ? event.wheelY : event.wheelX) = vertical ? -steps : steps;
-        }
+    NativeEvent event = PointerEvent(TrellisEventKind::Wheel);
+    if (axis == WL_POINTER_AXIS_VERTICAL_SCROLL) {
+        event.input.wheelY = -steps;
+    } else {
+        event.input.wheelX = steps;
     }
+    Deliver(event);
 }
 
-void WaylandWindowSystem::QueuePointer(uint32_t messageNumber, TrellisEventKind kind, TrellisButton button)
+// An event at the pointer's position, for the window under it (none, and so
+// not delivered, when the pointer is over no window of ours).
+NativeEvent WaylandWindowSystem::PointerEvent(TrellisEventKind kind) const
 {
     const NativeWindow* native = FindBySurface(pointerSurface);
-    if (native == nullptr) {
-        return;
-    }
-    WindowMessage message{native->handle, messageNumber, 0, PackSize(pointerX, pointerY)};
-    message.event.kind = kind;
-    message.event.button = button;
-    message.event.x = pointerX;
-    message.event.y = pointerY;
-    message.event.modifiers = Modifiers();
-    Queue(message);
+    NativeEvent event{native != nullptr ? native->handle : kNoWindow};
+    event.input.kind = kind;
+    event.input.x = pointerX;
+    event.input.y = pointerY;
+    event.input.modifiers = Modifiers();
+    return event;
 }
 
 void WaylandWindowSystem::OnToplevelConfigure(WindowHandle window, int32_t width, int32_t height, bool)
@@ -595,9 +549,7 @@ void WaylandWindowSystem::OnToplevelConfigure(WindowHandle window, int32_t width
 
 void WaylandWindowSystem::OnToplevelClose(WindowHandle window)
 {
-    if (Find(window) != nullptr) {
-        Queue(WindowMessage{window, WM_CLOSE, 0, 0});
-    }
+    Deliver(NativeEvent{window, NativeEventKind::Close});
 }
 
 // A configure takes effect here. A window the size of the monitor in full
@@ -635,11 +587,11 @@ void WaylandWindowSystem::OnSurfaceConfigure(WindowHandle window)
     if (width != ownWidth || height != ownHeight) {
         // The window's rectangle follows, so that the shell reads the size the surface has.
         NoteClientSize(window, width, height);
-        WindowMessage message{window, WM_SIZE, 0, PackSize(width, height)};
-        message.event.kind = TrellisEventKind::Resize;
-        message.event.width = width;
-        message.event.height = height;
-        Queue(message);
+        NativeEvent resize{window};
+        resize.input.kind = TrellisEventKind::Resize;
+        resize.input.width = width;
+        resize.input.height = height;
+        Deliver(resize);
     }
 }
 
@@ -675,7 +627,7 @@ bool WaylandWindowSystem::OpenNativeWindow(WindowHandle window, const WindowReco
     auto native = std::make_unique<NativeWindow>();
     native->owner = this;
     native->handle = window;
-    native->title = Utf8Title(title);
+    native->title = NarrowUtf16(title);
     windows[window] = std::move(native);
     return true;
 }
@@ -764,15 +716,6 @@ void WaylandWindowSystem::CloseNativeWindow(WindowHandle window)
         windows.erase(window);
         wl_display_flush(display);
     }
-    // Messages still waiting for the window go with it.
-    size_t kept = 0;
-    for (size_t i = 0; i < queueCount; ++i) {
-        const WindowMessage message = queue[(queueHead + i) % queue.size()];
-        if (message.window != window) {
-            queue[(queueHead + kept++) % queue.size()] = message;
-        }
-    }
-    queueCount = kept;
 }
 
 void WaylandWindowSystem::LimitClientSize(WindowHandle window, int32_t maxWidth, int32_t maxHeight)
@@ -792,7 +735,7 @@ void WaylandWindowSystem::LimitClientSize(WindowHandle window, int32_t maxWidth,
 void WaylandWindowSystem::SetNativeTitle(WindowHandle window, const char16_t* title)
 {
     if (NativeWindow* native = Find(window)) {
-        native->title = Utf8Title(title);
+        native->title = NarrowUtf16(title);
         if (native->toplevel != nullptr) {
             xdg_toplevel_set_title(native->toplevel, native->title.c_str());
             wl_display_flush(display);
@@ -821,41 +764,10 @@ Rect WaylandWindowSystem::GetMonitorRect(WindowHandle)
     return monitor;
 }
 
-void WaylandWindowSystem::Queue(const WindowMessage& message)
+void WaylandWindowSystem::ReadNativeEvents()
 {
-    if (queueCount == queue.size()) {
-        return;
-    }
-    queue[(queueHead + queueCount) % queue.size()] = message;
-    ++queueCount;
-}
-
-bool WaylandWindowSystem::Unqueue(WindowHandle window, WindowMessage& message)
-{
-    for (size_t i = 0; i < queueCount; ++i) {
-        const size_t at = (queueHead + i) % queue.size();
-        if (queue[at].window != window) {
-            continue;
-        }
-        message = queue[at];
-        // Close the gap, keeping the order of the rest.
-        for (size_t j = i; j + 1 < queueCount; ++j) {
-            queue[(queueHead + j) % queue.size()] = queue[(queueHead + j + 1) % queue.size()];
-        }
-        --queueCount;
-        return true;
-    }
-    return false;
-}
-
-bool WaylandWindowSystem::PollNativeMessage(WindowHandle window, WindowMessage& message)
-{
-    if (Unqueue(window, message)) {
-        return true;
-    }
     ReadEvents();
     RepeatHeldKey();
-    return Unqueue(window, message);
 }
 
 void WaylandWindowSystem::ReadEvents()

@@ -1,5 +1,4 @@
 #pragma once
-#include <array>
 #include <map>
 #include <memory>
 #include <string>
@@ -119,7 +118,7 @@ protected:
     bool OpenNativeWindow(WindowHandle window, const WindowRecord& record, const char16_t* title) override;
     void PlaceNativeWindow(WindowHandle window, const WindowRecord& record) override;
     void CloseNativeWindow(WindowHandle window) override;
-    bool PollNativeMessage(WindowHandle window, WindowMessage& message) override;
+    void ReadNativeEvents() override;
     void SetNativeTitle(WindowHandle window, const char16_t* title) override;
 
 private:
@@ -130,13 +129,12 @@ private:
     bool MakeToplevel(NativeWindow& native);
     NativeWindow* Find(WindowHandle window) const;
     NativeWindow* FindBySurface(const wl_surface* surface) const;
-    void Queue(const WindowMessage& message);
-    void QueuePointer(uint32_t message, TrellisEventKind kind, TrellisButton button);
-    void QueueKey(uint32_t code, bool pressed, bool repeat);
+    NativeEvent PointerEvent(TrellisEventKind kind) const;
+    void QueueKey(uint32_t code, bool pressed);
+    void QueueFocus(const wl_surface* surface, TrellisEventKind kind);
     uint32_t Modifiers() const;
     // Wayland leaves repeating a held key to the client.
     void RepeatHeldKey();
-    bool Unqueue(WindowHandle window, WindowMessage& message);
     // Reads and dispatches what the compositor has sent, without waiting.
     void ReadEvents();
     // Waits for and dispatches the compositor's next events.
@@ -173,11 +171,4 @@ private:
     int32_t pendingSteps[2] = {0, 0};  // discrete steps of each axis, for the value that follows
 
     std::map<WindowHandle, std::unique_ptr<NativeWindow>> windows;
-
-    // Native messages wait here between the compositor's events and the pump:
-    // a fixed ring, so a frame's events allocate nothing. When it is full the
-    // newest event is dropped; the pump empties it every frame.
-    std::array<WindowMessage, 64> queue{};
-    size_t queueHead = 0;
-    size_t queueCount = 0;
 };

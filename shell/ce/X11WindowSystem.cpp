@@ -1,6 +1,7 @@
 #include "shell/ce/X11WindowSystem.h"
 
 #include "shell/DebugOutput.h"
+#include "shell/Utf8.h"
 #include "shell/ce/KeySymbols.h"
 
 #include <EGL/eglext.h>
@@ -23,13 +24,6 @@ namespace {
 int IgnoreXError(Display*, XErrorEvent*)
 {
     return 0;
-}
-
-// A window's events, and the keyboard's new mapping in its place among them
-// (it concerns every window).
-Bool IsForWindow(Display*, XEvent* event, XPointer window)
-{
-    return event->type == MappingNotify || event->xany.window == *reinterpret_cast<Window*>(window) ? True : False;
 }
 
 // The protocol carries positions in 16 signed bits and sizes in 16 unsigned
@@ -69,22 +63,6 @@ std::string Latin1Title(const char16_t* title)
     return text;
 }
 
-std::string Utf8Title(const char16_t* title)
-{
-    TrellisEvent piece;
-    std::string text;
-    for (; *title != 0; ++title) {
-        uint32_t codePoint = *title;
-        if (codePoint >= 0xD800 && codePoint < 0xDC00 && title[1] >= 0xDC00 && title[1] < 0xE000) {
-            codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (title[1] - 0xDC00);
-            ++title;
-        }
-        piece.text[0] = 0;
-        AppendEventText(piece, codePoint);
-        text += piece.text;
-    }
-    return text;
-}
 
 
 
@@ -123,19 +101,48 @@ void SetPrintableText(TrellisEvent& event, const char* utf8, size_t length)
     event.text[kept] = 0;
 }
 
-void SetPointer(WindowMessage& message, TrellisEventKind kind, int x, int y, unsigned state)
+void SetPointer(TrellisEvent& input, TrellisEventKind kind, int x, int y, unsigned state)
 {
-    message.lParam = (x & 0xFFFF) | ((y & 0xFFFF) << 16);
-    message.event.kind = kind;
-    message.event.x = x;
-    message.event.y = y;
-    message.event.modifiers = ModifiersOf(state);
+    input.kind = kind;
+    input.x = x;
+    input.y = y;
+    input.modifiers = ModifiersOf(state);
 }
 
 // Only a real change of focus, not a grab or the pointer moving within.
 bool IsFocusChange(const XFocusChangeEvent& focus)
 {
     return focus.mode == NotifyNormal && focus.detail != NotifyInferior && focus.detail != NotifyPointer;
+}
+
+bool TranslateButton(const XButtonEvent& button, TrellisEvent& input)
+{
+    const bool press = button.type == ButtonPress;
+    SetPointer(input, press ? TrellisEventKind::ButtonDown : TrellisEventKind::ButtonUp, button.x, button.y,
+               button.state);
+    switch (button.button) {
+    case Button1:
+        input.button = TrellisButton::Left;
+        return true;
+    case Button2:
+        input.button = TrellisButton::Middle;
+        return true;
+    case Button3:
+        input.button = TrellisButton::Right;
+        return true;
+    case Button4:
+    case Button5:
+    case 6:
+    case 7:
+        // Each wheel notch is a press and a release of one of these; the
+        // press is the step.
+        input.kind = TrellisEventKind::Wheel;
+        input.wheelY = button.button == Button4 ? 1.0f : button.button == Button5 ? -1.0f : 0.0f;
+        input.wheelX = button.button == 6 ? -1.0f : button.button == 7 ? 1.0f : 0.0f;
+        return press;
+    default:
+        return false;
+    }
 }
 
 } // namespace
@@ -346,11 +353,21 @@ Rect X11WindowSystem::GetMonitorRect(WindowHandle)
     return Rect{0, 0, DisplayWidth(display, screen), DisplayHeight(display, screen)};
 }
 
-bool X11WindowSystem::PollNativeMessage(WindowHandle window, WindowMessage& message)
+WindowHandle X11WindowSystem::HandleOf(unsigned long native) const
 {
-    Window native = NativeWindow(window);
-    XEvent event;
-    while (XCheckIfEvent(display, &event, IsForWindow, reinterpret_cast<XPointer>(&native))) {
+    for (const auto& entry : nativeWindows) {
+        if (entry.second == native && native != 0) {
+            return entry.first;
+        }
+    }
+    return kNoWindow;
+}
+
+void X11WindowSystem::ReadNativeEvents()
+{
+    while (XPending(display) > 0) {
+        XEvent event;
+        XNextEvent(display, &event);
         if (event.type == MappingNotify) {
             XRefreshKeyboardMapping(&event.xmapping);
             continue;
@@ -359,116 +376,63 @@ bool X11WindowSystem::PollNativeMessage(WindowHandle window, WindowMessage& mess
         if (XFilterEvent(&event, None)) {
             continue;
         }
-        message = WindowMessage{window, WM_NULL, 0, 0};
-        if (TranslateEvent(window, event, message)) {
-            if (message.message == WM_DESTROY) {
-                nativeWindows[window] = 0;
-            }
-            if (event.type == ConfigureNotify) {
-                HoldWithinLimit(window, event.xconfigure.width, event.xconfigure.height);
-                // The application and the record see the size the window is held at.
-                const auto limit = sizeLimits.find(window);
-                if (limit != sizeLimits.end()) {
-                    message.event.width = std::min(message.event.width, limit->second.first);
-                    message.event.height = std::min(message.event.height, limit->second.second);
-                    NoteClientSize(window, message.event.width, message.event.height);
-                }
-            }
-            return true;
+        NativeEvent native;
+        native.window = HandleOf(event.xany.window);
+        if (native.window != kNoWindow && TranslateEvent(event, native)) {
+            Deliver(native);
         }
     }
-    return false;
 }
 
-bool X11WindowSystem::TranslateEvent(WindowHandle window, XEvent& event, WindowMessage& message)
+bool X11WindowSystem::TranslateEvent(XEvent& event, NativeEvent& native)
 {
-    TrellisEvent& input = message.event;
+    TrellisEvent& input = native.input;
     switch (event.type) {
     case Expose:
-        message.message = WM_PAINT;
+        native.kind = NativeEventKind::Repaint;
         return event.xexpose.count == 0;
     case ClientMessage:
-        message.message = WM_CLOSE;
+        native.kind = NativeEventKind::Close;
         return event.xclient.message_type == wmProtocols &&
                static_cast<Atom>(event.xclient.data.l[0]) == wmDeleteWindow;
     case ButtonPress:
-    case ButtonRelease: {
-        const XButtonEvent& button = event.xbutton;
-        const bool press = event.type == ButtonPress;
-        SetPointer(message, press ? TrellisEventKind::ButtonDown : TrellisEventKind::ButtonUp, button.x, button.y,
-                   button.state);
-        switch (button.button) {
-        case Button1:
-            message.message = press ? WM_LBUTTONDOWN : WM_LBUTTONUP;
-            input.button = TrellisButton::Left;
-            return true;
-        case Button2:
-            message.message = press ? WM_MBUTTONDOWN : WM_MBUTTONUP;
-            input.button = TrellisButton::Middle;
-            return true;
-        case Button3:
-            message.message = press ? WM_RBUTTONDOWN : WM_RBUTTONUP;
-            input.button = TrellisButton::Right;
-            return true;
-        case Button4:
-        case Button5:
-        case 6:
-        case 7:
-            // Each wheel notch is a press and a release of one of these; the
-            // press is the step.
-            message.message = button.button <= Button5 ? WM_MOUSEWHEEL : WM_NULL;
-            input.kind = TrellisEventKind::Wheel;
-            input.wheelY = button.button == Button4 ? 1.0f : button.button == Button5 ? -1.0f : 0.0f;
-            input.wheelX = button.button == 6 ? -1.0f : button.button == 7 ? 1.0f : 0.0f;
-            return press;
-        default:
-            return false;
-        }
-    }
+    case ButtonRelease:
+        return TranslateButton(event.xbutton, input);
     case MotionNotify:
-        message.message = WM_MOUSEMOVE;
-        SetPointer(message, TrellisEventKind::PointerMove, event.xmotion.x, event.xmotion.y, event.xmotion.state);
+        SetPointer(input, TrellisEventKind::PointerMove, event.xmotion.x, event.xmotion.y, event.xmotion.state);
         return true;
     case FocusIn:
     case FocusOut:
         if (!IsFocusChange(event.xfocus)) {
             return false;
         }
-        if (XIC context = InputContext(window)) {
+        if (XIC context = InputContext(native.window)) {
             (event.type == FocusIn ? XSetICFocus : XUnsetICFocus)(context);
         }
-        message.message = event.type == FocusIn ? WM_SETFOCUS : WM_KILLFOCUS;
         input.kind = event.type == FocusIn ? TrellisEventKind::FocusGained : TrellisEventKind::FocusLost;
         return true;
     case KeyPress:
     case KeyRelease: {
         XKeyEvent& key = event.xkey;
-        const bool press = event.type == KeyPress;
-        input.kind = press ? TrellisEventKind::KeyDown : TrellisEventKind::KeyUp;
+        input.kind = event.type == KeyPress ? TrellisEventKind::KeyDown : TrellisEventKind::KeyUp;
         input.key = KeyOfSymbol(uint32_t(XLookupKeysym(&key, 0)));
         input.modifiers = ModifiersOf(key.state);
-        message.message = press ? WM_KEYDOWN : WM_KEYUP;
-        message.wParam = VirtualKeyOf(input.key);
-        const unsigned code = key.keycode & 0xFF;
-        const bool down = keysDown[code];
-        keysDown[code] = press;
-        if (press) {
-            input.repeat = down ? 1 : 0;
-            TypedText(window, event, input);
+        native.keyCode = key.keycode;
+        if (event.type == KeyPress) {
+            TypedText(native.window, event, input);
         }
         return true;
     }
     case DestroyNotify:
         // Destroyed by another client: the same end as the shell's own DestroyWindow.
-        message.message = WM_DESTROY;
-        return event.xdestroywindow.window == event.xany.window;
+        if (event.xdestroywindow.window != event.xany.window) {
+            return false;
+        }
+        native.kind = NativeEventKind::Destroy;
+        nativeWindows[native.window] = 0;
+        return true;
     case ConfigureNotify:
-        message.message = WM_SIZE;
-        message.lParam = (event.xconfigure.width & 0xFFFF) | ((event.xconfigure.height & 0xFFFF) << 16);
-        input.kind = TrellisEventKind::Resize;
-        input.width = event.xconfigure.width;
-        input.height = event.xconfigure.height;
-        NoteClientSize(window, event.xconfigure.width, event.xconfigure.height);
+        NoteResize(native.window, event.xconfigure.width, event.xconfigure.height, input);
         return true;
     default:
         return false;
@@ -508,10 +472,21 @@ void X11WindowSystem::SetNativeTitle(WindowHandle window, const char16_t* title)
 {
     const Window native = NativeWindow(window);
     XStoreName(display, native, Latin1Title(title).c_str());
-    const std::string utf8 = Utf8Title(title);
+    const std::string utf8 = NarrowUtf16(title);
     XChangeProperty(display, native, netWmName, utf8String, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
     XFlush(display);
+}
+
+// The application and the record see the size the window is held at.
+void X11WindowSystem::NoteResize(WindowHandle window, int width, int height, TrellisEvent& resize)
+{
+    HoldWithinLimit(window, width, height);
+    const auto limit = sizeLimits.find(window);
+    resize.kind = TrellisEventKind::Resize;
+    resize.width = limit == sizeLimits.end() ? width : std::min(width, limit->second.first);
+    resize.height = limit == sizeLimits.end() ? height : std::min(height, limit->second.second);
+    NoteClientSize(window, resize.width, resize.height);
 }
 
 // Another client (or a window manager that ignores the hints) made the window

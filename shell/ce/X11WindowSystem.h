@@ -1,5 +1,4 @@
 #pragma once
-#include <bitset>
 #include <map>
 #include <memory>
 
@@ -51,13 +50,15 @@ protected:
     void RaiseNativeWindow(WindowHandle window) override;
     void ShowNativeWindow(WindowHandle window, bool visible) override;
     void CloseNativeWindow(WindowHandle window) override;
-    bool PollNativeMessage(WindowHandle window, WindowMessage& message) override;
+    void ReadNativeEvents() override;
     void SetNativeTitle(WindowHandle window, const char16_t* title) override;
 
 private:
     explicit X11WindowSystem(_XDisplay* display);
     unsigned long NativeWindow(WindowHandle window) const;
-    bool TranslateEvent(WindowHandle window, _XEvent& event, WindowMessage& message);
+    WindowHandle HandleOf(unsigned long native) const;
+    bool TranslateEvent(_XEvent& event, NativeEvent& native);
+    void NoteResize(WindowHandle window, int width, int height, TrellisEvent& resize);
     void TypedText(WindowHandle window, _XEvent& event, TrellisEvent& input);
     _XIC* InputContext(WindowHandle window) const;
     void HoldWithinLimit(WindowHandle window, int width, int height);
@@ -77,6 +78,5 @@ private:
     std::map<WindowHandle, unsigned long> nativeWindows;
     _XIM* inputMethod = nullptr;
     std::map<WindowHandle, _XIC*> inputContexts;
-    std::bitset<256> keysDown;  // by key code, for telling repeats
     std::map<WindowHandle, std::pair<int32_t, int32_t>> sizeLimits;  // largest client area per window
 };

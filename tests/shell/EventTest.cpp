@@ -17,11 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "InputBurst.h"
 #include "RecordingApp.h"
 #include "ScriptedWindowSystem.h"
 #include "SpareKey.h"
 #include "XWindows.h"
 #include "shell/ShellData.h"
+#include "shell/ce/EventQueue.h"
 
 namespace {
 
@@ -34,6 +36,37 @@ TrellisEvent Make(TrellisEventKind kind, int32_t x = 0, int32_t y = 0)
     event.x = x;
     event.y = y;
     return event;
+}
+
+// Far more than a frame's worth of events for two windows, interleaved: each
+// window gets its own in order, runs of moves end at their last position,
+// and a window that goes away takes only its own events with it.
+TEST(NativeEventQueue, KeepsEveryEventInOrderPastItsFirstSize)
+{
+    EventQueue queue;
+    for (int32_t i = 0; i < 1000; ++i) {
+        const bool key = i % 3 == 2;
+        NativeEvent event{2};
+        event.input = Make(key ? TrellisEventKind::KeyDown : TrellisEventKind::PointerMove, i);
+        queue.Push(event);
+        if (key) {
+            event.window = 1;
+            queue.Push(event);
+        }
+    }
+    queue.Forget(1);
+    NativeEvent event;
+    for (int32_t i = 1; i < 1000; i += 3) {
+        ASSERT_TRUE(queue.Pop(2, event));
+        EXPECT_EQ(TrellisEventKind::PointerMove, event.input.kind);
+        EXPECT_EQ(i, event.input.x);
+        ASSERT_TRUE(queue.Pop(2, event));
+        EXPECT_EQ(TrellisEventKind::KeyDown, event.input.kind);
+        EXPECT_EQ(i + 1, event.input.x);
+    }
+    EXPECT_TRUE(queue.Pop(2, event));  // the moves after the last key
+    EXPECT_FALSE(queue.Pop(2, event));
+    EXPECT_FALSE(queue.Pop(1, event));
 }
 
 class PumpedEvents : public testing::Test {
@@ -389,6 +422,25 @@ TEST_F(X11Events, EveryKindArrivesInOrderWithSurfacePositions)
     EXPECT_EQ(0, black);
     EXPECT_LT(Record().renderCalls, 300) << "Escape ends the program";
     EXPECT_EQ(1, CountEvents("QuitApp"));
+}
+
+TEST_F(X11Events, ABurstOfMotionLosesNoKeyOrClick)
+{
+    Script().title = "Trellis burst";
+    Script().onFrame = [&](int frame) {
+        if (frame == 3) {
+            const Window window = FindViewableWindow(person, "Trellis burst", getpid());
+            ASSERT_NE(0u, window);
+            Do(window, "windowfocus --sync %W");
+            StartInputBurst(displayName, 100, 100, 300, "--window " + std::to_string(window) + " ");
+        }
+    };
+    // The time limit only bounds a run whose Escape was lost.
+    EXPECT_EQ(0, RunOnX11(displayName, u"-windowed -qat=60"));
+    EXPECT_EQ(10, CountInputs(TrellisEventKind::KeyDown, TrellisKey::B));
+    EXPECT_EQ(10, CountInputs(TrellisEventKind::KeyUp, TrellisKey::B));
+    EXPECT_EQ(10, CountInputs(TrellisEventKind::ButtonDown));
+    EXPECT_EQ(10, CountInputs(TrellisEventKind::ButtonUp));
 }
 
 } // namespace

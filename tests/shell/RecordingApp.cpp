@@ -122,6 +122,26 @@ void ResetApp()
     Record() = AppRecord{};
 }
 
+std::vector<TrellisEvent> InputsOf(TrellisEventKind kind)
+{
+    std::vector<TrellisEvent> found;
+    for (const TrellisEvent& event : Record().inputs) {
+        if (event.kind == kind) {
+            found.push_back(event);
+        }
+    }
+    return found;
+}
+
+int CountInputs(TrellisEventKind kind, TrellisKey key)
+{
+    int count = 0;
+    for (const TrellisEvent& event : InputsOf(kind)) {
+        count += (key == TrellisKey::Unknown || event.key == key) && event.repeat == 0 ? 1 : 0;
+    }
+    return count;
+}
+
 int CountEvents(const std::string& event)
 {
     int count = 0;

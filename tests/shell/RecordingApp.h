@@ -43,6 +43,10 @@ AppRecord& Record();
 void ResetApp();
 // Number of events equal to `event`, or beginning with it followed by a space.
 int CountEvents(const std::string& event);
+// The inputs the application received of one kind.
+std::vector<TrellisEvent> InputsOf(TrellisEventKind kind);
+// How many of them there were (of `key`, where one is named), a held key's repeats left out.
+int CountInputs(TrellisEventKind kind, TrellisKey key = TrellisKey::Unknown);
 // The colour frame `frame` is cleared to: components 0 or 255 only, exact at any colour depth.
 uint32_t FrameColour(int frame);
 // TrellisMain in a window on the X server `display`; -1, and a test failure,

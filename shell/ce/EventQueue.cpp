@@ -1,0 +1,148 @@
+#include "shell/ce/EventQueue.h"
+
+#include "shell/ce/KeySymbols.h"
+
+namespace {
+
+constexpr size_t kFrameOfEvents = 256;
+
+uint32_t ButtonMessage(TrellisButton button, bool down)
+{
+    switch (button) {
+    case TrellisButton::Left:
+        return down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+    case TrellisButton::Middle:
+        return down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+    case TrellisButton::Right:
+        return down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+    default:
+        return WM_NULL;
+    }
+}
+
+uint32_t InputMessage(const TrellisEvent& input)
+{
+    switch (input.kind) {
+    case TrellisEventKind::KeyDown:
+        return WM_KEYDOWN;
+    case TrellisEventKind::KeyUp:
+        return WM_KEYUP;
+    case TrellisEventKind::PointerMove:
+        return WM_MOUSEMOVE;
+    case TrellisEventKind::ButtonDown:
+    case TrellisEventKind::ButtonUp:
+        return ButtonMessage(input.button, input.kind == TrellisEventKind::ButtonDown);
+    case TrellisEventKind::Wheel:
+        // The window procedure knows only the vertical wheel.
+        return input.wheelY != 0.0f ? WM_MOUSEWHEEL : WM_NULL;
+    case TrellisEventKind::FocusGained:
+        return WM_SETFOCUS;
+    case TrellisEventKind::FocusLost:
+        return WM_KILLFOCUS;
+    case TrellisEventKind::Resize:
+        return WM_SIZE;
+    default:
+        return WM_NULL;
+    }
+}
+
+} // namespace
+
+WindowMessage MessageFor(const NativeEvent& event)
+{
+    WindowMessage message{event.window, WM_NULL, 0, 0};
+    switch (event.kind) {
+    case NativeEventKind::Close:
+        message.message = WM_CLOSE;
+        break;
+    case NativeEventKind::Destroy:
+        message.message = WM_DESTROY;
+        break;
+    case NativeEventKind::Repaint:
+        message.message = WM_PAINT;
+        break;
+    case NativeEventKind::Input:
+        message.message = InputMessage(event.input);
+        message.event = event.input;
+        if (event.input.kind == TrellisEventKind::KeyDown || event.input.kind == TrellisEventKind::KeyUp) {
+            message.wParam = VirtualKeyOf(event.input.key);
+        }
+        break;
+    }
+    return message;
+}
+
+EventQueue::EventQueue() : slots(kFrameOfEvents) {}
+
+void EventQueue::Push(const NativeEvent& event)
+{
+    const bool move = event.kind == NativeEventKind::Input && event.input.kind == TrellisEventKind::PointerMove;
+    if (move && count > 0) {
+        NativeEvent& newest = At(count - 1);
+        if (newest.window == event.window && newest.kind == NativeEventKind::Input &&
+            newest.input.kind == TrellisEventKind::PointerMove) {
+            newest = event;
+            return;
+        }
+    }
+    if (count == slots.size()) {
+        Grow();
+    }
+    At(count++) = event;
+}
+
+void EventQueue::Grow()
+{
+    std::vector<NativeEvent> larger(slots.size() * 2);
+    for (size_t i = 0; i < count; ++i) {
+        larger[i] = At(i);
+    }
+    slots.swap(larger);
+    head = 0;
+}
+
+bool EventQueue::Pop(WindowHandle window, NativeEvent& event)
+{
+    for (size_t i = 0; i < count; ++i) {
+        if (At(i).window != window) {
+            continue;
+        }
+        event = At(i);
+        if (i == 0) {
+            head = (head + 1) % slots.size();
+        } else {
+            // Close the gap, keeping the order of the rest.
+            for (size_t j = i; j + 1 < count; ++j) {
+                At(j) = At(j + 1);
+            }
+        }
+        --count;
+        return true;
+    }
+    return false;
+}
+
+void EventQueue::Forget(WindowHandle window)
+{
+    size_t kept = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (At(i).window != window) {
+            At(kept++) = At(i);
+        }
+    }
+    count = kept;
+}
+
+void HeldKeys::Note(NativeEvent& event)
+{
+    TrellisEvent& input = event.input;
+    const bool press = input.kind == TrellisEventKind::KeyDown;
+    if (event.kind != NativeEventKind::Input || (!press && input.kind != TrellisEventKind::KeyUp) ||
+        event.keyCode >= down.size()) {
+        return;
+    }
+    if (press) {
+        input.repeat = down[event.keyCode] ? 1 : 0;
+    }
+    down[event.keyCode] = press;
+}

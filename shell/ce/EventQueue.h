@@ -1,0 +1,68 @@
+#pragma once
+#include <bitset>
+#include <cstddef>
+#include <vector>
+
+#include "shell/WindowSystem.h"
+
+// What a backend reports of a window: an input event for the application, or
+// one of the window system's own notices that only the window procedure sees.
+enum class NativeEventKind : uint8_t {
+    Input,
+    Close,    // the user or the compositor asks the window to close
+    Destroy,  // another client destroyed the window
+    Repaint,  // part of the window must be drawn again
+};
+
+struct NativeEvent {
+    NativeEvent() = default;
+    explicit NativeEvent(WindowHandle of, NativeEventKind what = NativeEventKind::Input) : window(of), kind(what) {}
+
+    WindowHandle window = kNoWindow;
+    NativeEventKind kind = NativeEventKind::Input;
+    TrellisEvent input;
+    uint32_t keyCode = 0;  // key events: the window system's code of the key
+};
+
+// The window message a native event becomes, the event riding along. This is
+// the one place where events turn into WM_* messages.
+WindowMessage MessageFor(const NativeEvent& event);
+
+// Native events between the window system and the pump. Pointer motion is
+// merged (a move right after another move of the same window replaces it:
+// the newest position wins); every other event is kept in order. The ring
+// holds a frame's worth of events without allocating and grows, never drops,
+// when a burst of keys, buttons or focus changes outruns it.
+class EventQueue {
+public:
+    EventQueue();
+
+    void Push(const NativeEvent& event);
+    // The oldest event of `window`, taken out of the queue.
+    bool Pop(WindowHandle window, NativeEvent& event);
+    // Drops every event of a window that is going away.
+    void Forget(WindowHandle window);
+    size_t Size() const { return count; }
+
+private:
+    NativeEvent& At(size_t index) { return slots[(head + index) % slots.size()]; }
+    void Grow();
+
+    std::vector<NativeEvent> slots;
+    size_t head = 0;
+    size_t count = 0;
+};
+
+// Tells a held key's automatic repeats from new presses, by the native key
+// code, for every backend alike.
+class HeldKeys {
+public:
+    // Marks a key press as a repeat when its key is down already, and keeps
+    // the held state.
+    void Note(NativeEvent& event);
+    // The releases go to whichever window has the focus next.
+    void ReleaseAll() { down.reset(); }
+
+private:
+    std::bitset<512> down;
+};
