@@ -115,13 +115,12 @@ TEST_F(KestrelCaptureFiles, PicturesLeftFromEarlierRunsAreKeptAndTheirNumbersSki
 // Run in this process, where the disk can be made to fill up under the PNG alone.
 TEST_F(KestrelCaptureFiles, AFrameIsSavedAsAPairOrNotAtAll)
 {
-    std::string program = "kestrel-capture", windowed = "-windowed", width = "-width=64", height = "-height=48";
-    std::string prefix = "-prefix=" + dir.File("full");
-    char* argv[] = {program.data(), windowed.data(), width.data(), height.data(), prefix.data()};
+    std::string program = "kestrel-capture", prefix = "-prefix=" + dir.File("full");
+    char* argv[] = {program.data(), prefix.data()};
     HeadlessWindowSystem headless;
     FailFileWritesAfter(0, ENOSPC, ".png");
     testing::internal::CaptureStderr();
-    const int exitCode = TrellisMain(5, argv, headless);
+    const int exitCode = TrellisMain(2, argv, headless);
     const std::string errors = testing::internal::GetCapturedStderr();
     StopFailingWrites();
     EXPECT_EQ(1, exitCode);
