@@ -7,10 +7,12 @@
 // KESTREL_PROBE_REPORT:
 //
 //   frames=N first_ns=T warm_ns=T last_ns=T steady_frames=M own_allocs=A driver_allocs=D max_own_per_frame=X
-//   peak_rss_kib=R cpu_ns=C
+//   peak_rss_kib=R cpu_ns=C warm_rss_kib=W last_rss_kib=L losses=K
 //
 // cpu_ns is the CPU time of the whole process (every thread, the driver's
-// rasteriser threads included) spent over the steady frames.
+// rasteriser threads included) spent over the steady frames. warm_rss_kib and
+// last_rss_kib are its resident memory (VmRSS) at the last warm-up frame and
+// at the last measured one; losses counts the lost contexts it made.
 //
 // first_ns is the present of frame 1, warm_ns that of the last warm-up frame,
 // last_ns that of the last measured frame; the steady frames are those after
@@ -24,7 +26,10 @@
 // without waiting for the frame), KESTREL_PROBE_DUMP=PATH with
 // KESTREL_PROBE_DUMP_FRAME=N (write frame N, counting presents from 1, as
 // "W H\n" and W x H RGBA pixels, bottom row first, so that two programs'
-// frames can be compared).
+// frames can be compared), KESTREL_PROBE_LOSE_EVERY=N (every Nth present
+// reports EGL_CONTEXT_LOST after presenting, and the display advertises
+// "EGL_XAN_power_management", so that the program rebuilds its context as
+// after a device's power loss; Mesa really tears the context down).
 //
 // Each present is followed by glFinish, so that a frame's cost includes its
 // rasterising rather than overlapping the next frame's submission.
@@ -116,6 +121,10 @@ struct Probe {
     std::atomic<long> frames{0};
     int64_t firstNs = 0, warmNs = 0, lastNs = 0;
     int64_t warmCpuNs = 0, lastCpuNs = 0;
+    long warmRssKiB = -1, lastRssKiB = -1;
+    long loseEvery = 0;  // 0: no context is lost
+    long swaps = 0, losses = 0;
+    bool lossPending = false;  // the next eglGetError reports it
     // Allocations since the last present, and the totals of completed steady frames.
     std::atomic<long> ownInFrame{0}, driverInFrame{0};
     long ownTotal = 0, driverTotal = 0, maxOwnPerFrame = 0;
@@ -171,6 +180,9 @@ __attribute__((constructor)) void StartProbe()
     }
     const char* finish = std::getenv("KESTREL_PROBE_FINISH");
     probe.finish = finish == nullptr || finish[0] != '0';
+    if (const char* loseEvery = std::getenv("KESTREL_PROBE_LOSE_EVERY")) {
+        probe.loseEvery = std::strtol(loseEvery, nullptr, 10);
+    }
     const char* allocs = std::getenv("KESTREL_PROBE_ALLOCS");
     probe.countAllocs = allocs != nullptr && allocs[0] == '1';
     if (probe.countAllocs) {
@@ -182,22 +194,25 @@ __attribute__((constructor)) void StartProbe()
     }
 }
 
-// The process's peak resident memory so far (VmHWM), in KiB; -1 when unknown.
-long PeakResidentKiB()
+// A figure of the process's /proc status in KiB ("VmHWM:" the peak resident
+// memory so far, "VmRSS:" the current one); -1 when unknown.
+long StatusKiB(const char* field)
 {
     std::FILE* status = std::fopen("/proc/self/status", "r");
     if (status == nullptr) {
         return -1;
     }
-    long peak = -1;
+    const size_t length = std::strlen(field);
+    long value = -1;
     char line[256];
     while (std::fgets(line, sizeof line, status) != nullptr) {
-        if (std::sscanf(line, "VmHWM: %ld", &peak) == 1) {
+        if (std::strncmp(line, field, length) == 0) {
+            value = std::strtol(line + length, nullptr, 10);
             break;
         }
     }
     std::fclose(status);
-    return peak;
+    return value;
 }
 
 __attribute__((destructor)) void WriteReport()
@@ -214,11 +229,13 @@ __attribute__((destructor)) void WriteReport()
     const long frames = probe.last > 0 && presented > probe.last ? probe.last : presented;
     std::fprintf(file,
                  "frames=%ld first_ns=%lld warm_ns=%lld last_ns=%lld steady_frames=%ld own_allocs=%ld "
-                 "driver_allocs=%ld max_own_per_frame=%ld peak_rss_kib=%ld cpu_ns=%lld\n",
+                 "driver_allocs=%ld max_own_per_frame=%ld peak_rss_kib=%ld cpu_ns=%lld warm_rss_kib=%ld "
+                 "last_rss_kib=%ld losses=%ld\n",
                  frames, static_cast<long long>(probe.firstNs), static_cast<long long>(probe.warmNs),
                  static_cast<long long>(probe.lastNs), frames > probe.warmup ? frames - probe.warmup : 0,
-                 probe.ownTotal, probe.driverTotal, probe.maxOwnPerFrame, PeakResidentKiB(),
-                 static_cast<long long>(probe.lastCpuNs - probe.warmCpuNs));
+                 probe.ownTotal, probe.driverTotal, probe.maxOwnPerFrame, StatusKiB("VmHWM:"),
+                 static_cast<long long>(probe.lastCpuNs - probe.warmCpuNs), probe.warmRssKiB, probe.lastRssKiB,
+                 probe.losses);
     std::fclose(file);
 }
 
@@ -267,9 +284,11 @@ void FramePresented()
     }
     if (frame == probe.last) {
         KestrelProbeMeasured();
+        probe.lastRssKiB = StatusKiB("VmRSS:");
     }
     if (frame == probe.warmup) {
         KestrelProbeWarmedUp();
+        probe.warmRssKiB = StatusKiB("VmRSS:");
         probe.warmNs = now;
         probe.warmCpuNs = probe.lastCpuNs;
         if (probe.countAllocs) {
@@ -313,7 +332,35 @@ EGLBoolean EGLAPIENTRY eglSwapBuffers(EGLDisplay display, EGLSurface surface)
         DumpFrame();
     }
     FramePresented();
+    if (probe.loseEvery > 0 && ++probe.swaps % probe.loseEvery == 0) {
+        ++probe.losses;
+        probe.lossPending = true;
+        return EGL_FALSE;
+    }
     return result;
+}
+
+EGLint EGLAPIENTRY eglGetError()
+{
+    static const auto real = reinterpret_cast<EGLint(EGLAPIENTRY*)()>(dlsym(RTLD_NEXT, "eglGetError"));
+    if (probe.lossPending) {
+        probe.lossPending = false;
+        return EGL_CONTEXT_LOST;
+    }
+    return real();
+}
+
+const char* EGLAPIENTRY eglQueryString(EGLDisplay display, EGLint name)
+{
+    using Query = const char*(EGLAPIENTRY*)(EGLDisplay, EGLint);
+    static const auto real = reinterpret_cast<Query>(dlsym(RTLD_NEXT, "eglQueryString"));
+    const char* text = real(display, name);
+    static char extended[16384];
+    if (probe.loseEvery <= 0 || name != EGL_EXTENSIONS || display == EGL_NO_DISPLAY || text == nullptr ||
+        std::snprintf(extended, sizeof extended, "%s EGL_XAN_power_management", text) >= int(sizeof extended)) {
+        return text;
+    }
+    return extended;
 }
 
 void* malloc(size_t size)

@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -74,38 +76,33 @@ bool KnownInfoHeaderSize(uint32_t size)
     return size == 40 || size == 56 || size == 108 || size == 124;
 }
 
-// Fills `layout` from a header of `got` bytes (at most 54) of a file of
-// `fileSize` bytes; else writes why not into `problem`.
-bool ReadLayout(const uint8_t* header, size_t got, uint64_t fileSize, Layout* layout, char* problem, size_t room)
+// Colour masks describe 16- and 32-bit pixels; such a file is refused for its
+// depth, not called compressed.
+bool IsCompressed(uint32_t compression, unsigned bits)
 {
-    const bool signature = got >= 2 && header[0] == 'B' && header[1] == 'M';
-    if (got >= kWidth && signature && !KnownInfoHeaderSize(ReadLittleEndian32(header + kInfoSize))) {
-        // Said before the short-header message so that small old-style files
-        // are named for what they are.
-        std::snprintf(problem, room, "Can't read BMP files with a %u-byte info header; 40, 56, 108 or 124 bytes are read.\n",
-                      unsigned(ReadLittleEndian32(header + kInfoSize)));
-        return false;
-    }
+    constexpr uint32_t kBitFields = 3;
+    constexpr uint32_t kAlphaBitFields = 6;
+    return compression != 0 && !((compression == kBitFields || compression == kAlphaBitFields) && bits != 24);
+}
+
+// Fills `layout` from a header of `got` bytes (at most 54) of a file of
+// `fileSize` bytes; else writes why not into `problem`. `sizeKnown` tells
+// whether the width and height in `layout` stand even so (a compressed file).
+bool ReadLayout(const uint8_t* header, size_t got, uint64_t fileSize, Layout* layout, bool* sizeKnown,
+                char* problem, size_t room)
+{
     if (got < kHeaderSize) {
         std::snprintf(problem, room, "BMP header could not be read.\n");
         return false;
     }
-    if (!signature) {
+    if (header[0] != 'B' || header[1] != 'M') {
         std::snprintf(problem, room, "BMP should start with the chars BM.\n");
         return false;
     }
-    if (ReadLittleEndian32(header + kCompression) != 0) {
-        std::snprintf(problem, room, "Can't read compressed BMP files.\n");
-        return false;
-    }
-    const unsigned planes = ReadLittleEndian16(header + kPlanes);
-    if (planes != 1) {
-        std::snprintf(problem, room, "BMP planes field is %u where it must be 1.\n", planes);
-        return false;
-    }
-    const unsigned bits = ReadLittleEndian16(header + kBitsPerPixel);
-    if (bits != 24) {
-        std::snprintf(problem, room, "Can't read BMP files with %u bits per pixel; only 24 are read.\n", bits);
+    const uint32_t infoSize = ReadLittleEndian32(header + kInfoSize);
+    if (!KnownInfoHeaderSize(infoSize)) {
+        std::snprintf(problem, room, "Can't read BMP files with a %u-byte info header; 40, 56, 108 or 124 bytes are read.\n",
+                      unsigned(infoSize));
         return false;
     }
     const int32_t width = int32_t(ReadLittleEndian32(header + kWidth));
@@ -117,20 +114,45 @@ bool ReadLayout(const uint8_t* header, size_t got, uint64_t fileSize, Layout* la
     layout->width = width;
     layout->height = height < 0 ? -height : height;
     layout->topDown = height < 0;
-    layout->stride = RowStride(uint32_t(width));
+    if (layout->width > kTrellisLargestImageSide || layout->height > kTrellisLargestImageSide) {
+        std::snprintf(problem, room, "Can't read BMP files of %d x %d; %d x %d is the largest read.\n", layout->width,
+                      layout->height, kTrellisLargestImageSide, kTrellisLargestImageSide);
+        return false;
+    }
+    const unsigned bits = ReadLittleEndian16(header + kBitsPerPixel);
+    if (IsCompressed(ReadLittleEndian32(header + kCompression), bits)) {
+        *sizeKnown = true;
+        std::snprintf(problem, room, "Can't read compressed BMP files.\n");
+        return false;
+    }
+    const unsigned planes = ReadLittleEndian16(header + kPlanes);
+    if (planes != 1) {
+        std::snprintf(problem, room, "BMP planes field is %u where it must be 1.\n", planes);
+        return false;
+    }
+    if (bits != 24) {
+        std::snprintf(problem, room, "Can't read BMP files with %u bits per pixel; only 24 are read.\n", bits);
+        return false;
+    }
     layout->pixelOffset = ReadLittleEndian32(header + kPixelOffset);
-    if (layout->pixelOffset < kFileHeaderSize + ReadLittleEndian32(header + kInfoSize)) {
+    if (layout->pixelOffset < kFileHeaderSize + infoSize) {
         std::snprintf(problem, room, "BMP pixel offset points into its header.\n");
         return false;
     }
     // The image-size field is not trusted (0 is legal, and writers differ):
-    // the rows are what width, height and padding make them.
-    const uint64_t end = layout->pixelOffset + layout->stride * uint64_t(layout->height);
-    if (end > fileSize) {
-        std::snprintf(problem, room, "BMP file ends before its %d rows of %llu bytes.\n", layout->height,
-                      static_cast<unsigned long long>(layout->stride));
-        return false;
+    // the rows are what width, height and padding make them. Our earlier
+    // writer stored them unpadded, in a file of exactly that many bytes.
+    const uint64_t packed = uint64_t(layout->width) * 3;
+    layout->stride = RowStride(uint32_t(layout->width));
+    if (layout->pixelOffset + layout->stride * uint64_t(layout->height) > fileSize) {
+        if (layout->pixelOffset != kHeaderSize || kHeaderSize + packed * uint64_t(layout->height) != fileSize) {
+            std::snprintf(problem, room, "BMP file ends before its %d rows of %llu bytes.\n", layout->height,
+                          static_cast<unsigned long long>(layout->stride));
+            return false;
+        }
+        layout->stride = packed;
     }
+    *sizeKnown = true;
     return true;
 }
 
@@ -151,6 +173,34 @@ bool ReadRows(FILE* file, const Layout& layout, uint8_t* pixels)
         }
     }
     return true;
+}
+
+// Opens a file to read; a directory, which opens, is refused with its reason.
+FILE* OpenToRead(const char* name, int* reason)
+{
+    if (name == nullptr) {
+        *reason = ENOENT;
+        return nullptr;
+    }
+    // Not blocking: a FIFO at the name then reads as empty instead of waiting for a writer.
+    const int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *reason = errno;
+        return nullptr;
+    }
+    struct stat status {};
+    FILE* file = nullptr;
+    if (fstat(fd, &status) != 0) {
+        *reason = errno;
+    } else if (S_ISDIR(status.st_mode)) {
+        *reason = EISDIR;
+    } else if ((file = fdopen(fd, "rb")) == nullptr) {
+        *reason = errno;
+    }
+    if (file == nullptr) {
+        close(fd);
+    }
+    return file;
 }
 
 void SetSize(int32_t* width, int32_t* height, int32_t w, int32_t h)
@@ -187,11 +237,18 @@ int32_t TrellisWriteBMP(const char* fileName, int32_t width, int32_t height, con
 
 int32_t TrellisReadBMP(const char* fileName, int32_t* width, int32_t* height, uint8_t* pixels)
 {
+    // With a destination, the size given is what it holds: nothing larger is read into it.
+    const int32_t roomWidth = pixels != nullptr && width != nullptr ? *width : 0;
+    const int32_t roomHeight = pixels != nullptr && height != nullptr ? *height : 0;
     SetSize(width, height, 0, 0);
+    if (pixels != nullptr && (roomWidth <= 0 || roomHeight <= 0)) {
+        CaptureLog("Can't read a BMP file into pixels of %d x %d; give the size they hold.\n", roomWidth, roomHeight);
+        return 1;
+    }
     const char* shown = fileName != nullptr ? fileName : "";
-    FILE* file = fileName != nullptr ? std::fopen(fileName, "rbe") : nullptr;
+    int reason = 0;
+    FILE* file = OpenToRead(fileName, &reason);
     if (file == nullptr) {
-        const int reason = fileName != nullptr ? errno : ENOENT;
         CaptureLog("Failed to open %s for writing screen dump.\n", shown);
         CaptureLog("%s: %s\n", shown, std::strerror(reason));
         return 1;
@@ -201,19 +258,24 @@ int32_t TrellisReadBMP(const char* fileName, int32_t* width, int32_t* height, ui
     struct stat status {};
     const uint64_t fileSize = fstat(fileno(file), &status) == 0 && status.st_size > 0 ? uint64_t(status.st_size) : 0;
     Layout layout;
+    bool sizeKnown = false;
     char problem[160];
     int32_t result = 1;
-    if (!ReadLayout(header, got, fileSize, &layout, problem, sizeof problem)) {
-        CaptureLog("%s", problem);
-    } else {
+    const bool readable = ReadLayout(header, got, fileSize, &layout, &sizeKnown, problem, sizeof problem);
+    if (sizeKnown) {
         SetSize(width, height, layout.width, layout.height);
-        if (pixels != nullptr) {
-            if (ReadRows(file, layout, pixels)) {
-                result = 0;
-            } else {
-                CaptureLog("BMP file ends before its %d rows of %llu bytes.\n", layout.height,
-                           static_cast<unsigned long long>(layout.stride));
-            }
+    }
+    if (!readable) {
+        CaptureLog("%s", problem);
+    } else if (pixels != nullptr && (layout.width > roomWidth || layout.height > roomHeight)) {
+        CaptureLog("BMP file is %d x %d, larger than the %d x %d given for its pixels.\n", layout.width, layout.height,
+                   roomWidth, roomHeight);
+    } else if (pixels != nullptr) {
+        if (ReadRows(file, layout, pixels)) {
+            result = 0;
+        } else {
+            CaptureLog("BMP file ends before its %d rows of %llu bytes.\n", layout.height,
+                       static_cast<unsigned long long>(layout.stride));
         }
     }
     std::fclose(file);

@@ -13,19 +13,25 @@
 // Results: 0 for success, non-zero for failure; failures are described on the
 // debug output (standard error), with the system's reason where there is one.
 //
-// Files are never destroyed: a dump creates its file and refuses a name that
-// already exists (a symbolic link counts as existing and is not followed); a
-// writer given a name replaces that file only once the new one is complete,
-// and refuses a symbolic link. A write that fails part way removes what it had
-// written and leaves any file of that name as it was.
+// Files are never destroyed. A dump creates its file and refuses a name that
+// already exists (a symbolic link counts as existing and is not followed). A
+// writer given a name writes what opening that name would: symbolic links are
+// followed to their target, and a file this process may not open for writing
+// is refused and left as it is. The new picture goes to a file beside the
+// target that takes its place, its permissions and, where the system allows,
+// its owner only once it is complete. A name that is not a regular file (a
+// directory, a device, a FIFO, a socket) is refused, never replaced; so is a
+// file with more than one hard link, whose other names would go on showing the
+// old picture. A write that fails part way removes what it had written and
+// leaves any file of that name as it was.
 
 // Dump names are "<prefix>NNNN.bmp" or "<prefix>NNNN.png" with NNNN from 0000
 // to 9999, in a buffer of this many bytes, so a prefix has at most 191
 // characters.
 constexpr size_t kTrellisDumpNameSize = 200;
 
-// The largest width and height written as BMP or PNG, and read back by
-// TrellisCaptureFrame.
+// The largest width and height written as BMP or PNG, read back by
+// TrellisCaptureFrame and read from a BMP file.
 constexpr int32_t kTrellisLargestImageSide = 16384;
 
 // Reads the current frame back from the current GL context. On success
@@ -36,7 +42,8 @@ constexpr int32_t kTrellisLargestImageSide = 16384;
 int32_t TrellisCaptureFrame(int32_t width, int32_t height, uint8_t** pixels);
 
 // Writes `pixels` as a BMP file under the first free name "<prefix>NNNN.bmp".
-// `chosenName`, when not null, receives that name (kTrellisDumpNameSize bytes).
+// `chosenName`, when not null, receives that name once the file is written,
+// and "" when none was (kTrellisDumpNameSize bytes).
 // 0 on success; 11 when nothing could be written, including when all 10000
 // names are taken.
 int32_t TrellisSaveScreenDump(const char* prefix, char* chosenName, int32_t width, int32_t height,
@@ -50,8 +57,8 @@ int32_t TrellisSavePngDump(const char* prefix, char* chosenName, int32_t width, 
 enum class TrellisExistingFile { kReplace, kKeep };
 
 // Writes a 24-bit BMP file (rows padded to 4 bytes as the format wants).
-// 0 on success, 1 on failure (bad size, no pixels, the name is a symbolic
-// link or, with kKeep, exists; the write failed).
+// 0 on success, 1 on failure (bad size, no pixels, the name refused as above
+// or, with kKeep, existing or a symbolic link; the write failed).
 int32_t TrellisWriteBMP(const char* fileName, int32_t width, int32_t height, const uint8_t* pixels,
                         TrellisExistingFile existing = TrellisExistingFile::kReplace);
 
@@ -59,9 +66,18 @@ int32_t TrellisWriteBMP(const char* fileName, int32_t width, int32_t height, con
 int32_t TrellisWritePNG(const char* fileName, int32_t width, int32_t height, const uint8_t* pixels,
                         TrellisExistingFile existing = TrellisExistingFile::kReplace);
 
-// Reads an uncompressed 24-bit BMP file, bottom-up or top-down, into `pixels`,
-// which must hold width * height * 3 bytes. Call it first with `pixels` null to
-// learn the size: it then returns 1 with *width and *height set, but only for a
-// file that can be read whole. 0 on success (every byte of `pixels` written);
-// 1 on failure, with *width and *height set to 0 when the file cannot be read.
+// Reads an uncompressed 24-bit BMP file, bottom-up or top-down, of at most
+// kTrellisLargestImageSide a side, into `pixels`. Rows are padded as the
+// format wants, or packed in a file of exactly 54 + width * height * 3 bytes
+// (as this library once wrote them).
+//
+// Call it first with `pixels` null to learn the size: it then returns 1 with
+// *width and *height set, but only for a file that can be read whole. With
+// `pixels`, *width and *height must give the size the buffer holds (width *
+// height * 3 bytes); nothing larger is written into it: a file wider or taller
+// is refused, with *width and *height set to its size, so that a file
+// replaced between the two calls can never overrun the buffer. 0 on success
+// (the file's width * height * 3 bytes of `pixels` written, and its size in
+// *width and *height); 1 on failure, with *width and *height set to 0 when the
+// file cannot be read (a compressed file's size is still given).
 int32_t TrellisReadBMP(const char* fileName, int32_t* width, int32_t* height, uint8_t* pixels);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -34,6 +35,59 @@ unsigned DecodeUtf8(const unsigned char* text, char32_t* c)
 const char* FormatName(ImageFormat format)
 {
     return format == ImageFormat::kBmp ? "BMP" : "PNG";
+}
+
+// Symbolic links a name passes through before the write gives up, as the system does.
+constexpr int kMostLinks = 40;
+
+// The name that opening `name` would write: symbolic links followed to their
+// last target, which need not exist yet.
+int FollowLinks(const char* name, std::string* target)
+{
+    std::string path = name;
+    for (int hops = 0; hops < kMostLinks; ++hops) {
+        char link[PATH_MAX];
+        const ssize_t length = readlink(path.c_str(), link, sizeof link - 1);
+        if (length < 0) {
+            *target = path;
+            return errno == EINVAL || errno == ENOENT ? 0 : errno;
+        }
+        link[length] = '\0';
+        const size_t folder = path.rfind('/');
+        path = link[0] == '/' || folder == std::string::npos ? std::string(link) : path.substr(0, folder + 1) + link;
+    }
+    return ELOOP;
+}
+
+mode_t NewFileMode()
+{
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+// 0 when the existing file `name` may be replaced: a regular file that this
+// process could open for writing, with no other name that would keep the old
+// bytes. Nothing is written, and a device is never opened.
+int MayReplace(const char* name, const struct stat& existing)
+{
+    if (S_ISDIR(existing.st_mode)) {
+        return EISDIR;
+    }
+    if (!S_ISREG(existing.st_mode)) {
+        return S_ISFIFO(existing.st_mode) ? kRefusedFifo : S_ISSOCK(existing.st_mode) ? kRefusedSocket : kRefusedDevice;
+    }
+    if (existing.st_nlink > 1) {
+        return kRefusedHardLink;
+    }
+    // Opening asks the system itself: permissions, access lists, read-only
+    // mounts and immutable files all answer here, without truncating anything.
+    const int fd = open(name, O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return errno;
+    }
+    close(fd);
+    return 0;
 }
 
 } // namespace
@@ -69,6 +123,22 @@ void CaptureLog(const char* format, ...)
     TrellisDebugOutput(wide);
 }
 
+const char* RefusalText(int refusal)
+{
+    switch (refusal) {
+    case kRefusedFifo:
+        return "Is a FIFO, not a regular file";
+    case kRefusedSocket:
+        return "Is a socket, not a regular file";
+    case kRefusedDevice:
+        return "Is a device, not a regular file";
+    case kRefusedHardLink:
+        return "Has other names (hard links), which would keep the old picture";
+    default:
+        return std::strerror(refusal);
+    }
+}
+
 NewFile::~NewFile()
 {
     if (fd >= 0) {
@@ -91,21 +161,36 @@ int NewFile::Create(const char* name)
 
 int NewFile::CreateReplacing(const char* name)
 {
-    struct stat existing;
-    if (lstat(name, &existing) == 0 && S_ISLNK(existing.st_mode)) {
-        return ELOOP;
+    std::string target;
+    const int unreachable = FollowLinks(name, &target);
+    if (unreachable != 0) {
+        return unreachable;
     }
-    std::string temporary = std::string(name) + ".XXXXXX";
+    struct stat existing {};
+    const bool replacing = stat(target.c_str(), &existing) == 0;
+    if (!replacing && errno != ENOENT) {
+        return errno;
+    }
+    const int refused = replacing ? MayReplace(target.c_str(), existing) : 0;
+    if (refused != 0) {
+        return refused;
+    }
+    std::string temporary = target + ".XXXXXX";
     fd = mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
         return errno;
     }
-    // mkostemp makes the file private; the picture gets the permissions any new file would.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
     path = temporary;
-    replacement = name;
+    // mkostemp makes the file private: it takes the permissions of the file it
+    // replaces (and its owner, where this process may give it away), or those
+    // any new file gets.
+    if (replacing && fchown(fd, existing.st_uid, existing.st_gid) != 0 && errno != EPERM) {
+        return errno;
+    }
+    if (fchmod(fd, replacing ? existing.st_mode & 07777 : NewFileMode()) != 0) {
+        return errno;
+    }
+    replacement = target;
     return 0;
 }
 
@@ -161,6 +246,7 @@ int NewFile::Finish()
     fd = -1;
     if (error == 0 && !replacement.empty() && rename(path.c_str(), replacement.c_str()) != 0) {
         Fail(errno);
+        renameFailed = true;
     }
     if (error != 0) {
         unlink(path.c_str());
@@ -187,7 +273,7 @@ int32_t WriteImageFile(ImageFormat format, const char* name, int32_t width, int3
     }
     if (refused != 0) {
         CaptureLog("Failed to open %s for writing screen dump.\n", shown);
-        CaptureLog("%s: %s\n", shown, std::strerror(refused));
+        CaptureLog("%s: %s\n", shown, RefusalText(refused));
         return 1;
     }
     if (format == ImageFormat::kBmp) {
@@ -196,6 +282,11 @@ int32_t WriteImageFile(ImageFormat format, const char* name, int32_t width, int3
         EncodePng(file, width, height, pixels);
     }
     const int failed = file.Finish();
+    if (failed != 0 && file.RenameFailed()) {
+        CaptureLog("Failed to put the new %s file in place of %s.\n", FormatName(format), shown);
+        CaptureLog("%s: %s; the new file was removed.\n", shown, std::strerror(failed));
+        return 1;
+    }
     if (failed != 0) {
         CaptureLog("Wrote wrong number of bytes to %s file.\n", FormatName(format));
         CaptureLog("%s: %s; the partial file was removed.\n", shown, std::strerror(failed));

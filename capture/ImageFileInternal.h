@@ -12,6 +12,17 @@
 // kept whole).
 void CaptureLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// Refusals of a name that have no errno of their own (errno values are positive).
+enum : int {
+    kRefusedFifo = -1,
+    kRefusedSocket = -2,
+    kRefusedDevice = -3,
+    kRefusedHardLink = -4,
+};
+
+// What a refusal (an errno or one of the above) says to the user.
+const char* RefusalText(int refusal);
+
 // A file created by this process and removed again unless Finish succeeds.
 // Writes are buffered in a fixed block: writing a picture allocates nothing
 // more than the file's name.
@@ -25,10 +36,11 @@ public:
     // 0, or the errno of the refusal (EEXIST when anything, even a dangling
     // symbolic link, has the name).
     int Create(const char* name);
-    // 0, or the errno of the refusal (ELOOP for a symbolic link, which is
-    // never written through). The bytes go to a new file beside `name` that
-    // takes its place only when Finish succeeds, so a failed write leaves an
-    // existing file as it was.
+    // 0, or the refusal: the name, its symbolic links followed, must be new
+    // or a regular file that this process may open for writing and that has
+    // no other hard link. The bytes go to a new file beside it that takes its
+    // place, owner and permissions only when Finish succeeds, so a failed
+    // write leaves an existing file as it was.
     int CreateReplacing(const char* name);
     // False once any write has failed; the first failure's errno is kept.
     bool Append(const uint8_t* bytes, size_t count);
@@ -37,12 +49,15 @@ public:
     int Finish();
     // Records a failure that is not the system's (an encoder out of memory).
     void Fail(int error);
+    // The bytes were all written but could not take the name they replace.
+    bool RenameFailed() const { return renameFailed; }
 
 private:
     bool Flush();
 
     int fd = -1;
     int error = 0;
+    bool renameFailed = false;
     std::string path;         // the file being written
     std::string replacement;  // the name it takes when finished, if not `path`
     size_t used = 0;

@@ -58,7 +58,7 @@ int32_t SaveDump(ImageFormat format, const char* prefix, char* chosenName, int32
         bool taken = false;
         const int32_t result = WriteImageFile(format, name, width, height, pixels, TrellisExistingFile::kKeep, &taken);
         if (!taken) {
-            if (chosenName != nullptr) {
+            if (chosenName != nullptr && result == 0) {
                 std::memcpy(chosenName, name, std::strlen(name) + 1);
             }
             return result == 0 ? 0 : kDumpNotWritten;

@@ -159,7 +159,8 @@ int32_t KestrelCapture::SaveFrame(int32_t frame)
 
 // Both pictures of a frame take the first number that neither has yet, so a
 // picture left from an earlier run never pairs with a new one. Each file is
-// created only if still absent: one that appears meanwhile is kept.
+// created only if still absent: one that appears meanwhile is kept. A frame
+// is saved as a pair or not at all.
 int32_t KestrelCapture::SavePictures(int32_t frame, const uint8_t* pixels)
 {
     for (int number = 0; number < kPictureNumbers; ++number) {
@@ -168,8 +169,11 @@ int32_t KestrelCapture::SavePictures(int32_t frame, const uint8_t* pixels)
         if (Exists(bmp) || Exists(png)) {
             continue;
         }
-        if (::TrellisWriteBMP(bmp.c_str(), GetWidth(), GetHeight(), pixels, TrellisExistingFile::kKeep) != 0 ||
-            ::TrellisWritePNG(png.c_str(), GetWidth(), GetHeight(), pixels, TrellisExistingFile::kKeep) != 0) {
+        if (::TrellisWriteBMP(bmp.c_str(), GetWidth(), GetHeight(), pixels, TrellisExistingFile::kKeep) != 0) {
+            return 0;
+        }
+        if (::TrellisWritePNG(png.c_str(), GetWidth(), GetHeight(), pixels, TrellisExistingFile::kKeep) != 0) {
+            unlink(bmp.c_str());  // half a pair would leave its number taken
             return 0;
         }
         ++savedFrames;

@@ -8,7 +8,9 @@
 // The demo that also saves chosen frames as pictures: after each chosen frame
 // is drawn (before it is presented) it is read back and written as
 // "<prefix>NNNN.bmp" and "<prefix>NNNN.png", under the first number that
-// neither file has yet. The run ends after the last chosen frame. On a terminal, a
+// neither file has yet; when the PNG cannot be written, the frame's BMP is
+// removed again, so that a frame is saved as a pair or not at all. The run
+// ends after the last chosen frame. On a terminal, a
 // run that lasts longer than a second shows which frame it is at.
 //
 // Options (besides the shell's):

@@ -83,8 +83,9 @@ public:
     uint32_t TrellisLoadTextureFromHeader(const void* block, uint32_t filterMode, uint32_t* textureName) const;
     void TrellisDeleteTexture(uint32_t textureName) const;
 
-    // Screen capture and BMP files. Pixel buffers from TrellisCaptureFrame are
-    // released by the caller with delete[].
+    // Screen capture and BMP files, on the terms of capture/Capture.h (a read
+    // into pixels takes the buffer's size in *width and *height). Pixel
+    // buffers from TrellisCaptureFrame are released by the caller with delete[].
     int32_t TrellisCaptureFrame(int32_t width, int32_t height, uint8_t** pixels) const;
     int32_t TrellisSaveScreenDump(const char* prefix, char* chosenName, const uint8_t* pixels) const;
     int32_t TrellisWriteBMP(const char* fileName, int32_t width, int32_t height, const uint8_t* pixels) const;

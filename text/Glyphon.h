@@ -88,7 +88,8 @@ struct GlyphonState {
     uint32_t frameTextures[4];    // bevelled translucent, plain translucent, bevelled opaque, plain opaque
     uint32_t logoTextures[2];
     int32_t logoSelect;
-    bool logosDrawn;              // this frame's logos are down, beneath its first window
+    bool logosDrawn;              // this frame's logos are down, beneath its first window; cleared by
+                                  // Flush and ShowTitleBlock, which begin and end a frame
     uint16_t* indexBuffer;        // kGlyphonIndexCount entries
     TextVertex* printVertices;    // layout buffer of PrintAt, 4 per character
     float screenScaleX;           // pixels per virtual unit across
@@ -126,7 +127,9 @@ public:
     void PrintAt(float x, float y, float scale, uint32_t colour, const char* format, ...)
         __attribute__((format(printf, 6, 7)));
     // Queues the yellow title and the white description (either may be null),
-    // shown as written, and chooses the logos drawn by the next Flush.
+    // shown as written, and chooses the frame's logos: they are drawn beneath
+    // the first window drawn after this call, or else by the next Flush. Call
+    // it every frame, before the frame's windows.
     void ShowTitleBlock(const char* title, const char* description, int32_t logoSelect);
     // Ends the frame's text: draws and empties the queue, then the chosen logos
     // unless a window of this frame has drawn them already; nothing at all when

@@ -82,8 +82,11 @@ void GlyphonContext::ShowTitleBlock(const char* title, const char* description, 
     if (description != nullptr) {
         PrintAt(0.0f, 8.0f, 0.9f, 0xFFFFFFFF, "%s", description);
     }
+    // The choice is made afresh every frame: a frame that drew windows but
+    // never flushed must not leave the logos counted as drawn for this one.
     if (state != nullptr) {
         state->logoSelect = logoSelect;
+        state->logosDrawn = false;
     }
 }
 

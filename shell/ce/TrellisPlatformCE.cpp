@@ -442,7 +442,10 @@ void TrellisPlatformCE::Recover()
     shellData->recovering = 1;
     app->ReleaseScene();
     ReleaseEGL();
-    if (InitEGL(windows.mainWindow) == 0 || app->InitScene(shellData->width, shellData->height) == 0) {
+    if (InitEGL(windows.mainWindow) == 0) {
+        failed = 1;
+    } else if (app->InitScene(shellData->width, shellData->height) == 0) {
+        app->ShellLog("InitScene returned 0\n");
         failed = 1;
     }
     shellData->recovering = 0;

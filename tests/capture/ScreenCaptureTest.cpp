@@ -95,7 +95,7 @@ TEST_F(ScreenCapture, AFrameRoundTripsThroughCaptureWriteAndRead)
     EXPECT_EQ(dir.File("frame0000.bmp"), chosen);
     EXPECT_EQ("", messages);
 
-    int32_t width = 0, height = 0;
+    int32_t width = 8, height = 4;
     std::vector<uint8_t> read(bgr.size());
     ASSERT_EQ(0, app.TrellisReadBMP(chosen, &width, &height, read.data()));
     EXPECT_EQ(8, width);
@@ -155,6 +155,7 @@ TEST_F(ScreenCapture, DumpsNeverDestroyData)
                       ": No space left on device; the partial file was removed.\n",
                   messages);
         EXPECT_FALSE(std::filesystem::exists(name));
+        EXPECT_STREQ("", chosen) << "no name for a dump that was not written";
     }
     FailFileWritesAfter(20, ENOSPC);
     testing::internal::CaptureStderr();

@@ -9,15 +9,24 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "../capture/FailingWrites.h"
 #include "../capture/TempDir.h"
 #include "demo/KestrelCapture.h"
+#include "shell/Entry.h"
+#include "shell/ce/HeadlessWindowSystem.h"
 
 extern char** environ;
+
+TrellisApp* CreateApplication()
+{
+    return new KestrelCapture;
+}
 
 namespace {
 
@@ -101,6 +110,23 @@ TEST_F(KestrelCaptureFiles, PicturesLeftFromEarlierRunsAreKeptAndTheirNumbersSki
     EXPECT_NE(0, access((prefix + "0000.bmp").c_str(), F_OK)) << "a new picture paired with an old one";
     EXPECT_NE(0, access((prefix + "0001.png").c_str(), F_OK));
     EXPECT_EQ(0, access((prefix + "0002.png").c_str(), F_OK));
+}
+
+// Run in this process, where the disk can be made to fill up under the PNG alone.
+TEST_F(KestrelCaptureFiles, AFrameIsSavedAsAPairOrNotAtAll)
+{
+    std::string program = "kestrel-capture", prefix = "-prefix=" + dir.File("full");
+    char* argv[] = {program.data(), prefix.data()};
+    HeadlessWindowSystem headless;
+    FailFileWritesAfter(0, ENOSPC, ".png");
+    testing::internal::CaptureStderr();
+    const int exitCode = TrellisMain(2, argv, headless);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    StopFailingWrites();
+    EXPECT_EQ(1, exitCode);
+    EXPECT_NE(std::string::npos, errors.find("frame 0 could not be saved")) << errors;
+    EXPECT_NE(0, access((dir.File("full") + "0000.png").c_str(), F_OK));
+    EXPECT_NE(0, access((dir.File("full") + "0000.bmp").c_str(), F_OK)) << "half a pair was left";
 }
 
 TEST_F(KestrelCaptureFiles, ShowsWhichFrameALongRunIsAtOnATerminal)

@@ -208,7 +208,7 @@ TEST_F(EglSetup, FailedRecoveryEndsTheLoopAndTheProgramFails)
         {"no context", [] { EglShim::FailCall("eglCreateContext", 2, EGL_BAD_ALLOC); },
          "Unable to create a context\neglCreateContext failed with EGL_BAD_ALLOC on " + kWhere,
          {"ReleaseScene recovering=1"}},
-        {"scene", [] { Script().recoveryInitSceneResult = 0; }, "",
+        {"scene", [] { Script().recoveryInitSceneResult = 0; }, "InitScene returned 0\n",
          {"ReleaseScene recovering=1", "InitScene 640 480 recovering=1 compressed=0 portrait=0"}},
     };
     for (const Case& c : cases) {

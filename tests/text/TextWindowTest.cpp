@@ -119,6 +119,10 @@ TEST_F(TextWindows, WordWrapDropsTheSpaceBeforeAWordThatDoesNotFit)
     EXPECT_EQ(Row(id, 0), "abc def");
     EXPECT_EQ(Row(id, 1), "ghijk");
     EXPECT_EQ(Row(id, 2), "");
+    // A word that would end exactly at the row's terminator wraps too.
+    glyphon.SetWindowBody(id, "ab cdefg");
+    EXPECT_EQ(Row(id, 0), "ab");
+    EXPECT_EQ(Row(id, 1), "cdefg");
     // A word longer than a row is split where the row is full.
     glyphon.SetWindowBody(id, "abcdefghijkl");
     EXPECT_EQ(Row(id, 0), "abcdefg");
