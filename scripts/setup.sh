@@ -13,7 +13,7 @@ packages=(
   # a real window manager, and X events sent from outside for the input tests
   openbox xdotool libxtst-dev
   # native Wayland windows, and a headless compositor for their tests
-  libwayland-dev wayland-protocols libxkbcommon-dev weston
+  libwayland-dev wayland-protocols libxkbcommon-dev weston libdecor-0-dev libdecor-0-plugin-1-cairo
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev valgrind time libstb-dev libimgui-dev imagemagick
   # asset generator inputs

@@ -24,6 +24,7 @@ enum class TrellisEventKind : int32_t {
     FocusGained,  // no fields
     FocusLost,    // no fields
     Resize,       // width, height: the surface's new size, also in ShellData
+    PointerLeave, // no fields: the pointer left the surface (and no button holds it)
 };
 
 // Keys by the symbol the active keyboard layout gives them without modifiers

@@ -148,6 +148,9 @@ public:
             Show("wheel %g %g at %d %d", static_cast<double>(event.wheelX), static_cast<double>(event.wheelY),
                  event.x, event.y);
             return;
+        case TrellisEventKind::PointerLeave:
+            Show("pointer left");
+            return;
         case TrellisEventKind::FocusGained:
             Show("focus gained");
             return;

@@ -477,6 +477,7 @@ void WaylandWindowSystem::OnPointerEnter(wl_surface* surface, double x, double y
 void WaylandWindowSystem::OnPointerLeave(wl_surface* surface)
 {
     if (surface == pointerSurface) {
+        Deliver(PointerEvent(TrellisEventKind::PointerLeave));
         pointerSurface = nullptr;
     }
 }

@@ -209,7 +209,7 @@ bool X11WindowSystem::OpenNativeWindow(WindowHandle window, const WindowRecord& 
     XSetWindowAttributes attributes{};
     attributes.background_pixmap = None;  // the rendering surface paints the whole client area
     attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
-                            KeyReleaseMask | FocusChangeMask | StructureNotifyMask;
+                            KeyReleaseMask | FocusChangeMask | StructureNotifyMask | LeaveWindowMask;
     const Rect& rect = record.rect;
     const Window native =
         XCreateWindow(display, DefaultRootWindow(display), Coordinate(rect.left), Coordinate(rect.top),
@@ -401,6 +401,10 @@ bool X11WindowSystem::TranslateEvent(XEvent& event, NativeEvent& native)
     case MotionNotify:
         SetPointer(input, TrellisEventKind::PointerMove, event.xmotion.x, event.xmotion.y, event.xmotion.state);
         return true;
+    case LeaveNotify:
+        // Grabs and their release also cross the border; only a real exit counts.
+        input.kind = TrellisEventKind::PointerLeave;
+        return event.xcrossing.mode == NotifyNormal;
     case FocusIn:
     case FocusOut:
         if (!IsFocusChange(event.xfocus)) {
