@@ -1,20 +1,24 @@
-# trellis_package(<PUBLIC|PRIVATE> <prefix> <pkg-config module>)
-# Finds the module, links it into the trellis library as PkgConfig::<prefix> and
-# records it for the installed CMake package and for trellis.pc. A macro, so
-# that the module's variables (<prefix>_FOUND, <prefix>_LIBRARIES ...) are seen
-# where it is called, as pkg_check_modules leaves them.
+# trellis_package(<PUBLIC|PRIVATE> <name> <pkg-config module>)
+# Finds the module, links it into the trellis library as PkgConfig::TrellisDep_<name>
+# and records it for the installed CMake package and for trellis.pc. The prefix
+# keeps pkg-config's variables and targets apart from any a parent project
+# makes for the same module (its own X11_LIBRARIES, PkgConfig::X11).
 find_package(PkgConfig REQUIRED)
 
-macro(trellis_package visibility prefix module)
-  pkg_check_modules(${prefix} REQUIRED IMPORTED_TARGET ${module})
+function(trellis_package visibility name module)
+  set(prefix TrellisDep_${name})
+  pkg_check_modules(${prefix} QUIET IMPORTED_TARGET ${module})
+  if(NOT ${prefix}_FOUND)
+    message(FATAL_ERROR "Trellis needs the pkg-config module '${module}' (its Debian -dev package); "
+                        "scripts/setup.sh installs every package the build needs")
+  endif()
   target_link_libraries(trellis ${visibility} PkgConfig::${prefix})
   set_property(GLOBAL APPEND PROPERTY TRELLIS_PACKAGES "${prefix}=${module}")
   set_property(GLOBAL APPEND PROPERTY TRELLIS_PC_${visibility} ${module})
-  if("${visibility}" STREQUAL "PRIVATE")
-    # The library is static: an application that links it links these too,
-    # with or without pkg-config's --static.
-    list(TRANSFORM ${prefix}_LIBRARIES PREPEND "-l" OUTPUT_VARIABLE _trellis_libs)
-    set_property(GLOBAL APPEND PROPERTY TRELLIS_PC_PRIVATE_LIBS ${_trellis_libs})
-    unset(_trellis_libs)
+  if(visibility STREQUAL "PRIVATE")
+    # A static library's application links these too (trellis.pc lists them
+    # where pkg-config's --static is not needed).
+    list(TRANSFORM ${prefix}_LIBRARIES PREPEND "-l" OUTPUT_VARIABLE libs)
+    set_property(GLOBAL APPEND PROPERTY TRELLIS_PC_PRIVATE_LIBS ${libs})
   endif()
-endmacro()
+endfunction()

@@ -90,6 +90,14 @@ run_suite() {
 echo "== GCC build, warnings as errors"
 run_suite build/ci-gcc -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DCMAKE_C_COMPILER=gcc
 
+echo "== The library alone, shared: installed, found and used as the static one is"
+shared=build/ci-shared
+cmake -S . -B "$shared" -DTRELLIS_WERROR=ON -DBUILD_SHARED_LIBS=ON -DTRELLIS_TESTS=OFF >/dev/null
+cmake --build "$shared" -j"$jobs" --target trellis trellis_main
+cmake -DBUILD_DIR="$shared" -DWORK_DIR="$PWD/$shared/consumer" -DCXX_COMPILER=c++ -DPKG_CONFIG=pkg-config \
+  -DAPP_SOURCE="$PWD/examples/hello/HelloApp.cpp" -DINPUT_APP_SOURCE="$PWD/examples/input/InputApp.cpp" \
+  -P tests/install/InstallConsumer.cmake
+
 echo "== Clang build with AddressSanitizer and UndefinedBehaviorSanitizer"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/tests/support/lsan.supp:print_suppressions=0"

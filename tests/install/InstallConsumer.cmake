@@ -23,7 +23,13 @@ get_filename_component(input_app "${INPUT_APP_SOURCE}" NAME)
 file(WRITE "${source}/CMakeLists.txt" "
 cmake_minimum_required(VERSION 3.25)
 project(Consumer CXX)
+# The caller's own results for a module Trellis also uses stay untouched.
+find_package(X11 REQUIRED)
+set(x11_libraries \"\${X11_LIBRARIES}\")
 find_package(Trellis 1 REQUIRED)
+if(NOT X11_LIBRARIES STREQUAL x11_libraries)
+  message(FATAL_ERROR \"X11_LIBRARIES changed: '\${x11_libraries}' -> '\${X11_LIBRARIES}'\")
+endif()
 add_executable(consumer ${app})
 target_link_libraries(consumer PRIVATE Trellis::main Trellis::trellis)
 add_executable(consumer-input ${input_app})
@@ -35,22 +41,62 @@ run(${CMAKE_COMMAND} --build "${WORK_DIR}/build")
 run(${CMAKE_COMMAND} -E env TRELLIS_PLATFORM=headless "${WORK_DIR}/build/consumer" -qaf=2)
 run(${CMAKE_COMMAND} -E env TRELLIS_PLATFORM=headless "${WORK_DIR}/build/consumer-input" -qaf=2)
 
-# pkg-config, from the installed trellis.pc wherever the prefix now lies.
-file(GLOB_RECURSE pc_files "${prefix}/trellis.pc")
+# A dependency missing: QUIET leaves Trellis not found and says nothing,
+# REQUIRED stops with the modules to install.
+file(WRITE "${source}/missing/CMakeLists.txt" "
+cmake_minimum_required(VERSION 3.25)
+project(Missing NONE)
+find_package(Trellis \${MODE})
+if(Trellis_FOUND)
+  message(FATAL_ERROR \"found without its dependencies\")
+endif()
+")
+file(MAKE_DIRECTORY "${WORK_DIR}/no-modules")
+foreach(mode QUIET REQUIRED)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env "PKG_CONFIG_LIBDIR=${WORK_DIR}/no-modules"
+                    ${CMAKE_COMMAND} -S "${source}/missing" -B "${WORK_DIR}/missing-${mode}"
+                    "-DCMAKE_PREFIX_PATH=${prefix}" -DMODE=${mode}
+                  RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  string(FIND "${output}" "Trellis needs these pkg-config modules, not found: egl" said)
+  if(mode STREQUAL "QUIET" AND (NOT result EQUAL 0 OR NOT said EQUAL -1))
+    message(FATAL_ERROR "find_package(Trellis QUIET) without its modules (${result}):\n${output}")
+  elseif(mode STREQUAL "REQUIRED" AND (result EQUAL 0 OR said EQUAL -1))
+    message(FATAL_ERROR "find_package(Trellis REQUIRED) without its modules (${result}):\n${output}")
+  endif()
+endforeach()
+
+# pkg-config, from the installed trellis-main.pc wherever the prefix now lies;
+# trellis.pc alone leaves the entry out.
+file(GLOB_RECURSE pc_files "${prefix}/trellis-main.pc")
 list(LENGTH pc_files pc_count)
 if(NOT pc_count EQUAL 1)
-  message(FATAL_ERROR "expected one installed trellis.pc, found: ${pc_files}")
+  message(FATAL_ERROR "expected one installed trellis-main.pc, found: ${pc_files}")
 endif()
 get_filename_component(pc_dir "${pc_files}" DIRECTORY)
 set(ENV{PKG_CONFIG_PATH} "${pc_dir}")
-execute_process(COMMAND "${PKG_CONFIG}" --cflags --libs trellis RESULT_VARIABLE result
+execute_process(COMMAND "${PKG_CONFIG}" --cflags --libs trellis-main RESULT_VARIABLE result
                 OUTPUT_VARIABLE flags ERROR_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE)
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "pkg-config --cflags --libs trellis failed:\n${flags}")
+execute_process(COMMAND "${PKG_CONFIG}" --libs trellis OUTPUT_VARIABLE library_flags)
+if(NOT result EQUAL 0 OR library_flags MATCHES "trellis_main")
+  message(FATAL_ERROR "pkg-config trellis-main: ${flags}\ntrellis: ${library_flags}")
 endif()
 separate_arguments(flags UNIX_COMMAND "${flags}")
 run("${CXX_COMPILER}" -std=c++17 "${APP_SOURCE}" ${flags} -o "${WORK_DIR}/pkg-consumer")
-run(${CMAKE_COMMAND} -E env TRELLIS_PLATFORM=headless "${WORK_DIR}/pkg-consumer" -qaf=2)
+run(${CMAKE_COMMAND} -E env TRELLIS_PLATFORM=headless "LD_LIBRARY_PATH=${pc_dir}/.." "${WORK_DIR}/pkg-consumer" -qaf=2)
+
+# A shared library exports the installed headers' names and nothing else.
+file(GLOB_RECURSE shared_library "${prefix}/libtrellis.so")
+if(shared_library)
+  execute_process(COMMAND nm -D -C --defined-only --format=just-symbols "${shared_library}"
+                  OUTPUT_VARIABLE symbols)
+  string(REGEX REPLACE "\n$" "" symbols "${symbols}")
+  string(REPLACE "\n" ";" symbols "${symbols}")
+  set(public "^(TrellisApp::|typeinfo (name )?for TrellisApp$|vtable for TrellisApp$|GlyphonContext::|TrellisMain\\(|Trellis(CaptureFrame|SaveScreenDump|SavePngDump|WriteBMP|WritePNG|ReadBMP)\\(|Matrix|Quaternion|Vector3|LinearSolve\\()")
+  list(FILTER symbols EXCLUDE REGEX "${public}")
+  if(symbols)
+    message(FATAL_ERROR "libtrellis.so exports internal names: ${symbols}")
+  endif()
+endif()
 
 # Each public header alone, with only the installed tree on the include path;
 # and no folder without a header in it.
@@ -68,5 +114,10 @@ endforeach()
 foreach(header ${headers})
   file(WRITE "${WORK_DIR}/alone.cpp" "#include \"${header}\"\n")
   run("${CXX_COMPILER}" -std=c++17 -Wall -Wextra -Werror -fsyntax-only ${flags} "${WORK_DIR}/alone.cpp")
+endforeach()
+foreach(doc LICENSE FONTS-LICENSE CHANGELOG.md)
+  if(NOT EXISTS "${prefix}/share/doc/Trellis/${doc}")
+    message(FATAL_ERROR "${doc} not installed under share/doc/Trellis")
+  endif()
 endforeach()
 message(STATUS "installed Trellis found by CMake and pkg-config, built against and run; headers stand alone")
