@@ -2,8 +2,13 @@
 
 #include <chrono>
 
-uint32_t TrellisTickCount()
+uint64_t TrellisMonotonicNanoseconds()
 {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+}
+
+uint32_t TrellisTickCount()
+{
+    return static_cast<uint32_t>(TrellisMonotonicNanoseconds() / 1000000u);
 }

@@ -3,3 +3,6 @@
 
 // The platform's millisecond tick counter: a monotonic clock, wrapping at 2^32.
 uint32_t TrellisTickCount();
+
+// Nanoseconds of the same monotonic clock, from an arbitrary start.
+uint64_t TrellisMonotonicNanoseconds();

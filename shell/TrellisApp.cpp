@@ -1,5 +1,8 @@
 #include "shell/TrellisApp.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include <GLES/gl.h>
 
 #include <cstdarg>
@@ -73,6 +76,34 @@ int32_t TrellisApp::IsGLExtensionSupported(const char* name) const
 uint32_t TrellisApp::GetTicks() const
 {
     return TrellisTickCount();
+}
+
+uint64_t TrellisApp::GetTimeNs() const
+{
+    return TrellisMonotonicNanoseconds();
+}
+
+int32_t TrellisApp::IsKeyDown(TrellisKey key) const
+{
+    const auto code = static_cast<uint32_t>(key);
+    if (key == TrellisKey::Unknown || code >= static_cast<uint32_t>(TrellisKey::Count)) {
+        return 0;
+    }
+    return static_cast<int32_t>((keysDown[code / 64] >> (code % 64)) & 1u);
+}
+
+void TrellisApp::TrackKeys(const TrellisEvent& event)
+{
+    const auto code = static_cast<uint32_t>(event.key);
+    const bool known = event.key != TrellisKey::Unknown && code < static_cast<uint32_t>(TrellisKey::Count);
+    const uint64_t bit = uint64_t{1} << (code % 64);
+    if (event.kind == TrellisEventKind::FocusLost) {
+        std::fill(std::begin(keysDown), std::end(keysDown), 0);
+    } else if (event.kind == TrellisEventKind::KeyDown && known) {
+        keysDown[code / 64] |= bit;
+    } else if (event.kind == TrellisEventKind::KeyUp && known) {
+        keysDown[code / 64] &= ~bit;
+    }
 }
 
 void TrellisApp::ShellLog(const char* format, ...) const

@@ -72,6 +72,12 @@ public:
     int32_t IsGLExtensionSupported(const char* name) const;
     // The platform's millisecond tick count (monotonic).
     uint32_t GetTicks() const;
+    // Nanoseconds of a monotonic clock that starts at an arbitrary point; for
+    // timing frames finer than GetTicks, and without its wrap after 49 days.
+    uint64_t GetTimeNs() const;
+    // 1 while `key` is held: a KeyDown for it has been delivered and no KeyUp
+    // since, nor a FocusLost (a window without the focus hears no release).
+    int32_t IsKeyDown(TrellisKey key) const;
     // printf-style diagnostic line on the debug output; only "%s" (narrow
     // strings) and plain text are used by the framework's own messages.
     void ShellLog(const char* format, ...) const __attribute__((format(printf, 2, 3)));
@@ -95,6 +101,12 @@ protected:
     ShellData* shellData;
 
 private:
+    friend class TrellisPlatformCE;
+    // Keeps IsKeyDown's answers; the platform calls it before HandleEvent.
+    void TrackKeys(const TrellisEvent& event);
+
+    static constexpr int32_t kKeyWords = (static_cast<int32_t>(TrellisKey::Count) + 63) / 64;
+    uint64_t keysDown[kKeyWords] = {};
     char windowTitle[128] = {};
     uint32_t windowTitleVersion = 0;
 };

@@ -30,11 +30,24 @@ enum class TrellisEventKind : int32_t {
 // Keys by the symbol the active keyboard layout gives them without modifiers
 // (the "A" key is TrellisKey::A with or without Shift); the character a key
 // typed, with every modifier and dead key applied, is TrellisEvent::text.
+// Keypad keys are the same key with or without Num Lock (Keypad7 is also
+// the keypad's Home); the keypad's Enter is Return.
 enum class TrellisKey : int32_t {
     Unknown = 0,
     A = 'A', B, C, D, E, F, G, H, I, J, K, L, M, N, O, P, Q, R, S, T, U, V, W, X, Y, Z,
     Digit0 = '0', Digit1, Digit2, Digit3, Digit4, Digit5, Digit6, Digit7, Digit8, Digit9,
     Space = ' ',
+    Apostrophe = '\'',
+    Comma = ',',
+    Minus = '-',
+    Period = '.',
+    Slash = '/',
+    Semicolon = ';',
+    Equal = '=',
+    LeftBracket = '[',
+    Backslash = '\\',
+    RightBracket = ']',
+    Grave = '`',
     Escape = 256,
     Return,
     Tab,
@@ -59,6 +72,20 @@ enum class TrellisKey : int32_t {
     LeftSuper,
     RightSuper,
     CapsLock,
+    NumLock,
+    ScrollLock,
+    PrintScreen,
+    Pause,
+    Menu,
+    F13, F14, F15, F16, F17, F18, F19, F20, F21, F22, F23, F24,
+    Keypad0, Keypad1, Keypad2, Keypad3, Keypad4, Keypad5, Keypad6, Keypad7, Keypad8, Keypad9,
+    KeypadDecimal,
+    KeypadDivide,
+    KeypadMultiply,
+    KeypadSubtract,
+    KeypadAdd,
+    KeypadEqual,
+    Count  // one past the last key
 };
 
 // Modifier state (bits of TrellisEvent::modifiers) at the time of the event,

@@ -30,9 +30,17 @@ const char* KeyName(TrellisKey key, char* letter)
                                          "Right", "Up", "Down", "PageUp", "PageDown", "Home", "End", "F1", "F2",
                                          "F3", "F4", "F5", "F6", "F7", "F8", "F9", "F10", "F11", "F12",
                                          "LeftShift", "RightShift", "LeftControl", "RightControl", "LeftAlt",
-                                         "RightAlt", "LeftSuper", "RightSuper", "CapsLock"};
+                                         "RightAlt", "LeftSuper", "RightSuper", "CapsLock", "NumLock",
+                                         "ScrollLock", "PrintScreen", "Pause", "Menu", "F13", "F14", "F15", "F16",
+                                         "F17", "F18", "F19", "F20", "F21", "F22", "F23", "F24", "Keypad0",
+                                         "Keypad1", "Keypad2", "Keypad3", "Keypad4", "Keypad5", "Keypad6", "Keypad7",
+                                         "Keypad8", "Keypad9", "KeypadDecimal", "KeypadDivide", "KeypadMultiply",
+                                         "KeypadSubtract", "KeypadAdd", "KeypadEqual"};
+    static_assert(sizeof kNamed / sizeof kNamed[0] ==
+                  static_cast<size_t>(TrellisKey::Count) - static_cast<size_t>(TrellisKey::Escape));
     const auto code = static_cast<int32_t>(key);
-    if ((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9')) {
+    // Letters, digits and punctuation are named by the character they are.
+    if (code > ' ' && code < 128) {
         letter[0] = static_cast<char>(code);
         letter[1] = 0;
         return letter;

@@ -4,6 +4,49 @@
 
 #include "shell/WindowSystem.h"
 
+namespace {
+
+TrellisKey Offset(TrellisKey first, uint32_t steps)
+{
+    return static_cast<TrellisKey>(static_cast<int32_t>(first) + static_cast<int32_t>(steps));
+}
+
+bool IsPunctuation(uint32_t symbol)
+{
+    switch (symbol) {
+    case '\'': case ',': case '-': case '.': case '/': case ';': case '=': case '[': case '\\': case ']': case '`':
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The keypad without Num Lock: the key that also types KP_0 ... KP_9, KP_Decimal.
+TrellisKey KeypadKeyOf(uint32_t symbol)
+{
+    switch (symbol) {
+    case XKB_KEY_KP_Insert: return TrellisKey::Keypad0;
+    case XKB_KEY_KP_End: return TrellisKey::Keypad1;
+    case XKB_KEY_KP_Down: return TrellisKey::Keypad2;
+    case XKB_KEY_KP_Page_Down: return TrellisKey::Keypad3;
+    case XKB_KEY_KP_Left: return TrellisKey::Keypad4;
+    case XKB_KEY_KP_Begin: return TrellisKey::Keypad5;
+    case XKB_KEY_KP_Right: return TrellisKey::Keypad6;
+    case XKB_KEY_KP_Home: return TrellisKey::Keypad7;
+    case XKB_KEY_KP_Up: return TrellisKey::Keypad8;
+    case XKB_KEY_KP_Page_Up: return TrellisKey::Keypad9;
+    case XKB_KEY_KP_Delete: case XKB_KEY_KP_Decimal: case XKB_KEY_KP_Separator: return TrellisKey::KeypadDecimal;
+    case XKB_KEY_KP_Divide: return TrellisKey::KeypadDivide;
+    case XKB_KEY_KP_Multiply: return TrellisKey::KeypadMultiply;
+    case XKB_KEY_KP_Subtract: return TrellisKey::KeypadSubtract;
+    case XKB_KEY_KP_Add: return TrellisKey::KeypadAdd;
+    case XKB_KEY_KP_Equal: return TrellisKey::KeypadEqual;
+    default: return TrellisKey::Unknown;
+    }
+}
+
+} // namespace
+
 TrellisKey KeyOfSymbol(uint32_t symbol)
 {
     if (symbol >= XKB_KEY_a && symbol <= XKB_KEY_z) {
@@ -12,8 +55,20 @@ TrellisKey KeyOfSymbol(uint32_t symbol)
     if ((symbol >= XKB_KEY_A && symbol <= XKB_KEY_Z) || (symbol >= XKB_KEY_0 && symbol <= XKB_KEY_9)) {
         return static_cast<TrellisKey>(symbol);
     }
+    if (IsPunctuation(symbol)) {
+        return static_cast<TrellisKey>(symbol);
+    }
     if (symbol >= XKB_KEY_F1 && symbol <= XKB_KEY_F12) {
-        return static_cast<TrellisKey>(static_cast<int32_t>(TrellisKey::F1) + int32_t(symbol - XKB_KEY_F1));
+        return Offset(TrellisKey::F1, symbol - XKB_KEY_F1);
+    }
+    if (symbol >= XKB_KEY_F13 && symbol <= XKB_KEY_F24) {
+        return Offset(TrellisKey::F13, symbol - XKB_KEY_F13);
+    }
+    if (symbol >= XKB_KEY_KP_0 && symbol <= XKB_KEY_KP_9) {
+        return Offset(TrellisKey::Keypad0, symbol - XKB_KEY_KP_0);
+    }
+    if (const TrellisKey keypad = KeypadKeyOf(symbol); keypad != TrellisKey::Unknown) {
+        return keypad;
     }
     switch (symbol) {
     case XKB_KEY_space: return TrellisKey::Space;
@@ -40,6 +95,11 @@ TrellisKey KeyOfSymbol(uint32_t symbol)
     case XKB_KEY_Super_L: return TrellisKey::LeftSuper;
     case XKB_KEY_Super_R: return TrellisKey::RightSuper;
     case XKB_KEY_Caps_Lock: return TrellisKey::CapsLock;
+    case XKB_KEY_Num_Lock: return TrellisKey::NumLock;
+    case XKB_KEY_Scroll_Lock: return TrellisKey::ScrollLock;
+    case XKB_KEY_Print: return TrellisKey::PrintScreen;
+    case XKB_KEY_Pause: return TrellisKey::Pause;
+    case XKB_KEY_Menu: return TrellisKey::Menu;
     default: return TrellisKey::Unknown;
     }
 }

@@ -431,6 +431,7 @@ void TrellisPlatformCE::DeliverEvent(TrellisEvent& event)
     default:
         break;
     }
+    app->TrackKeys(event);
     app->HandleEvent(event);
 }
 

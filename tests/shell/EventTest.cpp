@@ -207,6 +207,23 @@ TEST_F(PumpedEvents, QuitRulesHoldWithTheQuittingEventDeliveredFirst)
     EXPECT_EQ(1u, Record().inputs.size());
 }
 
+TEST_F(PumpedEvents, KeysAreHeldFromTheirPressToTheirReleaseOrALostFocus)
+{
+    ScriptedWindowSystem system(1024, 768);
+    auto key = [](TrellisEventKind kind, TrellisKey which) {
+        TrellisEvent event = Make(kind);
+        event.key = which;
+        return WindowMessage{0, kind == TrellisEventKind::KeyDown ? WM_KEYDOWN : WM_KEYUP, 0, 0, event};
+    };
+    InjectAt(system, 1,
+             {key(TrellisEventKind::KeyDown, TrellisKey::A), key(TrellisEventKind::KeyDown, TrellisKey::KeypadAdd),
+              key(TrellisEventKind::KeyDown, TrellisKey::A), key(TrellisEventKind::KeyUp, TrellisKey::A),
+              key(TrellisEventKind::KeyDown, TrellisKey::F24), key(TrellisEventKind::KeyDown, TrellisKey::Unknown),
+              WindowMessage{0, WM_KILLFOCUS, 0, 0, Make(TrellisEventKind::FocusLost)}});
+    EXPECT_EQ(0, Run(system, u"-windowed -qaf=3"));
+    EXPECT_EQ((std::vector<int>{1, 2, 2, 1, 2, 2, 0}), Record().keysHeld);
+}
+
 // The cover window behind a quarter-size surface is not the surface: a tap
 // on it ends the program, and the application is told nothing of it.
 TEST_F(PumpedEvents, CoverWindowInputIsNotTheApplications)
@@ -363,7 +380,9 @@ protected:
 TEST_F(X11Events, EveryKindArrivesInOrderWithSurfacePositions)
 {
     SpareKey eacute(person, XK_eacute);
+    SpareKey f13(person, XK_F13);
     ASSERT_NE(0, eacute.keycode);
+    ASSERT_NE(0, f13.keycode);
     // A window elsewhere, to take the focus away.
     const Window other = XCreateSimpleWindow(person, DefaultRootWindow(person), 0, 0, 16, 16, 0, 0, 0);
     XMapWindow(person, other);
@@ -377,7 +396,8 @@ TEST_F(X11Events, EveryKindArrivesInOrderWithSurfacePositions)
             window = FindViewableWindow(person, "Trellis events", getpid());
             ASSERT_NE(0u, window);
             Do(window, "windowfocus --sync %W mousemove --sync --window %W 100 50 click 1 click 2 click 3 "
-                       "click 4 click 5 key shift+a key Left key eacute windowsize %W 800 600");
+                       "click 4 click 5 key shift+a key Left key eacute key minus KP_Home Menu F13 "
+                       "windowsize %W 800 600");
         }
         if (frame == 12) {
             black = BlackPixels(window, 800, 600);
@@ -411,6 +431,10 @@ TEST_F(X11Events, EveryKindArrivesInOrderWithSurfacePositions)
             "key up " + std::to_string(static_cast<int>(TrellisKey::LeftShift)) + " mods 1",
             Key(TrellisKey::Left, 0, ""),
             Key(TrellisKey::Unknown, 0, "\xC3\xA9"),
+            Key(TrellisKey::Minus, 0, "-"),
+            Key(TrellisKey::Keypad7, 0, ""),
+            Key(TrellisKey::Menu, 0, ""),
+            Key(TrellisKey::F13, 0, ""),
             "resize 800 600",
             "move 10 589",
             "focus lost",

@@ -79,6 +79,11 @@ public:
     {
         Record().inputs.push_back(event);
         Record().inputFrames.push_back(Record().renderCalls);
+        int held = 0;
+        for (int32_t key = 1; key < static_cast<int32_t>(TrellisKey::Count); ++key) {
+            held += IsKeyDown(static_cast<TrellisKey>(key));
+        }
+        Record().keysHeld.push_back(held);
         if (Script().onEvent) {
             Script().onEvent(event);
         }

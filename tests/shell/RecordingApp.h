@@ -35,6 +35,7 @@ struct AppRecord {
     // Every input event, and the frame count (render calls) when it came.
     std::vector<TrellisEvent> inputs;
     std::vector<int> inputFrames;
+    std::vector<int> keysHeld;  // how many keys IsKeyDown reported held as each input came
 };
 
 AppScript& Script();
