@@ -161,6 +161,11 @@ int NewFile::Create(const char* name)
 
 int NewFile::CreateReplacing(const char* name)
 {
+    // An empty name names no file, as open() has it; the temporary beside it
+    // would otherwise be kept under its own name.
+    if (*name == '\0') {
+        return ENOENT;
+    }
     std::string target;
     const int unreachable = FollowLinks(name, &target);
     if (unreachable != 0) {

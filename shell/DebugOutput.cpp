@@ -21,24 +21,46 @@ void WriteAll(const char* data, unsigned size)
 // Whether the last text written ended a line (or nothing was written yet).
 bool atLineStart = true;
 
+void (*logHandler)(const char* text, void* context) = nullptr;
+void* logContext = nullptr;
+
+// `chunk` holds `size` bytes and room for a terminator.
+void Emit(char* chunk, unsigned size)
+{
+    if (size == 0) {
+        return;
+    }
+    atLineStart = chunk[size - 1] == '\n';
+    if (logHandler == nullptr) {
+        WriteAll(chunk, size);
+        return;
+    }
+    chunk[size] = 0;
+    logHandler(chunk, logContext);
+}
+
 } // namespace
+
+void TrellisSetDebugOutputHandler(void (*handler)(const char* text, void* context), void* context)
+{
+    logHandler = handler;
+    logContext = context;
+}
 
 void TrellisDebugOutput(const char16_t* text)
 {
-    // Encoded in chunks on the stack: debug output allocates nothing.
-    char chunk[512];
+    // Encoded in chunks on the stack: debug output allocates nothing. A chunk
+    // holds the longest message the framework writes, terminator included.
+    char chunk[1024];
     unsigned used = 0;
     while (*text != 0) {
-        if (used + 4 > sizeof chunk) {
-            WriteAll(chunk, used);
+        if (used + 5 > sizeof chunk) {
+            Emit(chunk, used);
             used = 0;
         }
         used += EncodeUtf8(NextUtf16(text), chunk + used);
     }
-    WriteAll(chunk, used);
-    if (used > 0) {
-        atLineStart = chunk[used - 1] == '\n';
-    }
+    Emit(chunk, used);
 }
 
 void TrellisDebugOutputEndLine()

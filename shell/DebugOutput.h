@@ -1,8 +1,13 @@
 #pragma once
 
 // The platform's debug output: one 16-bit string at a time, nothing added.
-// On Linux it is standard error, encoded as UTF-8.
+// On Linux it is standard error, encoded as UTF-8, unless the application
+// routes it elsewhere (TrellisApp::SetLogHandler).
 void TrellisDebugOutput(const char16_t* text);
+
+// Where every message goes: `handler(text, context)` with UTF-8 text as it is
+// written (a long message may come in pieces), or standard error when null.
+void TrellisSetDebugOutputHandler(void (*handler)(const char* text, void* context), void* context);
 
 // Ends the current line of the debug output when something has been written
 // on it, so that a line of the shell's own never runs on from a message that

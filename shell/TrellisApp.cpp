@@ -106,6 +106,11 @@ void TrellisApp::TrackKeys(const TrellisEvent& event)
     }
 }
 
+void TrellisApp::SetLogHandler(TrellisLogHandler handler, void* context)
+{
+    TrellisSetDebugOutputHandler(handler, context);
+}
+
 void TrellisApp::ShellLog(const char* format, ...) const
 {
     // The format fits 127 characters and the text 255, as on the device; longer

@@ -12,6 +12,10 @@ struct TrellisAppOption {
     const char* help;   // one line
 };
 
+// Receives the framework's messages when an application routes them (see
+// TrellisApp::SetLogHandler).
+using TrellisLogHandler = void (*)(const char* text, void* context);
+
 // The application base class. An application derives from it, overrides the
 // lifecycle operations it needs and supplies CreateApplication(); the shell
 // drives the rest (see shell/Entry.h).
@@ -78,6 +82,12 @@ public:
     // 1 while `key` is held: a KeyDown for it has been delivered and no KeyUp
     // since, nor a FocusLost (a window without the focus hears no release).
     int32_t IsKeyDown(TrellisKey key) const;
+    // Routes every message of the framework, ShellLog's included, to
+    // `handler(text, context)`: UTF-8 text as it is written, usually a whole
+    // line ending in '\n' (a long message may come in pieces). Null restores
+    // the default, standard error. Not thread-safe: set it before the program
+    // starts threads that log, or in InitApp.
+    static void SetLogHandler(TrellisLogHandler handler, void* context = nullptr);
     // printf-style diagnostic line on the debug output; only "%s" (narrow
     // strings) and plain text are used by the framework's own messages.
     void ShellLog(const char* format, ...) const __attribute__((format(printf, 2, 3)));

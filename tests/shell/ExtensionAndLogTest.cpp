@@ -6,6 +6,7 @@
 
 #include "GlTestContext.h"
 #include "shell/ExtensionString.h"
+#include "capture/Capture.h"
 #include "shell/TrellisApp.h"
 
 namespace {
@@ -85,6 +86,22 @@ TEST(ShellLog, KeepsUtf8TextAndWidensStrayBytesAsLatin1)
     testing::internal::CaptureStderr();
     app.ShellLog("%s|%s|%s", "\xE9", "na\xC3\xAFve-\xE2\x98\x83", "\xF0\x9F\x90\xA6");
     EXPECT_EQ("\xC3\xA9|na\xC3\xAFve-\xE2\x98\x83|\xF0\x9F\x90\xA6", testing::internal::GetCapturedStderr());
+}
+
+TEST(SetLogHandler, TakesEveryMessageInsteadOfStandardErrorUntilReset)
+{
+    std::string routed;
+    TrellisApp::SetLogHandler([](const char* text, void* context) { *static_cast<std::string*>(context) += text; },
+                              &routed);
+    TrellisApp app;
+    testing::internal::CaptureStderr();
+    app.ShellLog("frame %s\n", "\xE9");
+    uint8_t pixel[4] = {};
+    EXPECT_EQ(1, TrellisWriteBMP("", 1, 1, pixel));
+    TrellisApp::SetLogHandler(nullptr);
+    app.ShellLog("back\n");
+    EXPECT_EQ("back\n", testing::internal::GetCapturedStderr());
+    EXPECT_EQ("frame \xC3\xA9\nFailed to open  for writing screen dump.\n: No such file or directory\n", routed);
 }
 
 } // namespace
