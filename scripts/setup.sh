@@ -16,6 +16,8 @@ packages=(
   libwayland-dev wayland-protocols libxkbcommon-dev weston libdecor-0-dev libdecor-0-plugin-1-cairo
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev valgrind time libstb-dev libimgui-dev imagemagick
+  # the API reference
+  doxygen
   # asset generator inputs
   libfreetype-dev fonts-dejavu-core zlib1g-dev
 )

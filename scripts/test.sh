@@ -90,6 +90,9 @@ run_suite() {
 echo "== GCC build, warnings as errors"
 run_suite build/ci-gcc -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DCMAKE_C_COMPILER=gcc
 
+echo "== API reference, every public name documented"
+cmake --build build/ci-gcc --target docs
+
 echo "== The library alone, shared: installed, found and used as the static one is"
 shared=build/ci-shared
 cmake -S . -B "$shared" -DTRELLIS_WERROR=ON -DBUILD_SHARED_LIBS=ON -DTRELLIS_TESTS=OFF >/dev/null
