@@ -11,7 +11,6 @@
 #include "capture/Capture.h"
 #include "capture/ImageFileInternal.h"
 #include "shell/LittleEndian.h"
-#include "shell/TrellisApp.h"
 
 namespace {
 
@@ -280,14 +279,4 @@ int32_t TrellisReadBMP(const char* fileName, int32_t* width, int32_t* height, ui
     }
     std::fclose(file);
     return result;
-}
-
-int32_t TrellisApp::TrellisWriteBMP(const char* fileName, int32_t width, int32_t height, const uint8_t* pixels) const
-{
-    return ::TrellisWriteBMP(fileName, width, height, pixels);
-}
-
-int32_t TrellisApp::TrellisReadBMP(const char* fileName, int32_t* width, int32_t* height, uint8_t* pixels) const
-{
-    return ::TrellisReadBMP(fileName, width, height, pixels);
 }

@@ -12,25 +12,9 @@
 
 #include "capture/Capture.h"
 #include "shell/DebugOutput.h"
+#include "shell/Utf8.h"
 
 namespace {
-
-// Length of the UTF-8 sequence that starts at `text`, with its code point, or 0
-// when the bytes are not one.
-unsigned DecodeUtf8(const unsigned char* text, char32_t* c)
-{
-    const unsigned char lead = text[0];
-    const unsigned length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-    char32_t value = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
-    for (unsigned k = 1; k < length; ++k) {
-        if ((text[k] & 0xC0) != 0x80) {
-            return 0;
-        }
-        value = (value << 6) | (text[k] & 0x3F);
-    }
-    *c = value;
-    return length;
-}
 
 const char* FormatName(ImageFormat format)
 {
@@ -101,25 +85,8 @@ void CaptureLog(const char* format, ...)
     va_end(arguments);
 
     // File names are UTF-8; bytes that are not are shown as Latin-1.
-    char16_t wide[sizeof text + 1];
-    size_t out = 0;
-    const unsigned char* in = reinterpret_cast<const unsigned char*>(text);
-    while (*in != 0) {
-        char32_t c = 0;
-        const unsigned length = DecodeUtf8(in, &c);
-        if (length == 0) {
-            c = *in;
-        }
-        in += length == 0 ? 1 : length;
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            wide[out++] = char16_t(0xD800 + (c >> 10));
-            wide[out++] = char16_t(0xDC00 + (c & 0x3FF));
-        } else {
-            wide[out++] = char16_t(c);
-        }
-    }
-    wide[out] = 0;
+    char16_t wide[sizeof text];
+    wide[WidenUtf8(text, std::strlen(text), wide)] = 0;
     TrellisDebugOutput(wide);
 }
 

@@ -7,7 +7,6 @@
 
 #include "capture/Capture.h"
 #include "capture/ImageFileInternal.h"
-#include "shell/TrellisApp.h"
 
 namespace {
 
@@ -108,14 +107,4 @@ int32_t TrellisSavePngDump(const char* prefix, char* chosenName, int32_t width, 
                            const uint8_t* pixels)
 {
     return SaveDump(ImageFormat::kPng, prefix, chosenName, width, height, pixels);
-}
-
-int32_t TrellisApp::TrellisCaptureFrame(int32_t width, int32_t height, uint8_t** pixels) const
-{
-    return ::TrellisCaptureFrame(width, height, pixels);
-}
-
-int32_t TrellisApp::TrellisSaveScreenDump(const char* prefix, char* chosenName, const uint8_t* pixels) const
-{
-    return ::TrellisSaveScreenDump(prefix, chosenName, GetWidth(), GetHeight(), pixels);
 }

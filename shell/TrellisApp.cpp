@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "capture/Capture.h"
 #include "shell/DebugOutput.h"
 #include "shell/ExtensionString.h"
 #include "shell/Ticks.h"
@@ -139,4 +140,25 @@ void TrellisApp::ShellLog(const char* format, ...) const
     char16_t wide[256];
     wide[WidenUtf8(text, std::strlen(text), wide)] = 0;
     TrellisDebugOutput(wide);
+}
+
+// The capture members are the free functions of capture/, on the surface's size where one is needed.
+int32_t TrellisApp::TrellisCaptureFrame(int32_t width, int32_t height, uint8_t** pixels) const
+{
+    return ::TrellisCaptureFrame(width, height, pixels);
+}
+
+int32_t TrellisApp::TrellisSaveScreenDump(const char* prefix, char* chosenName, const uint8_t* pixels) const
+{
+    return ::TrellisSaveScreenDump(prefix, chosenName, GetWidth(), GetHeight(), pixels);
+}
+
+int32_t TrellisApp::TrellisWriteBMP(const char* fileName, int32_t width, int32_t height, const uint8_t* pixels) const
+{
+    return ::TrellisWriteBMP(fileName, width, height, pixels);
+}
+
+int32_t TrellisApp::TrellisReadBMP(const char* fileName, int32_t* width, int32_t* height, uint8_t* pixels) const
+{
+    return ::TrellisReadBMP(fileName, width, height, pixels);
 }
