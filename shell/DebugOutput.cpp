@@ -20,6 +20,7 @@ void WriteAll(const char* data, unsigned size)
 
 // Whether the last text written ended a line (or nothing was written yet).
 bool atLineStart = true;
+unsigned long textsWritten = 0;
 
 } // namespace
 
@@ -38,7 +39,13 @@ void TrellisDebugOutput(const char16_t* text)
     WriteAll(chunk, used);
     if (used > 0) {
         atLineStart = chunk[used - 1] == '\n';
+        ++textsWritten;
     }
+}
+
+unsigned long TrellisDebugOutputCount()
+{
+    return textsWritten;
 }
 
 void TrellisDebugOutputEndLine()

@@ -8,3 +8,7 @@ void TrellisDebugOutput(const char16_t* text);
 // on it, so that a line of the shell's own never runs on from a message that
 // has no line end.
 void TrellisDebugOutputEndLine();
+
+// How many texts have been written so far: a step that failed can tell
+// whether it has already said why.
+unsigned long TrellisDebugOutputCount();
