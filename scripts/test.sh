@@ -114,7 +114,7 @@ readme_examples() {
       rm -rf "$work"
       return 1
     fi
-  done < <(grep -E '^    (mkdir -p out && )?([A-Z_]+=[a-z]+ )?build/release/' README.md | sed -e 's/ *#.*//' |
+  done < <(grep -E '^    (mkdir -p out && )?([A-Z_]+=[a-z]+ )?build/release/' README.md | sed -e 's/ *#.*//' -e 's/^ *//' |
     awk '!seen[$0]++')
   rm -rf "$work"
 }
