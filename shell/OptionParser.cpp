@@ -187,8 +187,6 @@ size_t EditDistance(const std::string& a, const std::string& b)
     return d[a.size()][b.size()];
 }
 
-
-
 struct UsageLine {
     const char* options;
     const char* effect;
