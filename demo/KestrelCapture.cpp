@@ -47,6 +47,19 @@ bool Exists(const std::string& name)
     return lstat(name.c_str(), &info) == 0;
 }
 
+// The folder part of a prefix: up to its last '/', or "." without one.
+std::string FolderOf(const std::string& prefix)
+{
+    const size_t slash = prefix.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : prefix.substr(0, slash);
+}
+
+bool IsFolder(const std::string& name)
+{
+    struct stat info;
+    return stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 std::string PictureName(const std::string& prefix, int number, const char* extension)
 {
     char suffix[16];
@@ -75,12 +88,19 @@ int32_t KestrelCapture::InitApp(int32_t argCount, char** args, int32_t, int32_t)
                 ShellLog("kestrel-capture: -frames= takes frame numbers separated by commas\n");
                 return 0;
             }
-        } else if (StartsWith(arg, kPrefixOption) && arg[std::strlen(kPrefixOption)] != '\0') {
+        } else if (StartsWith(arg, kPrefixOption)) {
             prefix = arg + std::strlen(kPrefixOption);
-        } else {
-            ShellLog("kestrel-capture: unknown option %s (use -frames=LIST and -prefix=PATH)\n", arg);
-            return 0;
+            if (prefix.empty()) {
+                ShellLog("kestrel-capture: -prefix= needs a file prefix, such as -prefix=out/kestrel\n");
+                return 0;
+            }
         }
+        // Anything else the shell has named as an unknown option already.
+    }
+    const std::string folder = FolderOf(prefix);
+    if (!IsFolder(folder)) {
+        ShellLog("kestrel-capture: no folder %s for -prefix=%s\n", folder.c_str(), prefix.c_str());
+        return 0;
     }
     // The run ends after the last chosen frame unless -qaf= asks otherwise.
     shellData->quitAfterFrame = frames.back();

@@ -8,7 +8,11 @@
 // split at spaces and tabs and converted by iconv (a lone surrogate first
 // replaced by U+FFFD); numbers are read with strtoll, from_chars and strtod;
 // the kept tokens are the unconsumed ones, byte for byte and in order, the
-// first 100 of them, with the rest counted.
+// first 100 of them, with the rest counted. The first "--" ends the options:
+// it is consumed, and every token after it is kept without being offered.
+// Two dashes before an option's name spell the same option; an empty token is
+// consumed. Any option named for a kept token as its likely typo is one the
+// parser takes.
 #include <iconv.h>
 
 #include <charconv>
@@ -84,6 +88,7 @@ struct Model {
     int32_t quitAfterFrame = -1, defaultSize = 1, defaultPosition = 1;
     float quitAfterTime = -1.0f;
     bool help = false;
+    bool version = false;
 };
 
 // The forgiving reading: leading white space and a sign, digits up to the
@@ -104,9 +109,11 @@ bool Written(const char* text, long long low, long long high, long long* value)
     return error == std::errc() && stop == end && *value >= low && *value <= high;
 }
 
-void Apply(Model& m, const std::string& token, bool* consumed)
+void Apply(Model& m, const std::string& typed, bool* consumed)
 {
     *consumed = true;
+    const bool gnu = typed.size() > 2 && typed[0] == '-' && typed[1] == '-' && typed[2] != '-';
+    const std::string token = gnu ? typed.substr(1) : typed;
     auto value = [&](const char* option) -> const char* {
         return token.compare(0, std::strlen(option), option) == 0 ? token.c_str() + std::strlen(option) : nullptr;
     };
@@ -146,8 +153,13 @@ void Apply(Model& m, const std::string& token, bool* consumed)
             m.quitAfterTime = narrowed;
         }
     };
-    if (token == "-help" || token == "--help" || token == "-h" || token == "-?") {
+    if (token.empty()) {
+        return;
+    }
+    if (token == "-help" || token == "-h" || token == "-?") {
         m.help = true;
+    } else if (token == "-version") {
+        m.version = true;
     } else if ((v = value("-width="))) {
         size(m.width);
     } else if ((v = value("-height="))) {
@@ -226,8 +238,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         tokens = SplitLine(line);
     }
 
+    size_t options = 0;
+    while (options < tokens.size() && tokens[options] != "--") {
+        ++options;
+    }
+    const std::vector<std::string> offered(tokens.begin(), tokens.begin() + std::ptrdiff_t(options));
+
     TrellisApp app;
-    CheckingParser parser(&app, warn, tokens);
+    CheckingParser parser(&app, warn, offered);
     if (vector) {
         std::vector<const char*> pointers;
         for (const std::string& token : tokens) {
@@ -237,16 +255,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } else {
         parser.ParseCommandLine(line.c_str());
     }
-    Check(parser.offered == tokens.size());
+    Check(parser.offered == offered.size());
 
     Model model;
     std::vector<std::string> kept;
-    for (const std::string& token : tokens) {
+    for (const std::string& token : offered) {
         bool consumed = false;
         Apply(model, token, &consumed);
         if (!consumed) {
             kept.push_back(token);
         }
+    }
+    const size_t keptOptions = kept.size();
+    if (options < tokens.size()) {
+        kept.insert(kept.end(), tokens.begin() + std::ptrdiff_t(options) + 1, tokens.end());
     }
     const size_t room = OptionParser::kMaxArgs;
     Check(parser.GetArgCount() == int32_t(std::min(kept.size(), room)));
@@ -254,7 +276,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (int32_t i = 0; i < parser.GetArgCount(); ++i) {
         Check(kept[size_t(i)] == parser.GetArgs()[i]);
     }
+    Check(parser.GetOptionCount() == int32_t(std::min(keptOptions, room)));
     Check(parser.HelpRequested() == model.help);
+    Check(parser.VersionRequested() == model.version);
+    Check(parser.SizeGiven() == (model.defaultSize == 0));
+    Check(parser.PositionGiven() == (model.defaultPosition == 0));
+
+    TrellisApp spare;
+    ShellOptionParser suggestions(&spare, false);
+    for (int32_t i = 0; i < parser.GetOptionCount(); ++i) {
+        const std::string nearest = NearestOption(parser.GetArgs()[i], nullptr);
+        Check(nearest.empty() || suggestions.HandleOption(nearest.c_str()));
+    }
 
     const ShellData& shell = *app.GetShellData();
     Check(shell.width == model.width && shell.height == model.height && shell.posX == model.posX &&

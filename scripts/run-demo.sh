@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds Kestrel and runs it: in a window when a Wayland or
+# Sets up the machine, builds every program into build/release/ (where the
+# README's examples find them) and runs Kestrel: in a window when a Wayland or
 # X display is reachable, otherwise headless, leaving pictures of frames 0 and 150 in out/.
 # Extra arguments go to the demo (for example -qaf=600 or -fullscreen).
 set -euo pipefail
@@ -7,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTRELLIS_TESTS=OFF >/dev/null
-cmake --build build/release -j"$(nproc)" --target kestrel kestrel-capture
+cmake --build build/release -j"$(nproc)"
 
 if [ -n "${WAYLAND_DISPLAY:-}" ] || { [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; }; then
   echo "Running Kestrel in a window: Escape or closing the window ends it."

@@ -87,8 +87,43 @@ run_suite() {
   ctest --test-dir "$dir" --output-on-failure -j"$jobs" --timeout 300
 }
 
+# The README's example commands against the build in $1, so that their paths
+# and options stay true. Each gets -qaf=5 to end by itself (kestrel-capture
+# ends at its last chosen frame already). They run under the Xvfb (headless
+# without one) or, where the example names Wayland, under Weston, in a folder
+# of their own where their pictures land.
+readme_examples() {
+  local build=$PWD/$1 work
+  work=$(mktemp -d /tmp/trellis-readme-XXXXXX)
+  while IFS= read -r example; do
+    local command=${example//build\/release\//$build/}
+    [[ $command == *kestrel-capture* ]] || command+=" -qaf=5"
+    local environment=(-u DISPLAY -u WAYLAND_DISPLAY -u TRELLIS_PLATFORM)
+    if [[ $command == *TRELLIS_PLATFORM=wayland* ]]; then
+      if [ -z "${TRELLIS_TEST_WAYLAND_DISPLAY:-}" ]; then
+        echo "skipped, no Weston: $example"
+        continue
+      fi
+      environment+=("WAYLAND_DISPLAY=$TRELLIS_TEST_WAYLAND_DISPLAY")
+    elif [ -n "${TRELLIS_TEST_DISPLAY:-}" ]; then
+      environment+=("DISPLAY=$TRELLIS_TEST_DISPLAY")
+    fi
+    echo "\$ $example"
+    if ! (cd "$work" && env "${environment[@]}" bash -c "$command"); then
+      echo "README example failed: $example"
+      rm -rf "$work"
+      return 1
+    fi
+  done < <(grep -E '^    (mkdir -p out && )?([A-Z_]+=[a-z]+ )?build/release/' README.md | sed -e 's/ *#.*//' -e 's/^ *//' |
+    awk '!seen[$0]++')
+  rm -rf "$work"
+}
+
 echo "== GCC build, warnings as errors"
 run_suite build/ci-gcc -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DCMAKE_C_COMPILER=gcc
+
+echo "== The README's examples, each with -qaf=5"
+readme_examples build/ci-gcc
 
 echo "== API reference, every public name documented"
 cmake --build build/ci-gcc --target docs

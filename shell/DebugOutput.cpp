@@ -20,6 +20,7 @@ void WriteAll(const char* data, unsigned size)
 
 // Whether the last text written ended a line (or nothing was written yet).
 bool atLineStart = true;
+unsigned long textsWritten = 0;
 
 void (*logHandler)(const char* text, void* context) = nullptr;
 void* logContext = nullptr;
@@ -31,6 +32,7 @@ void Emit(char* chunk, unsigned size)
         return;
     }
     atLineStart = chunk[size - 1] == '\n';
+    ++textsWritten;
     if (logHandler == nullptr) {
         WriteAll(chunk, size);
         return;
@@ -61,6 +63,11 @@ void TrellisDebugOutput(const char16_t* text)
         used += EncodeUtf8(NextUtf16(text), chunk + used);
     }
     Emit(chunk, used);
+}
+
+unsigned long TrellisDebugOutputCount()
+{
+    return textsWritten;
 }
 
 void TrellisDebugOutputEndLine()

@@ -13,3 +13,7 @@ void TrellisSetDebugOutputHandler(void (*handler)(const char* text, void* contex
 // on it, so that a line of the shell's own never runs on from a message that
 // has no line end.
 void TrellisDebugOutputEndLine();
+
+// How many texts have been written so far: a step that failed can tell
+// whether it has already said why.
+unsigned long TrellisDebugOutputCount();

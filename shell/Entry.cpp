@@ -18,12 +18,17 @@ namespace {
 
 constexpr const char* kCompressedTextureExtension = "GL_XAN_texture_compression_zeltc";
 
-// A lifecycle step that failed says so on a line of its own, so that an
-// application that forgot to override one learns why the program ends with 1.
-void ReportFailedStep(TrellisApp* app, const char* step)
+// A lifecycle step that failed without a word since `since` (a count of
+// debug output texts) says so on a line of its own, so that an application
+// that forgot to override one learns why the program ends with 1; one that
+// gave its reason is not contradicted by a second line.
+void ReportFailedStep(TrellisApp* app, const char* step, unsigned long since)
 {
+    const bool silent = TrellisDebugOutputCount() == since;
     TrellisDebugOutputEndLine();
-    app->ShellLog("%s returned 0\n", step);
+    if (silent) {
+        app->ShellLog("%s returned 0\n", step);
+    }
 }
 
 struct Arguments {
@@ -45,14 +50,16 @@ Arguments FromArgv(int argc, char** argv)
 
 // Before any window: help, the token limit and the tokens nobody takes.
 // Returns -1 to go on, else the exit code.
-int CheckArguments(TrellisApp* app, const ShellOptionParser& parser, const std::string& program, bool chosenSystem)
+int CheckArguments(TrellisApp* app, const ShellOptionParser& parser, const std::string& program, bool chosenSystem,
+                   bool fullScreenByDefault)
 {
-    if (parser.HelpRequested()) {
-        std::string usage = ShellUsage(program.c_str(), app->GetAppOptions());
-        if (chosenSystem) {
-            usage += "\n" + WindowSystemUsage();
+    if (parser.HelpRequested() || parser.VersionRequested()) {
+        std::string text = parser.HelpRequested() ? ShellUsage(program.c_str(), app->GetAppOptions(), fullScreenByDefault)
+                                                  : ShellVersion(program.c_str());
+        if (parser.HelpRequested() && chosenSystem) {
+            text += "\n" + Wrap(WindowSystemUsage(), kUsageWidth, 0);
         }
-        std::fwrite(usage.data(), 1, usage.size(), stdout);
+        std::fwrite(text.data(), 1, text.size(), stdout);
         std::fflush(stdout);
         return 0;
     }
@@ -63,12 +70,32 @@ int CheckArguments(TrellisApp* app, const ShellOptionParser& parser, const std::
         return 1;
     }
     const TrellisAppOption* declared = app->GetAppOptions();
-    for (int32_t i = 0; i < parser.GetArgCount(); ++i) {
-        if (!IsDeclaredOption(declared, parser.GetArgs()[i])) {
-            app->ShellLog("unknown option %s; -help lists the options\n", parser.GetArgs()[i]);
+    for (int32_t i = 0; i < parser.GetOptionCount(); ++i) {
+        const char* token = parser.GetArgs()[i];
+        if (IsDeclaredOption(declared, token)) {
+            continue;
+        }
+        const std::string nearest = NearestOption(token, declared);
+        if (nearest.empty()) {
+            app->ShellLog("unknown option %s; -help lists the options\n", token);
+        } else {
+            app->ShellLog("unknown option %s; did you mean %s? -help lists the options\n", token, nearest.c_str());
         }
     }
     return -1;
+}
+
+// Options the window about to be made will not use, once the application
+// and the command line have both had their say.
+void NoteUnusedPlacement(TrellisApp* app, const ShellOptionParser& parser)
+{
+    const ShellData& data = *app->GetShellData();
+    if (parser.SizeGiven() && data.fullScreen == 1 && !IsQuarterSize(data.width, data.height)) {
+        app->ShellLog("-width and -height apply to a window (-windowed); full screen takes the monitor's size\n");
+    }
+    if (parser.PositionGiven()) {
+        app->ShellLog("-posx and -posy are not used: a window is centred on the monitor\n");
+    }
 }
 
 int Run(const Arguments& arguments, WindowSystem* givenSystem)
@@ -76,9 +103,10 @@ int Run(const Arguments& arguments, WindowSystem* givenSystem)
     const int32_t count = static_cast<int32_t>(arguments.tokens.size());
     TrellisApp* app = CreateApplication();
 
+    const bool fullScreenByDefault = app->IsFullScreen() != 0;
     auto parserA = std::make_unique<ShellOptionParser>(app);
     parserA->ParseArguments(count, arguments.tokens.data());
-    const int early = CheckArguments(app, *parserA, arguments.program, givenSystem == nullptr);
+    const int early = CheckArguments(app, *parserA, arguments.program, givenSystem == nullptr, fullScreenByDefault);
     if (early >= 0) {
         parserA.reset();
         delete app;
@@ -100,8 +128,9 @@ int Run(const Arguments& arguments, WindowSystem* givenSystem)
     ShellData* data = app->GetShellData();
     data->width = 640;
     data->height = 480;
+    unsigned long since = TrellisDebugOutputCount();
     if (app->InitApp(parserA->GetArgCount(), parserA->GetArgs(), data->width, data->height) == 0) {
-        ReportFailedStep(app, "InitApp");
+        ReportFailedStep(app, "InitApp", since);
         parserA.reset();
         delete app;
         delete platform;
@@ -112,9 +141,11 @@ int Run(const Arguments& arguments, WindowSystem* givenSystem)
     // warnings were given the first time.
     ShellOptionParser parserB(app, false);
     parserB.ParseArguments(count, arguments.tokens.data());
+    NoteUnusedPlacement(app, *parserA);
 
+    since = TrellisDebugOutputCount();
     if (platform->InitPlatform() == 0) {
-        ReportFailedStep(app, "InitPlatform");
+        ReportFailedStep(app, "InitPlatform", since);
         delete app;
         delete platform;
         return 1;
@@ -122,14 +153,17 @@ int Run(const Arguments& arguments, WindowSystem* givenSystem)
     KeepGraphicsDriverLoaded();
 
     data->compressedTextures = app->IsGLExtensionSupported(kCompressedTextureExtension);
+    since = TrellisDebugOutputCount();
     if (app->InitScene(data->width, data->height) == 0) {
-        ReportFailedStep(app, "InitScene");
+        ReportFailedStep(app, "InitScene", since);
         platform->ReleasePlatform();
         delete app;
         delete platform;
         return 1;
     }
 
+    // A run that reported a failure while it ran has said why QuitApp fails.
+    since = TrellisDebugOutputCount();
     if (platform->MainLoop() != 0) {
         platform->ReleasePlatform();
         delete app;
@@ -140,7 +174,7 @@ int Run(const Arguments& arguments, WindowSystem* givenSystem)
     app->ReleaseScene();
     const int32_t quitResult = app->QuitApp();
     if (quitResult == 0) {
-        ReportFailedStep(app, "QuitApp");
+        ReportFailedStep(app, "QuitApp", since);
     }
     const int32_t failed = platform->HasFailed();
     platform->ReleasePlatform();

@@ -12,10 +12,13 @@ class WindowSystem;
 /// spaces and tabs and converted to UTF-8.
 ///
 /// Before anything else the tokens are parsed once: "-help", "--help", "-h" or
-/// "-?" prints the usage text on standard output and returns 0; more tokens
-/// than the application's list holds (OptionParser::kMaxArgs) is refused with
-/// a message (1); every token that is neither a shell option nor one the
-/// application declares (TrellisApp::GetAppOptions) is named in a warning.
+/// "-?" prints the usage text on standard output and returns 0, and so does
+/// "--version" with the version line; more tokens than the application's list
+/// holds (OptionParser::kMaxArgs) is refused with a message (1); every token
+/// before "--" that is neither a shell option nor one the application declares
+/// (TrellisApp::GetAppOptions) is named in a warning, with the option it is
+/// most likely a typo of, and still reaches InitApp. A size or position the
+/// window will not use is named in one line each.
 ///
 /// Without a window system of the caller's, the environment chooses one (see
 /// OpenDefaultWindowSystem); a choice that cannot be made returns 1.

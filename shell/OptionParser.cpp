@@ -10,6 +10,7 @@
 #include "shell/ShellData.h"
 #include "shell/TrellisApp.h"
 #include "shell/Utf8.h"
+#include "trellis/Version.h"
 
 namespace {
 
@@ -140,29 +141,70 @@ bool IsPosition(int64_t value)
     return value != 0 && value >= -kMaxWindowExtent && value <= kMaxWindowExtent;
 }
 
+// -1 is the written form of no limit.
 bool IsFrameLimit(int64_t value)
 {
-    return value >= 0 && value <= INT32_MAX;
+    return value >= -1 && value <= INT32_MAX;
 }
 
-// The words that ask for the usage text.
-constexpr const char* kHelpTokens[] = {"-help", "--help", "-h", "-?"};
+// The words that ask for the usage text, in their one-dash spelling.
+constexpr const char* kHelpTokens[] = {"-help", "-h", "-?"};
+
+// The names a mistyped token is compared with, in the order of the usage text.
+constexpr const char* kShellOptionNames[] = {"-width=", "-height=", "-fullscreen", "-windowed", "-posx=", "-posy=",
+                                             "-FSAAMode=", "-quitafterframe=", "-qaf=", "-quitaftertime=", "-qat=",
+                                             "-help", "-version"};
+
+// Names longer than any option are no typo of one.
+constexpr size_t kLongestTypo = 40;
+
+// "--width=800" is the GNU spelling of "-width=800"; the one-dash form is
+// what the options are matched in.
+const char* OneDashSpelling(const char* token)
+{
+    return token[0] == '-' && token[1] == '-' && token[2] != '-' && token[2] != '\0' ? token + 1 : token;
+}
+
+// Optimal string alignment distance: inserting, deleting or changing a
+// character, or swapping two neighbours, each count one.
+size_t EditDistance(const std::string& a, const std::string& b)
+{
+    std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+    for (size_t i = 0; i <= a.size(); ++i) {
+        d[i][0] = i;
+    }
+    for (size_t j = 0; j <= b.size(); ++j) {
+        d[0][j] = j;
+    }
+    for (size_t i = 1; i <= a.size(); ++i) {
+        for (size_t j = 1; j <= b.size(); ++j) {
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        }
+    }
+    return d[a.size()][b.size()];
+}
 
 struct UsageLine {
     const char* options;
     const char* effect;
 };
 
-// One line per option, as the README's table has them.
+// One line per option, as the README's table has them; the second one is
+// chosen by the application's default window.
 constexpr UsageLine kShellUsage[] = {
-    {"-width=N, -height=N", "surface size (full screen takes the monitor's size unless it is 320 x 240 or 240 x 320)"},
+    {"-width=N, -height=N", "window size (full screen takes the monitor's size unless it is 320 x 240 or 240 x 320)"},
     {"-fullscreen / -windowed", "full screen (the default) or a framed, centred window"},
-    {"-posx=N, -posy=N", "framed window position (the window is centred on the monitor all the same)"},
+    {"-posx=N, -posy=N", "not used: a window is centred on the monitor"},
     {"-FSAAMode=N", "1 = two samples, 2 = four samples"},
-    {"-quitafterframe=N, -qaf=N", "stop after N + 1 presented frames"},
+    {"-quitafterframe=N, -qaf=N", "stop after N + 1 presented frames (-1: no limit)"},
     {"-quitaftertime=S, -qat=S", "stop after the first frame that ends S seconds after the loop began"},
     {"-help, --help, -h, -?", "print the options and exit"},
+    {"-version, --version", "print the version and exit"},
 };
+constexpr const char* kWindowedByDefault = "full screen or a framed, centred window (the default)";
 
 std::string Describe(int32_t value)
 {
@@ -178,26 +220,18 @@ std::vector<std::string> SplitCommandLine(const char16_t* commandLine)
         return tokens;
     }
     std::string token;
-    for (const char16_t* at = commandLine;; ++at) {
-        const char16_t c = *at;
-        if (c == 0 || IsSeparator(c)) {
+    for (const char16_t* at = commandLine;;) {
+        if (*at == 0 || IsSeparator(*at)) {
             if (!token.empty()) {
                 tokens.push_back(token);
                 token.clear();
             }
-            if (c == 0) {
+            if (*at++ == 0) {
                 return tokens;
             }
             continue;
         }
-        char32_t codePoint = c;
-        if (c >= 0xD800 && c <= 0xDBFF && at[1] >= 0xDC00 && at[1] <= 0xDFFF) {
-            codePoint = 0x10000 + ((c - 0xD800) << 10) + (at[1] - 0xDC00);
-            ++at;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            codePoint = 0xFFFD;
-        }
-        AppendUtf8(token, codePoint);
+        AppendUtf8(token, NextUtf16(at));
     }
 }
 
@@ -225,23 +259,35 @@ void OptionParser::ParseArguments(int32_t count, const char* const* tokens)
         args = new char*[kMaxArgs];
     }
     for (int32_t i = 0; i < count; ++i) {
-        Offer(tokens[i]);
+        if (optionsEnded) {
+            Keep(tokens[i]);
+        } else if (std::strcmp(tokens[i], "--") == 0) {
+            optionsEnded = true;
+        } else {
+            Offer(tokens[i]);
+        }
     }
 }
 
 void OptionParser::Offer(const char* token)
 {
-    if (HandleOption(token)) {
-        return;
+    if (!HandleOption(token) && Keep(token)) {
+        ++optionCount;
     }
+}
+
+// False when the list is full and the token was dropped.
+bool OptionParser::Keep(const char* token)
+{
     if (argCount >= kMaxArgs) {
         ++droppedCount;
-        return;
+        return false;
     }
     const size_t length = std::strlen(token);
     char* copy = new char[length + 1];
     std::memcpy(copy, token, length + 1);
     args[argCount++] = copy;
+    return true;
 }
 
 ShellOptionParser::ShellOptionParser(TrellisApp* application, bool warnings)
@@ -258,11 +304,22 @@ void ShellOptionParser::Warn(const char* token, const char* problem, const std::
 
 bool ShellOptionParser::HandleOption(const char* token)
 {
+    if (*token == '\0') {
+        if (warn) {
+            app->ShellLog("empty argument ignored\n");
+        }
+        return true;
+    }
+    const char* option = OneDashSpelling(token);
     for (const char* help : kHelpTokens) {
-        if (std::strcmp(token, help) == 0) {
+        if (std::strcmp(option, help) == 0) {
             helpRequested = true;
             return true;
         }
+    }
+    if (std::strcmp(option, "-version") == 0) {
+        versionRequested = true;
+        return true;
     }
 
     ShellData& data = *shellData;
@@ -274,12 +331,14 @@ bool ShellOptionParser::HandleOption(const char* token)
         if (IsWrittenInteger(value, &written) && IsSize(written)) {
             field = static_cast<int32_t>(written);
             data.defaultSize = 0;
+            sizeGiven = true;
             return;
         }
         const int32_t loose = ParseNumber(value);
         if (IsSize(loose)) {
             field = loose;
             data.defaultSize = 0;
+            sizeGiven = true;
         }
         Warn(token, "not a size from 1 to 1048576", Describe(field));
     };
@@ -288,17 +347,20 @@ bool ShellOptionParser::HandleOption(const char* token)
         if (IsWrittenInteger(value, &written) && IsPosition(written)) {
             field = static_cast<int32_t>(written);
             data.defaultPosition = 0;
+            positionGiven = true;
             return;
         }
         const int32_t loose = ParseNumber(value);
         if (IsPosition(loose)) {
             field = loose;
             data.defaultPosition = 0;
+            positionGiven = true;
         }
         Warn(token, "not a position from -1048576 to 1048576 other than 0",
              data.defaultPosition != 0 ? "using the default position" : Describe(field));
     };
-    // "-quitafterframe=", "-qaf=": 0 is a real limit when written as a 0.
+    // "-quitafterframe=", "-qaf=": 0 is a real limit when written as a 0, and
+    // -1 is no limit.
     auto frameLimit = [&]() {
         if (IsWrittenInteger(value, &written) && IsFrameLimit(written) && (written != 0 || value[0] == '0')) {
             data.quitAfterFrame = static_cast<int32_t>(written);
@@ -334,15 +396,15 @@ bool ShellOptionParser::HandleOption(const char* token)
         }
     };
 
-    if ((value = ValueAfter(token, "-width="))) {
+    if ((value = ValueAfter(option, "-width="))) {
         size(data.width);
-    } else if ((value = ValueAfter(token, "-height="))) {
+    } else if ((value = ValueAfter(option, "-height="))) {
         size(data.height);
-    } else if ((value = ValueAfter(token, "-posx="))) {
+    } else if ((value = ValueAfter(option, "-posx="))) {
         position(data.posX);
-    } else if ((value = ValueAfter(token, "-posy="))) {
+    } else if ((value = ValueAfter(option, "-posy="))) {
         position(data.posY);
-    } else if ((value = ValueAfter(token, "-FSAAMode="))) {
+    } else if ((value = ValueAfter(option, "-FSAAMode="))) {
         const int32_t mode = ParseNumber(value);
         if (mode != 0) {
             data.fsaaMode = mode;
@@ -353,17 +415,17 @@ bool ShellOptionParser::HandleOption(const char* token)
                  : data.fsaaMode == 2 ? "using four samples"
                                       : "using no multisampling");
         }
-    } else if ((value = ValueAfter(token, "-fullscreen"))) {
+    } else if ((value = ValueAfter(option, "-fullscreen"))) {
         flag("-fullscreen", 1);
-    } else if ((value = ValueAfter(token, "-windowed"))) {
+    } else if ((value = ValueAfter(option, "-windowed"))) {
         flag("-windowed", 0);
-    } else if ((value = ValueAfter(token, "-quitafterframe="))) {
+    } else if ((value = ValueAfter(option, "-quitafterframe="))) {
         frameLimit();
-    } else if ((value = ValueAfter(token, "-quitaftertime="))) {
+    } else if ((value = ValueAfter(option, "-quitaftertime="))) {
         timeLimit();
-    } else if ((value = ValueAfter(token, "-qaf="))) {
+    } else if ((value = ValueAfter(option, "-qaf="))) {
         frameLimit();
-    } else if ((value = ValueAfter(token, "-qat="))) {
+    } else if ((value = ValueAfter(option, "-qat="))) {
         timeLimit();
     } else {
         return false;
@@ -383,7 +445,67 @@ bool IsDeclaredOption(const TrellisAppOption* declared, const char* token)
     return false;
 }
 
-std::string ShellUsage(const char* program, const TrellisAppOption* declared)
+std::string Wrap(const std::string& text, size_t width, size_t indent)
+{
+    std::string wrapped;
+    size_t lineLength = 0;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(' ', start);
+        end = end == std::string::npos ? text.size() : end;
+        const size_t word = end - start;
+        if (lineLength > 0 && lineLength + 1 + word > width) {
+            wrapped += "\n" + std::string(indent, ' ');
+            lineLength = 0;
+        } else if (lineLength > 0) {
+            wrapped += ' ';
+            ++lineLength;
+        }
+        wrapped.append(text, start, word);
+        lineLength += word;
+        start = end + 1;
+    }
+    return wrapped;
+}
+
+std::string NearestOption(const char* token, const TrellisAppOption* declared)
+{
+    const char* equals = std::strchr(token, '=');
+    const std::string name(token, equals != nullptr ? size_t(equals + 1 - token) : std::strlen(token));
+    if (name.size() > kLongestTypo) {
+        return "";
+    }
+    std::vector<std::string> candidates;
+    for (const char* option : kShellOptionNames) {
+        candidates.emplace_back(option);
+        candidates.push_back(std::string("-") + option);
+    }
+    for (const TrellisAppOption* option = declared; option != nullptr && option->name != nullptr; ++option) {
+        candidates.emplace_back(option->name);
+    }
+    const std::string* nearest = nullptr;
+    size_t best = 3;
+    for (const std::string& candidate : candidates) {
+        const size_t distance = EditDistance(name, candidate);
+        if (distance > 0 && distance < best && distance * 3 <= candidate.size()) {
+            best = distance;
+            nearest = &candidate;
+        }
+    }
+    if (nearest == nullptr) {
+        return "";
+    }
+    const bool takesValue = nearest->back() == '=';
+    return *nearest + (takesValue && equals != nullptr ? equals + 1 : "");
+}
+
+std::string ShellVersion(const char* program)
+{
+    return std::string(program) + " (Trellis) " + std::to_string(TRELLIS_VERSION_MAJOR) + "." +
+           std::to_string(TRELLIS_VERSION_MINOR) + "." + std::to_string(TRELLIS_VERSION_PATCH) + "\n";
+}
+
+std::string ShellUsage(const char* program, const TrellisAppOption* declared, bool fullScreenByDefault)
 {
     std::vector<UsageLine> own;
     std::vector<std::string> spelled;
@@ -398,15 +520,19 @@ std::string ShellUsage(const char* program, const TrellisAppOption* declared)
         column = std::max(column, text.size());
     }
     auto row = [column](const std::string& options, const char* effect) {
-        return "  " + options + std::string(column + 2 - options.size(), ' ') + (effect != nullptr ? effect : "") +
-               "\n";
+        const size_t indent = column + 4;
+        return "  " + options + std::string(column + 2 - options.size(), ' ') +
+               Wrap(effect != nullptr ? effect : "", kUsageWidth - std::min(indent, kUsageWidth / 2), indent) + "\n";
     };
 
     const std::string name = program != nullptr && *program != '\0' ? program : "program";
     std::string usage = "Usage: " + name + " [options]\n\nOptions of every Trellis program:\n";
     for (const UsageLine& line : kShellUsage) {
-        usage += row(line.options, line.effect);
+        const bool window = std::strcmp(line.options, "-fullscreen / -windowed") == 0;
+        usage += row(line.options, window && !fullScreenByDefault ? kWindowedByDefault : line.effect);
     }
+    usage += "\nEach option may also be written with two dashes (--windowed, --width=800).\n" +
+             Wrap("After -- nothing is an option: the rest goes to " + name + " as it is.", kUsageWidth, 0) + "\n";
     if (spelled.empty()) {
         usage += "\n" + name + " has no options of its own.\n";
     } else {

@@ -14,6 +14,7 @@
 #include "shell/ExtensionString.h"
 #include "shell/Ticks.h"
 #include "shell/Utf8.h"
+#include "trellis/Version.h"
 
 TrellisApp::TrellisApp() : shellData(new ShellData) {}
 
@@ -105,6 +106,15 @@ void TrellisApp::TrackKeys(const TrellisEvent& event)
     } else if (event.kind == TrellisEventKind::KeyUp && known) {
         keysDown[code / 64] &= ~bit;
     }
+}
+
+const char* TrellisApp::GetTrellisVersion()
+{
+#define TRELLIS_TEXT(number) #number
+#define TRELLIS_VERSION_TEXT(major, minor, patch) TRELLIS_TEXT(major) "." TRELLIS_TEXT(minor) "." TRELLIS_TEXT(patch)
+    return TRELLIS_VERSION_TEXT(TRELLIS_VERSION_MAJOR, TRELLIS_VERSION_MINOR, TRELLIS_VERSION_PATCH);
+#undef TRELLIS_VERSION_TEXT
+#undef TRELLIS_TEXT
 }
 
 void TrellisApp::SetLogHandler(TrellisLogHandler handler, void* context)

@@ -92,6 +92,9 @@ public:
     /// 1 while `key` is held: a KeyDown for it has been delivered and no KeyUp
     /// since, nor a FocusLost (a window without the focus hears no release).
     int32_t IsKeyDown(TrellisKey key) const;
+    /// The library's version, "MAJOR.MINOR.PATCH" (trellis/Version.h has the
+    /// headers' as numbers).
+    static const char* GetTrellisVersion();
     /// Routes every message of the framework, ShellLog's included, to
     /// `handler(text, context)`: UTF-8 text as it is written, usually a whole
     /// line ending in '\n' (a long message may come in pieces). Null restores

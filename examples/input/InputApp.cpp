@@ -64,11 +64,12 @@ GLfixed Fixed(int32_t value)
 
 class InputApp : public TrellisApp {
 public:
+    // A framed window by default, set before the command line is read so that
+    // "-fullscreen" overrides it and -help names it as the default.
+    InputApp() { shellData->fullScreen = 0; }
+
     int32_t InitApp(int32_t, char**, int32_t, int32_t) override
     {
-        // A framed window by default; the command line is read again after
-        // InitApp, so "-fullscreen" overrides this.
-        shellData->fullScreen = 0;
         SetWindowTitle("Trellis input");
         return 1;
     }

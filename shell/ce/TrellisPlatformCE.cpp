@@ -27,13 +27,12 @@ constexpr uint32_t kLongestRetryWaitMs = 1000;
 // are taken to go nowhere and the loop ends as a failure.
 constexpr int32_t kSwapFailureLimit = 100;
 
-// Client size of the quarter-size surfaces and the desktop they leave uncovered.
+} // namespace
+
 bool IsQuarterSize(int32_t width, int32_t height)
 {
     return (width == 320 && height == 240) || (width == 240 && height == 320);
 }
-
-} // namespace
 
 TrellisPlatformCE::TrellisPlatformCE(TrellisApp* application, WindowSystem& windowSystem)
     : app(application), shellData(application->GetShellData()), system(windowSystem)

@@ -20,6 +20,10 @@ struct PlatformWindows {
     int32_t dualDisplayActive = 0;         // the secondary display was set up and must be restored
 };
 
+// Whether full screen at this client size is the quarter-size mode (a
+// surface of that size at the top left) rather than the monitor's size.
+bool IsQuarterSize(int32_t width, int32_t height);
+
 // The shell's platform on a Windows CE style window system: window modes,
 // EGL set-up with context-loss recovery, presentation, the message pump and
 // the window procedures. Native calls go through `system`.

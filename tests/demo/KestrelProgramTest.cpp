@@ -178,10 +178,16 @@ TEST(KestrelProgram, AnUnreachableDisplayIsAnErrorNotAHeadlessRun)
               outcome.output);
 }
 
-TEST(KestrelProgram, BothProgramsPrintTheirUsageAndExitZeroWithoutAWindow)
+TEST(KestrelProgram, BothProgramsPrintTheirUsageAndVersionAndExitZeroWithoutAWindow)
 {
     // Any window system would fail here: X11 is insisted on and cannot open.
     const std::vector<std::string> noWindow{"DISPLAY=:59999", "TRELLIS_PLATFORM=x11"};
+    for (const char* program : {KESTREL_PATH, KESTREL_CAPTURE_PATH}) {
+        const Outcome version = RunProgram(program, {"-windowd", "--version"}, noWindow);
+        EXPECT_EQ(0, version.exitCode);
+        EXPECT_EQ(std::filesystem::path(program).filename().string() + " (Trellis) 1.0.0\n", version.output);
+    }
+
     const Outcome kestrel = RunProgram(KESTREL_PATH, {"-help"}, noWindow);
     EXPECT_EQ(0, kestrel.exitCode);
     EXPECT_EQ(0u, kestrel.output.find("Usage: kestrel [options]\n")) << kestrel.output;
@@ -193,7 +199,8 @@ TEST(KestrelProgram, BothProgramsPrintTheirUsageAndExitZeroWithoutAWindow)
     const size_t own = capture.output.find("\nOptions of kestrel-capture:\n");
     ASSERT_NE(std::string::npos, own) << capture.output;
     EXPECT_EQ("\nOptions of kestrel-capture:\n"
-              "  -frames=LIST               frame numbers to save, separated by commas, counting from 0 (default 0)\n"
+              "  -frames=LIST               frame numbers to save, separated by commas,\n"
+              "                             counting from 0 (default 0)\n"
               "  -prefix=PATH               file prefix, folders included (default \"kestrel\")\n",
               capture.output.substr(own));
 }
@@ -243,19 +250,29 @@ TEST_F(KestrelCaptureProgram, APrefixReachesTheFileNameAsTyped)
               Written());
 }
 
-TEST_F(KestrelCaptureProgram, ArgumentsReachTheApplicationByteForByte)
+TEST_F(KestrelCaptureProgram, EachMistakeIsOneLineAndATypoDoesNotStopTheRun)
 {
+    const std::string missing = folder + "/missing/shot";
     // U+0131 is no digit, whatever its low byte.
-    Outcome outcome = RunProgram(KESTREL_CAPTURE_PATH, {"-frames=\xC4\xB1", "-prefix=" + folder + "/shot"}, {});
-    EXPECT_EQ(1, outcome.exitCode);
-    EXPECT_EQ("kestrel-capture: -frames= takes frame numbers separated by commas\nInitApp returned 0\n",
-              outcome.output);
-    outcome = RunProgram(KESTREL_CAPTURE_PATH, {"na\xC3\xAFve-\xE2\x98\x83"}, {});
-    EXPECT_EQ(1, outcome.exitCode);
-    EXPECT_EQ(0u, outcome.output.find("unknown option na\xC3\xAFve-\xE2\x98\x83; -help lists the options\n"
-                                      "kestrel-capture: unknown option na\xC3\xAFve-\xE2\x98\x83 ("))
-        << outcome.output;
+    const std::vector<std::pair<std::string, std::string>> refused{
+        {"-frames=\xC4\xB1", "kestrel-capture: -frames= takes frame numbers separated by commas\n"},
+        {"-prefix=", "kestrel-capture: -prefix= needs a file prefix, such as -prefix=out/kestrel\n"},
+        {"-prefix=" + missing, "kestrel-capture: no folder " + folder + "/missing for -prefix=" + missing + "\n"},
+    };
+    for (const auto& [argument, message] : refused) {
+        const Outcome outcome = RunProgram(KESTREL_CAPTURE_PATH, {argument}, {});
+        EXPECT_EQ(1, outcome.exitCode);
+        EXPECT_EQ(message, outcome.output);
+    }
     EXPECT_TRUE(Written().empty());
+
+    const std::string shot = folder + "/shot";
+    const Outcome typo = RunProgram(KESTREL_CAPTURE_PATH,
+                                    {"-frame=3", "-windowed", "-width=32", "-height=24", "-prefix=" + shot}, {});
+    EXPECT_EQ(0, typo.exitCode);
+    EXPECT_EQ("unknown option -frame=3; did you mean -frames=3? -help lists the options\n"
+              "frame 0: " + shot + "0000.bmp " + shot + "0000.png\n",
+              typo.output);
 }
 
 TEST_F(KestrelCaptureProgram, MoreArgumentsThanItTakesAreRefusedBeforeAnyFrame)
@@ -284,7 +301,7 @@ TEST_F(KestrelCaptureProgram, BadShellValuesAreNamedAndTheValuesUsedAreThoseName
               "-qaf=1e3: not a frame count from 0 to 2147483647; using 1\n"
               "frame 0: " + prefix + "0000.bmp " + prefix + "0000.png\n" +
                   "frame 1: " + prefix + "0001.bmp " + prefix + "0001.png\n" +
-                  "kestrel-capture: the run ended with 2 of 3 chosen frames saved\nQuitApp returned 0\n",
+                  "kestrel-capture: the run ended with 2 of 3 chosen frames saved\n",
               outcome.output);
     const RgbImage saved = ReadPng(prefix + "0001.png");
     EXPECT_EQ(48, saved.width);
@@ -309,23 +326,15 @@ TEST_F(KestrelCaptureProgram, SavesTheChosenFramesAndSaysWhere)
     EXPECT_EQ(0, access((prefix + "0001.bmp").c_str(), R_OK));
 }
 
-TEST_F(KestrelCaptureProgram, RefusesUnknownOptionsAndBadFrameLists)
+TEST_F(KestrelCaptureProgram, RefusesBadFrameLists)
 {
-    for (const char* bad : {"-frames=", "-frames=1,,2", "-frames=-3", "-frames=2x", "-frames=99999999999", "-colour"}) {
+    for (const char* bad : {"-frames=", "-frames=1,,2", "-frames=-3", "-frames=2x", "-frames=99999999999"}) {
         SCOPED_TRACE(bad);
         const Outcome outcome = RunProgram(KESTREL_CAPTURE_PATH, {bad, "-prefix=" + folder + "/shot"}, {});
         EXPECT_EQ(1, outcome.exitCode);
         EXPECT_NE(std::string::npos, outcome.output.find("kestrel-capture: ")) << outcome.output;
     }
     EXPECT_NE(0, access((folder + "/shot0000.bmp").c_str(), F_OK)) << "nothing was rendered";
-}
-
-TEST_F(KestrelCaptureProgram, AnUnwritablePrefixFailsWithExitCodeOne)
-{
-    const Outcome outcome = RunProgram(KESTREL_CAPTURE_PATH, {"-windowed", "-width=64", "-height=48",
-                                                        "-prefix=" + folder + "/missing/shot"}, {});
-    EXPECT_EQ(1, outcome.exitCode);
-    EXPECT_NE(std::string::npos, outcome.output.find("kestrel-capture: frame 0 could not be saved")) << outcome.output;
 }
 
 } // namespace

@@ -134,7 +134,7 @@ TEST(HelloProgram, HelpPrintsTheUsageAndExitsZeroWithoutAnyWindowSystem)
         EXPECT_EQ(0, outcome.exitCode);
         EXPECT_EQ(0u, outcome.output.find("Usage: trellis-hello [options]\n\nOptions of every Trellis program:\n"));
         EXPECT_NE(std::string::npos,
-                  outcome.output.find("\n  -quitafterframe=N, -qaf=N  stop after N + 1 presented frames\n"));
+                  outcome.output.find("\n  -quitafterframe=N, -qaf=N  stop after N + 1 presented frames (-1: no limit)\n"));
         EXPECT_NE(std::string::npos, outcome.output.find("\ntrellis-hello has no options of its own.\n"));
         EXPECT_NE(std::string::npos, outcome.output.find("TRELLIS_PLATFORM chooses the window system (wayland, x11, headless)"));
         EXPECT_EQ("-qaf=abc: not a frame count from 0 to 2147483647; using no frame limit\n", outcome.errors);
@@ -144,8 +144,8 @@ TEST(HelloProgram, HelpPrintsTheUsageAndExitsZeroWithoutAnyWindowSystem)
 TEST(HelloProgram, BadValuesAndUnknownOptionsAreNamedAndTheRunGoesOn)
 {
     const Outcome outcome =
-        RunHello({"-widht=800", "--width=800", "-qaf=abc", "-qat=nan", "-FSAAMode=7", "-fullscreenXYZ", "-qat=-1",
-                  "-qaf=2", "na\xC3\xAFve-\xE2\x98\x83"},
+        RunHello({"-widht=800", "--width=800", "-qaf=abc", "-qat=nan", "-FSAAMode=7", "-fullscreenXYZ", "-qat=-1", "",
+                  "--posx=9", "-qaf=2", "na\xC3\xAFve-\xE2\x98\x83", "--", "-qaf=junk", "-windowed"},
                  {"TRELLIS_PLATFORM=headless"});
     EXPECT_EQ(0, outcome.exitCode);
     EXPECT_EQ("-qaf=abc: not a frame count from 0 to 2147483647; using no frame limit\n"
@@ -153,9 +153,11 @@ TEST(HelloProgram, BadValuesAndUnknownOptionsAreNamedAndTheRunGoesOn)
               "-FSAAMode=7: not 0, 1 or 2; using no multisampling\n"
               "-fullscreenXYZ: characters after the option; taken as -fullscreen\n"
               "-qat=-1: not a positive number of seconds; using no time limit\n"
-              "unknown option -widht=800; -help lists the options\n"
-              "unknown option --width=800; -help lists the options\n"
-              "unknown option na\xC3\xAFve-\xE2\x98\x83; -help lists the options\n",
+              "empty argument ignored\n"
+              "unknown option -widht=800; did you mean -width=800? -help lists the options\n"
+              "unknown option na\xC3\xAFve-\xE2\x98\x83; -help lists the options\n"
+              "-width and -height apply to a window (-windowed); full screen takes the monitor's size\n"
+              "-posx and -posy are not used: a window is centred on the monitor\n",
               outcome.errors);
 }
 

@@ -149,7 +149,8 @@ TEST_F(Lifecycle, InitAppSeesTheDefaultSizeAndTheTokensThatAreNoOptions)
     EXPECT_EQ("InitApp 640 480 args=alpha,-Width=5", Record().events.at(0));
     EXPECT_EQ("InitScene 320 240 recovering=0 compressed=0 portrait=0", Record().events.at(1));
     // The application declares no options, so neither token is taken.
-    EXPECT_EQ("unknown option alpha; -help lists the options\nunknown option -Width=5; -help lists the options\n",
+    EXPECT_EQ("unknown option alpha; -help lists the options\n"
+              "unknown option -Width=5; did you mean -width=5? -help lists the options\n",
               errors);
 }
 

@@ -145,7 +145,13 @@ TEST(ShellOptionParser, TheLaterOfFullscreenAndWindowedWins)
 
 TEST(ShellOptionParser, FrameLimitAcceptsAWrittenZero)
 {
-    EXPECT_EQ(0, Parsed(u"-qaf=0").data.quitAfterFrame);
+    // 0 (one frame) and -1 (no limit) are written limits: no warning.
+    const Parsed zero(u"-qaf=0");
+    EXPECT_EQ(0, zero.data.quitAfterFrame);
+    EXPECT_EQ("", zero.warnings);
+    const Parsed none(u"-qaf=5 -qaf=-1");
+    EXPECT_EQ(-1, none.data.quitAfterFrame);
+    EXPECT_EQ("", none.warnings);
     EXPECT_EQ(0, Parsed(u"-quitafterframe=0").data.quitAfterFrame);
     EXPECT_EQ(2, Parsed(u"-qaf=2").data.quitAfterFrame);
     EXPECT_EQ(100, Parsed(u"-quitafterframe=100").data.quitAfterFrame);
@@ -182,7 +188,8 @@ TEST(ShellOptionParser, EachUnusableValueIsNamedWithWhatIsUsedInstead)
     const std::vector<std::pair<std::string, std::string>> cases{
         {"-qaf=abc", "-qaf=abc" + frames + "using no frame limit\n"},
         {"-qaf=1e3", "-qaf=1e3" + frames + "using 1\n"},
-        {"-qaf=-1", "-qaf=-1" + frames + "using no frame limit\n"},
+        {"-qaf=-2", "-qaf=-2" + frames + "using no frame limit\n"},
+        {"--qaf=x", "--qaf=x" + frames + "using no frame limit\n"},
         {"-quitafterframe=99999999999", "-quitafterframe=99999999999" + frames + "using 2147483647\n"},
         {"-qat=nan", "-qat=nan" + seconds + "using no time limit\n"},
         {"-qat=inf", "-qat=inf" + seconds + "using no time limit\n"},
@@ -259,26 +266,94 @@ std::vector<std::pair<std::string, std::string>> ReadmeOptionRows()
     return rows;
 }
 
+// The usage text's lines, each option's wrapped effect joined into one line.
+std::vector<std::string> UsageLines(const std::string& usage)
+{
+    std::istringstream text(usage);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(text, line);) {
+        EXPECT_LE(line.size(), kUsageWidth) << line;
+        const size_t words = line.find_first_not_of(' ');
+        if (words != std::string::npos && words > 4 && !lines.empty()) {
+            lines.back() += " " + line.substr(words);
+        } else {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
 TEST(ShellUsage, ListsTheReadmeTableLineForLineThenTheApplicationsOwn)
 {
     const auto rows = ReadmeOptionRows();
-    ASSERT_EQ(7u, rows.size());
+    ASSERT_EQ(8u, rows.size());
     const TrellisAppOption declared[] = {{"-frames=", "LIST", "frames to save"}, {nullptr, nullptr, nullptr}};
-    std::istringstream usage(ShellUsage("capture", declared));
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(usage, line);) {
-        lines.push_back(line);
-    }
-    ASSERT_GE(lines.size(), rows.size() + 5);
+    const std::vector<std::string> lines = UsageLines(ShellUsage("capture", declared, true));
+    ASSERT_GE(lines.size(), rows.size() + 9);
     EXPECT_EQ("Usage: capture [options]", lines[0]);
     const size_t column = lines[3].find(rows[0].second);
     for (size_t i = 0; i < rows.size(); ++i) {
         const std::string& line = lines[3 + i];
         EXPECT_EQ("  " + rows[i].first + std::string(column - 2 - rows[i].first.size(), ' ') + rows[i].second, line);
     }
-    EXPECT_EQ("Options of capture:", lines[4 + rows.size()]);
-    EXPECT_EQ("  -frames=LIST" + std::string(column - 14, ' ') + "frames to save", lines[5 + rows.size()]);
-    EXPECT_NE(std::string::npos, ShellUsage("hello", nullptr).find("\nhello has no options of its own.\n"));
+    EXPECT_EQ("Each option may also be written with two dashes (--windowed, --width=800).", lines[4 + rows.size()]);
+    EXPECT_EQ("After -- nothing is an option: the rest goes to capture as it is.", lines[5 + rows.size()]);
+    EXPECT_EQ("Options of capture:", lines[7 + rows.size()]);
+    EXPECT_EQ("  -frames=LIST" + std::string(column - 14, ' ') + "frames to save", lines[8 + rows.size()]);
+    EXPECT_NE(std::string::npos, ShellUsage("hello", nullptr, true).find("\nhello has no options of its own.\n"));
+    // An application that opens a framed window by default says so.
+    EXPECT_NE(std::string::npos, ShellUsage("input", nullptr, false)
+                                     .find("  -fullscreen / -windowed    full screen or a framed, centred window (the\n"
+                                           "                             default)\n"));
+}
+
+TEST(ShellOptionParser, GnuSpellingsTheEndOfTheOptionsVersionAndEmptyArguments)
+{
+    Parsed gnu(Tokens{"--windowed", "--width=800", "--qaf=2", "word", "--", "-height=600", "--", "", "-qaf=9"});
+    EXPECT_EQ("", gnu.warnings);
+    EXPECT_EQ(0, gnu.data.fullScreen);
+    EXPECT_EQ(800, gnu.data.width);
+    EXPECT_EQ(480, gnu.data.height);
+    EXPECT_EQ(2, gnu.data.quitAfterFrame);
+    EXPECT_EQ((Tokens{"word", "-height=600", "--", "", "-qaf=9"}), gnu.Saved());
+    EXPECT_EQ(1, gnu.parser.GetOptionCount());
+    EXPECT_TRUE(gnu.parser.SizeGiven());
+    EXPECT_FALSE(gnu.parser.PositionGiven());
+    // A 16-bit line ends its options the same way.
+    Parsed line(u"-qaf=1 -- -qaf=2");
+    EXPECT_EQ(1, line.data.quitAfterFrame);
+    EXPECT_EQ((Tokens{"-qaf=2"}), line.Saved());
+    EXPECT_EQ(0, line.parser.GetOptionCount());
+
+    for (const char* version : {"--version", "-version"}) {
+        Parsed p(Tokens{version});
+        EXPECT_TRUE(p.parser.VersionRequested()) << version;
+        EXPECT_TRUE(p.Saved().empty()) << version;
+    }
+    EXPECT_FALSE(Parsed(Tokens{"--versions"}).parser.VersionRequested());
+    EXPECT_EQ("kestrel (Trellis) 1.0.0\n", ShellVersion("kestrel"));
+
+    Parsed empty(Tokens{"", "-posx=4"});
+    EXPECT_EQ("empty argument ignored\n", empty.warnings);
+    EXPECT_TRUE(empty.Saved().empty());
+    EXPECT_TRUE(empty.parser.PositionGiven());
+    EXPECT_FALSE(Parsed(Tokens{"-width=0"}).parser.SizeGiven());
+}
+
+TEST(NearestOption, NamesACloseOptionWithTheTokensValueAndNoneForOthers)
+{
+    const TrellisAppOption declared[] = {{"-frames=", "LIST", "frames"}, {nullptr, nullptr, nullptr}};
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"-windowd", "-windowed"}, {"--windowd", "--windowed"}, {"-widht=800", "-width=800"},
+        {"-Width=5", "-width=5"},  {"-qaf", "-qaf="},           {"-frame=3", "-frames=3"},
+        {"-versoin", "-version"},  {"-windowd=1", "-windowed"}, {"alpha", ""},
+        {"-x", ""},                {"-colour", ""},             {"-frames", "-frames="},
+    };
+    for (const auto& [token, nearest] : cases) {
+        EXPECT_EQ(nearest, NearestOption(token.c_str(), declared)) << token;
+    }
+    EXPECT_EQ("", NearestOption("-frame=3", nullptr));
+    EXPECT_EQ("", NearestOption(std::string(200, 'w').c_str(), declared));
 }
 
 TEST(ShellOptionParser, UnknownTokensAreSavedInOrder)
@@ -298,7 +373,7 @@ TEST(ShellOptionParser, OptionTextsMatchAtTheStartOnly)
     EXPECT_FALSE(parser.HandleOption("-width"));
     EXPECT_FALSE(parser.HandleOption("-fullscree"));
     EXPECT_FALSE(parser.HandleOption("-fsaamode=2"));
-    EXPECT_FALSE(parser.HandleOption(""));
+    EXPECT_FALSE(parser.HandleOption("---width=320"));
     EXPECT_EQ(640, app.GetShellData()->width);
     EXPECT_EQ(0, app.GetShellData()->fsaaMode);
 }
@@ -335,7 +410,7 @@ TEST(OptionParser, ASixteenBitLineBecomesUtf8WithEveryCharacterWhole)
 
 TEST(OptionParser, ArgumentsReachTheApplicationByteForByte)
 {
-    const Tokens tokens{"-prefix=My Shots/k", "na\xC3\xAFve-\xE2\x98\x83", "\xF0\x9F\x90\xA6\t", "\xFF\xFE", ""};
+    const Tokens tokens{"-prefix=My Shots/k", "na\xC3\xAFve-\xE2\x98\x83", "\xF0\x9F\x90\xA6\t", "\xFF\xFE"};
     Parsed p(tokens);
     EXPECT_EQ(tokens, p.Saved());
     // An argument holding spaces is still one option.
