@@ -48,6 +48,8 @@
 #include <cstring>
 #include <ctime>
 
+using namespace trellis;
+
 extern "C" {
 void KestrelProbeWarmedUp();
 void KestrelProbeMeasured();

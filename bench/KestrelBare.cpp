@@ -25,6 +25,8 @@
 
 #include "text/GlyphMetrics.h"
 
+using namespace trellis;
+
 extern "C" {
 extern const unsigned char kestrel_model_mesh[];
 extern const unsigned char kestrel_backdrop_mesh[];

@@ -4,6 +4,8 @@
 #include "math/Matrix.h"
 #include "math/Quaternion.h"
 
+using namespace trellis;
+
 namespace {
 
 Matrix4 SceneModelView()

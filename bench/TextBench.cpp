@@ -16,6 +16,8 @@
 
 #include "text/Glyphon.h"
 
+using namespace trellis;
+
 namespace {
 
 // Two ordinary lines of on-screen text; printed alternately, each print

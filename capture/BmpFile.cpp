@@ -12,6 +12,8 @@
 #include "capture/ImageFileInternal.h"
 #include "shell/LittleEndian.h"
 
+namespace trellis {
+
 namespace {
 
 // File header and the 40-byte info header; our files hold nothing else before the pixels.
@@ -280,3 +282,5 @@ int32_t TrellisReadBMP(const char* fileName, int32_t* width, int32_t* height, ui
     std::fclose(file);
     return result;
 }
+
+} // namespace trellis

@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace trellis {
+
 /// @file
 /// Screen capture, screen dumps and BMP / PNG files, usable without an
 /// application object (TrellisApp's members of the same names call these).
@@ -82,3 +84,5 @@ int32_t TrellisWritePNG(const char* fileName, int32_t width, int32_t height, con
 /// *width and *height); 1 on failure, with *width and *height set to 0 when the
 /// file cannot be read (a compressed file's size is still given).
 int32_t TrellisReadBMP(const char* fileName, int32_t* width, int32_t* height, uint8_t* pixels);
+
+} // namespace trellis

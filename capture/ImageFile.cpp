@@ -14,6 +14,8 @@
 #include "shell/DebugOutput.h"
 #include "shell/Utf8.h"
 
+namespace trellis {
+
 namespace {
 
 const char* FormatName(ImageFormat format)
@@ -266,3 +268,5 @@ int32_t WriteImageFile(ImageFormat format, const char* name, int32_t width, int3
     }
     return 0;
 }
+
+} // namespace trellis

@@ -5,6 +5,8 @@
 
 #include "capture/Capture.h"
 
+namespace trellis {
+
 // What the BMP and PNG writers and the screen dumps share: the log, the
 // file that is only ever created new, and the encoders.
 
@@ -77,3 +79,5 @@ bool EncodePng(NewFile& file, int32_t width, int32_t height, const uint8_t* pixe
 // returns 1 without a message, so that a caller can try the next name.
 int32_t WriteImageFile(ImageFormat format, const char* name, int32_t width, int32_t height, const uint8_t* pixels,
                        TrellisExistingFile existing, bool* taken);
+
+} // namespace trellis

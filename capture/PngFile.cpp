@@ -17,6 +17,9 @@
 #define STB_IMAGE_WRITE_STATIC
 #define STBI_WRITE_NO_STDIO
 #include <stb/stb_image_write.h>
+
+namespace trellis {
+
 #pragma GCC diagnostic pop
 
 namespace {
@@ -58,3 +61,5 @@ int32_t TrellisWritePNG(const char* fileName, int32_t width, int32_t height, con
 {
     return WriteImageFile(ImageFormat::kPng, fileName, width, height, pixels, existing, nullptr);
 }
+
+} // namespace trellis

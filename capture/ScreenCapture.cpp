@@ -8,6 +8,8 @@
 #include "capture/Capture.h"
 #include "capture/ImageFileInternal.h"
 
+namespace trellis {
+
 namespace {
 
 // A broken context may report an error on every query; clearing gives up then.
@@ -108,3 +110,5 @@ int32_t TrellisSavePngDump(const char* prefix, char* chosenName, int32_t width, 
 {
     return SaveDump(ImageFormat::kPng, prefix, chosenName, width, height, pixels);
 }
+
+} // namespace trellis

@@ -7,6 +7,8 @@
 #include "shell/Entry.h"
 #include "shell/ce/HeadlessWindowSystem.h"
 
+using namespace trellis;
+
 TrellisApp* CreateApplication()
 {
     return new KestrelCapture;

@@ -10,6 +10,8 @@
 
 #include "capture/Capture.h"
 
+using namespace trellis;
+
 namespace {
 
 constexpr char kFramesOption[] = "-frames=";

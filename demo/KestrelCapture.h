@@ -27,7 +27,7 @@ public:
     // 0 when a picture could not be saved, or the run ended before every
     // chosen frame was.
     int32_t QuitApp() override;
-    const TrellisAppOption* GetAppOptions() const override;
+    const trellis::TrellisAppOption* GetAppOptions() const override;
 
     static constexpr size_t kMostFrames = 256;
 

@@ -6,6 +6,8 @@
 #include "demo/SceneAssets.h"
 #include "math/Fixed.h"
 
+using namespace trellis;
+
 namespace {
 
 // Linear magnification, linear minification from the nearest mip level.

@@ -15,7 +15,7 @@
 // light direction, which arrives as the primary colour; unit 1 multiplies the
 // result by the diffuse texture. The light is moved into the model's space once
 // per frame, so every vertex shares one colour.
-class KestrelDemo : public TrellisApp {
+class KestrelDemo : public trellis::TrellisApp {
 public:
     KestrelDemo() = default;
     // Frees the fixed-point meshes only if the scene was never released (a
@@ -27,9 +27,9 @@ public:
     void ReleaseScene() override;
     int32_t QuitApp() override;
     int32_t RenderFrame() override;
-    void HandleEvent(const TrellisEvent& event) override;
+    void HandleEvent(const trellis::TrellisEvent& event) override;
     // The demo takes no options of its own: every token is a shell option.
-    const TrellisAppOption* GetAppOptions() const override;
+    const trellis::TrellisAppOption* GetAppOptions() const override;
 
 protected:
     int32_t LoadTextures();
@@ -38,11 +38,11 @@ protected:
     // Units 0 and 1 for the lit model; 0 when no combiner path exists.
     int32_t SetUpModelUnits();
     void SetUpBackdropUnits();
-    void SetLightColour(const Matrix4* rotation, const Vector3* light);
+    void SetLightColour(const trellis::Matrix4* rotation, const trellis::Vector3* light);
     void LoadModelView();
     void DrawMesh(const MeshDataFixed* mesh, int32_t textureUnits);
 
-    GlyphonContext glyphon;
+    trellis::GlyphonContext glyphon;
     uint32_t texDiffuse = 0;
     uint32_t texNormalMap = 0;
     uint32_t texSeamless = 0;
@@ -50,11 +50,11 @@ protected:
     uint32_t viewWidth = 0;
     uint32_t viewHeight = 0;
     int32_t frameCounter = 0;
-    Vector3 eye{5.0f, -25.0f, -135.0f};
-    Vector3 target{0.0f, 7.0f, 0.0f};
-    Vector3 up{0.0f, 1.0f, 0.0f};
-    Matrix4 projection{};
-    Matrix4 modelView{};
+    trellis::Vector3 eye{5.0f, -25.0f, -135.0f};
+    trellis::Vector3 target{0.0f, 7.0f, 0.0f};
+    trellis::Vector3 up{0.0f, 1.0f, 0.0f};
+    trellis::Matrix4 projection{};
+    trellis::Matrix4 modelView{};
     MeshDataFixed* modelMesh = nullptr;
     MeshDataFixed* backdropMesh = nullptr;
     int32_t hasCombine = 0;

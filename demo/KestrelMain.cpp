@@ -3,6 +3,8 @@
 // headless otherwise).
 #include "demo/KestrelDemo.h"
 
+using namespace trellis;
+
 TrellisApp* CreateApplication()
 {
     return new KestrelDemo;

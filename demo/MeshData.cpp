@@ -4,6 +4,8 @@
 
 #include "math/Fixed.h"
 
+using namespace trellis;
+
 uint64_t InterleavedValueCount(uint32_t flags, uint32_t vertexCount)
 {
     const uint64_t v = vertexCount;

@@ -5,6 +5,8 @@
 #include "demo/MeshFile.h"
 #include "shell/LittleEndian.h"
 
+using namespace trellis;
+
 // The asset files, linked in by trellis_embed (16-byte aligned).
 extern "C" {
 extern const unsigned char kestrel_model_mesh[];

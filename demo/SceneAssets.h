@@ -20,11 +20,11 @@ MeshData MeshRecordFromFile(const unsigned char* file, uint32_t size);
 
 // Texture blocks: a TextureHeader followed by every mip level, ready for
 // TrellisLoadTextureFromHeader.
-const TextureHeader* NewNormalMapTexture();  // object-space normals of the figure
-const TextureHeader* NewDiffuseTexture();    // the figure's plumage and base
-const TextureHeader* SeamlessTexture();      // panorama around the backdrop
-const TextureHeader* ZELlogoTexture();       // logo, rows stored bottom-up
+const trellis::TextureHeader* NewNormalMapTexture();  // object-space normals of the figure
+const trellis::TextureHeader* NewDiffuseTexture();    // the figure's plumage and base
+const trellis::TextureHeader* SeamlessTexture();      // panorama around the backdrop
+const trellis::TextureHeader* ZELlogoTexture();       // logo, rows stored bottom-up
 
 // Bytes embedded for one of the four blocks above (header and all levels);
 // 0 for any other pointer.
-uint32_t SceneTextureBlockSize(const TextureHeader* block);
+uint32_t SceneTextureBlockSize(const trellis::TextureHeader* block);

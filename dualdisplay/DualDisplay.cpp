@@ -1,5 +1,7 @@
 #include "dualdisplay/DualDisplay.h"
 
+namespace trellis {
+
 namespace {
 
 constexpr uint16_t kSecondaryWidth = 320;
@@ -195,3 +197,5 @@ void DualDisplay::ReleaseGdiObjects()
         driverDC = 0;
     }
 }
+
+} // namespace trellis

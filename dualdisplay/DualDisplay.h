@@ -3,6 +3,8 @@
 
 #include "shell/WindowSystem.h"
 
+namespace trellis {
+
 // The display driver reads these records as raw bytes: 32-bit words (16-bit
 // where named so), little-endian, no padding.
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the driver records are little-endian");
@@ -116,3 +118,5 @@ private:
     DisplaySystemConfig displayConfig{};
     SurfaceInfo surfaceInfo{};
 };
+
+} // namespace trellis

@@ -21,6 +21,8 @@
 #include "GlTestContext.h"
 #include "text/Glyphon.h"
 
+using namespace trellis;
+
 namespace {
 
 constexpr int32_t kSurfaceWidth = 64;

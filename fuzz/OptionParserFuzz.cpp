@@ -28,6 +28,8 @@
 #include "shell/OptionParser.h"
 #include "shell/TrellisApp.h"
 
+using namespace trellis;
+
 namespace {
 
 void Check(bool condition)

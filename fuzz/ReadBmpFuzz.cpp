@@ -24,6 +24,8 @@
 
 #include "capture/Capture.h"
 
+using namespace trellis;
+
 namespace {
 
 // Readable sizes are kept small so that one input cannot exhaust memory.

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace trellis {
+
 // The library's transcendental functions: evaluated in double on the float
 // argument and rounded to float once, so results do not depend on the quality
 // of a float implementation.
@@ -29,3 +31,5 @@ inline float SqrtF(float value)
 {
     return static_cast<float>(std::sqrt(static_cast<double>(value)));
 }
+
+} // namespace trellis

@@ -3,6 +3,8 @@
 
 #include "math/Matrix.h"
 
+namespace trellis {
+
 /// @file
 /// 16.16 fixed point as the graphics interface takes it: the float times 65536,
 /// truncated toward zero. Every float that reaches GL goes through here.
@@ -27,3 +29,5 @@ inline void MatrixToFixed(int32_t out[16], const Matrix4* matrix)
         out[k] = FloatToFixed(matrix->m[k]);
     }
 }
+
+} // namespace trellis

@@ -2,6 +2,8 @@
 
 #include "math/DoubleMath.h"
 
+namespace trellis {
+
 void MatrixIdentity(Matrix4* out)
 {
     *out = Matrix4{};
@@ -183,3 +185,5 @@ void MatrixOrthoLH(Matrix4* out, float w, float h, float zn, float zf)
     out->m[10] = 1.0f / (zf - zn);
     out->m[14] = zn / (zn - zf);
 }
+
+} // namespace trellis

@@ -2,6 +2,8 @@
 
 #include "math/Vector3.h"
 
+namespace trellis {
+
 /// A 4 x 4 matrix acting on row vectors: m[4 * i + j] is row i, column j, so the
 /// translation stands in m[12..14]. Its sixteen values in storage order are the
 /// array glLoadMatrixx and glMultMatrixx take after conversion to fixed point.
@@ -51,3 +53,5 @@ void MatrixInverseGeneral(Matrix4* out, const Matrix4* in);
 /// right-hand side b_j, then the coefficients of x_0 ... x_{n-1}. The rows are
 /// scratch space and are overwritten; the unknowns go to x.
 void LinearSolve(float* x, float* const* rows, int n);
+
+} // namespace trellis

@@ -2,6 +2,8 @@
 
 #include "math/Matrix.h"
 
+namespace trellis {
+
 namespace {
 
 // Below this relative size the determinant is taken to have cancelled away.
@@ -145,3 +147,5 @@ void LinearSolve(float* x, float* const* rows, int n)
     }
     x[n - 1] = s / last[n];
 }
+
+} // namespace trellis

@@ -4,6 +4,8 @@
 
 #include "math/DoubleMath.h"
 
+namespace trellis {
+
 void QuaternionIdentity(Quaternion* out)
 {
     *out = Quaternion{0.0f, 0.0f, 0.0f, 1.0f};
@@ -111,3 +113,5 @@ void MatrixRotationQuaternion(Matrix4* out, const Quaternion* q)
     m[12] = m[13] = m[14] = 0.0f;
     m[15] = 1.0f;
 }
+
+} // namespace trellis

@@ -3,6 +3,8 @@
 #include "math/Matrix.h"
 #include "math/Vector3.h"
 
+namespace trellis {
+
 /// A rotation quaternion: vector part (x, y, z), scalar part w. A rotation by
 /// angle about the unit axis a is (a * sin(angle / 2), cos(angle / 2)).
 struct Quaternion {
@@ -29,3 +31,5 @@ void QuaternionMultiply(Quaternion* out, const Quaternion* a, const Quaternion* 
 void QuaternionSlerp(Quaternion* out, const Quaternion* a, const Quaternion* b, float t);
 /// The rotation matrix of q, which is not normalised first.
 void MatrixRotationQuaternion(Matrix4* out, const Quaternion* q);
+
+} // namespace trellis

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace trellis {
+
 void Vector3Lerp(Vector3* out, const Vector3* a, const Vector3* b, float t)
 {
     // Each component is stored before the next is read, so out may be a or b.
@@ -30,3 +32,5 @@ void Vector3Normalize(Vector3* out, const Vector3* in)
     out->y = in->y * k;
     out->z = in->z * k;
 }
+
+} // namespace trellis

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace trellis {
+
 /// A point, direction or axis: three contiguous floats.
 struct Vector3 {
     float x;  ///< first component
@@ -18,3 +20,5 @@ float Vector3Dot(const Vector3* a, const Vector3* b);
 void Vector3Cross(Vector3* out, const Vector3* a, const Vector3* b);
 /// out = in / length(in); the zero vector gives NaNs.
 void Vector3Normalize(Vector3* out, const Vector3* in);
+
+} // namespace trellis

@@ -4,6 +4,8 @@
 
 #include "shell/Utf8.h"
 
+namespace trellis {
+
 namespace {
 
 void WriteAll(const char* data, unsigned size)
@@ -76,3 +78,5 @@ void TrellisDebugOutputEndLine()
         TrellisDebugOutput(u"\n");
     }
 }
+
+} // namespace trellis

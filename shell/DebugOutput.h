@@ -1,5 +1,7 @@
 #pragma once
 
+namespace trellis {
+
 // The platform's debug output: one 16-bit string at a time, nothing added.
 // On Linux it is standard error, encoded as UTF-8, unless the application
 // routes it elsewhere (TrellisApp::SetLogHandler).
@@ -17,3 +19,5 @@ void TrellisDebugOutputEndLine();
 // How many texts have been written so far: a step that failed can tell
 // whether it has already said why.
 unsigned long TrellisDebugOutputCount();
+
+} // namespace trellis

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+namespace trellis {
+
 namespace {
 
 // Mesa's drivers: the classic DRI modules and the gallium library behind them.
@@ -40,3 +42,5 @@ void KeepGraphicsDriverLoaded()
         dlopen(modules.names[i], RTLD_LAZY | RTLD_NOLOAD);
     }
 }
+
+} // namespace trellis

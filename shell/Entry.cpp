@@ -14,6 +14,8 @@
 #include "shell/ce/DefaultWindowSystem.h"
 #include "shell/ce/TrellisPlatformCE.h"
 
+namespace trellis {
+
 namespace {
 
 constexpr const char* kCompressedTextureExtension = "GL_XAN_texture_compression_zeltc";
@@ -251,3 +253,5 @@ int TrellisMain(const char16_t* commandLine, WindowSystem& windowSystem)
     std::vector<std::string> storage;
     return Run(FromCommandLine(commandLine, storage), &windowSystem);
 }
+
+} // namespace trellis

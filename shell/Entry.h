@@ -1,5 +1,7 @@
 #pragma once
 
+namespace trellis {
+
 class WindowSystem;
 
 /// The shell's entry: creates the application (CreateApplication), the option
@@ -26,3 +28,5 @@ int TrellisMain(int argc, char** argv);
 int TrellisMain(int argc, char** argv, WindowSystem& windowSystem);
 int TrellisMain(const char16_t* commandLine);
 int TrellisMain(const char16_t* commandLine, WindowSystem& windowSystem);
+
+} // namespace trellis

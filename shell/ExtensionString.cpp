@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace trellis {
+
 int ExtensionListContains(const char* list, const char* name)
 {
     if (list == nullptr || name == nullptr || *name == '\0' || std::strchr(name, ' ') != nullptr) {
@@ -21,3 +23,5 @@ int ExtensionListContains(const char* list, const char* name)
     }
     return 0;
 }
+
+} // namespace trellis

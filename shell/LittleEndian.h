@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+namespace trellis {
+
 // The byte order of every file and compiled-in block the framework reads or
 // writes, whatever the host's order.
 
@@ -25,3 +27,5 @@ inline void WriteLittleEndian32(uint8_t* bytes, uint32_t value)
     WriteLittleEndian16(bytes, uint16_t(value));
     WriteLittleEndian16(bytes + 2, uint16_t(value >> 16));
 }
+
+} // namespace trellis

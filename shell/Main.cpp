@@ -4,5 +4,5 @@
 
 int main(int argc, char** argv)
 {
-    return TrellisMain(argc, argv);
+    return trellis::TrellisMain(argc, argv);
 }

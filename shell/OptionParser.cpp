@@ -12,6 +12,8 @@
 #include "shell/Utf8.h"
 #include "trellis/Version.h"
 
+namespace trellis {
+
 namespace {
 
 bool IsSeparator(char16_t c)
@@ -543,3 +545,5 @@ std::string ShellUsage(const char* program, const TrellisAppOption* declared, bo
     }
     return usage;
 }
+
+} // namespace trellis

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace trellis {
+
 class TrellisApp;
 struct ShellData;
 struct TrellisAppOption;
@@ -116,3 +118,5 @@ std::string ShellUsage(const char* program, const TrellisAppOption* declared, bo
 
 // "PROGRAM (Trellis) MAJOR.MINOR.PATCH" and a line end.
 std::string ShellVersion(const char* program);
+
+} // namespace trellis

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+namespace trellis {
+
 /// The record shared by the platform layer, the option parsers and the application.
 /// Fifteen 32-bit fields in a fixed order; flags hold 0 or 1.
 struct ShellData {
@@ -22,3 +24,5 @@ struct ShellData {
 };
 
 static_assert(sizeof(ShellData) == 15 * 4, "ShellData is fifteen 32-bit fields");
+
+} // namespace trellis

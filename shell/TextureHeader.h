@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+namespace trellis {
+
 /// The 44-byte header in front of every compiled-in texture block: eleven
 /// little-endian 32-bit fields, then the texel data of all mip levels at
 /// `headerSize` bytes from the start.
@@ -25,3 +27,5 @@ constexpr uint32_t kTextureTwiddled = 0x200;    ///< TextureHeader::flags: texel
 
 /// Reads the header at the start of a block, independent of host byte order and alignment.
 TextureHeader ReadTextureHeader(const void* block);
+
+} // namespace trellis

@@ -9,6 +9,8 @@
 #include "shell/TextureHeader.h"
 #include "shell/TrellisApp.h"
 
+namespace trellis {
+
 namespace {
 
 const char kUnsupportedMessage[] = "TrellisLoadPartialTextureFromHeader() called for unsupported texture format\n";
@@ -280,3 +282,5 @@ void TrellisApp::TrellisDeleteTexture(uint32_t textureName) const
     const GLuint name = textureName;
     glDeleteTextures(1, &name);
 }
+
+} // namespace trellis

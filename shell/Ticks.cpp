@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+namespace trellis {
+
 uint64_t TrellisMonotonicNanoseconds()
 {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
@@ -12,3 +14,5 @@ uint32_t TrellisTickCount()
 {
     return static_cast<uint32_t>(TrellisMonotonicNanoseconds() / 1000000u);
 }
+
+} // namespace trellis

@@ -16,6 +16,8 @@
 #include "shell/Utf8.h"
 #include "trellis/Version.h"
 
+namespace trellis {
+
 TrellisApp::TrellisApp() : shellData(new ShellData) {}
 
 TrellisApp::~TrellisApp()
@@ -155,20 +157,22 @@ void TrellisApp::ShellLog(const char* format, ...) const
 // The capture members are the free functions of capture/, on the surface's size where one is needed.
 int32_t TrellisApp::TrellisCaptureFrame(int32_t width, int32_t height, uint8_t** pixels) const
 {
-    return ::TrellisCaptureFrame(width, height, pixels);
+    return trellis::TrellisCaptureFrame(width, height, pixels);
 }
 
 int32_t TrellisApp::TrellisSaveScreenDump(const char* prefix, char* chosenName, const uint8_t* pixels) const
 {
-    return ::TrellisSaveScreenDump(prefix, chosenName, GetWidth(), GetHeight(), pixels);
+    return trellis::TrellisSaveScreenDump(prefix, chosenName, GetWidth(), GetHeight(), pixels);
 }
 
 int32_t TrellisApp::TrellisWriteBMP(const char* fileName, int32_t width, int32_t height, const uint8_t* pixels) const
 {
-    return ::TrellisWriteBMP(fileName, width, height, pixels);
+    return trellis::TrellisWriteBMP(fileName, width, height, pixels);
 }
 
 int32_t TrellisApp::TrellisReadBMP(const char* fileName, int32_t* width, int32_t* height, uint8_t* pixels) const
 {
-    return ::TrellisReadBMP(fileName, width, height, pixels);
+    return trellis::TrellisReadBMP(fileName, width, height, pixels);
 }
+
+} // namespace trellis

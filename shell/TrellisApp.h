@@ -4,6 +4,8 @@
 #include "shell/ShellData.h"
 #include "shell/TrellisEvent.h"
 
+namespace trellis {
+
 /// One option of the application's own, for the usage text and so that the
 /// shell can tell the application's tokens from typos.
 struct TrellisAppOption {
@@ -141,5 +143,7 @@ private:
     uint32_t windowTitleVersion = 0;
 };
 
-/// Supplied by the application: allocates its object.
-TrellisApp* CreateApplication();
+} // namespace trellis
+
+/// Supplied by the application, outside the namespace: allocates its object.
+trellis::TrellisApp* CreateApplication();

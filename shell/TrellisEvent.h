@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+namespace trellis {
+
 /// @file
 /// Input events as an application receives them through
 /// TrellisApp::HandleEvent, in the order the window system delivered them,
@@ -125,3 +127,5 @@ struct TrellisEvent {
     /// the buffer is cut at a character boundary.
     char text[32] = {};
 };
+
+} // namespace trellis

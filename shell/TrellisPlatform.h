@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+namespace trellis {
+
 // What the entry needs of a platform: a window with a current rendering
 // context, presentation with message pumping, release, and the frame loop.
 class TrellisPlatform {
@@ -23,3 +25,5 @@ public:
     // failing): the program then ends as a failure after the usual release.
     virtual int32_t HasFailed() const { return 0; }
 };
+
+} // namespace trellis

@@ -1,5 +1,7 @@
 #include "shell/Utf8.h"
 
+namespace trellis {
+
 size_t DecodeUtf8(const char* text, size_t available, char32_t* codePoint)
 {
     if (available == 0) {
@@ -113,3 +115,5 @@ size_t WidenUtf8(const char* text, size_t length, char16_t* out)
     }
     return units;
 }
+
+} // namespace trellis

@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <string>
 
+namespace trellis {
+
 // The one UTF-8 decoder and encoder of the shell.
 
 // Length in bytes of the well-formed UTF-8 sequence at `text` (at most
@@ -28,3 +30,5 @@ std::string NarrowUtf16(const char16_t* text);
 // widens to more 16-bit units than it has bytes); a byte that begins no
 // well-formed sequence is taken as Latin-1. Returns the units written.
 size_t WidenUtf8(const char* text, size_t length, char16_t* out);
+
+} // namespace trellis

@@ -7,6 +7,8 @@
 
 #include "shell/TrellisEvent.h"
 
+namespace trellis {
+
 // The window-system calls the platform layer makes, written from what the shell
 // asks of a Windows CE style window system: classes and windows, placement,
 // the monitor, the message queue, painting, device contexts and display-driver
@@ -234,3 +236,5 @@ inline void DestroyMainAndCoverWindows(WindowSystem& system, WindowHandle& mainW
 // Fills the attribute list shared by every backend: level 0, the given surface
 // type, a depth buffer of at least 16 bits and the multisampling of `fsaaMode`.
 void FillEGLConfigAttributes(EGLint surfaceType, int32_t fsaaMode, EGLint* attributes);
+
+} // namespace trellis

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace trellis {
+
 // Metric tables of one of the two fonts in the glyph atlas, indexed by
 // character code: U is the left texture coordinate of the glyph, V the texture
 // t of its upper edge and W its width in texture coordinates. A code has a glyph
@@ -13,3 +15,5 @@ struct GlyphFont {
 
 extern const GlyphFont kGlyphLargeFont;
 extern const GlyphFont kGlyphSmallFont;
+
+} // namespace trellis

@@ -13,6 +13,8 @@
 #include "text/GlyphonAssets.h"
 #include "text/GlyphonInternal.h"
 
+namespace trellis {
+
 static_assert(std::is_trivial<GlyphonState>::value, "the state is created as zero bytes");
 
 namespace {
@@ -637,3 +639,5 @@ void GlyphonContext::GetScreenSize(int32_t* width, int32_t* height) const
         *height = TruncateToInt(scaleY * kVirtualHeight);
     }
 }
+
+} // namespace trellis

@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace trellis {
+
 /// @file
 /// Glyphon: a small on-screen text library. It draws strings of a compiled-in
 /// bitmap font as blended, textured quads over the finished frame, queued during
@@ -232,3 +234,5 @@ private:
 
     GlyphonState* state;
 };
+
+} // namespace trellis

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace trellis {
+
 // Glyphon's compiled-in images, embedded from text/assets/ at build time.
 extern "C" {
 // 256 x 256 coverage bytes, first row at t = 0.
@@ -27,3 +29,5 @@ constexpr unsigned kGlyphonFrameSize = 16;
 constexpr unsigned kGlyphonFrameHeaderBytes = 16;
 constexpr unsigned kGlyphonLogoSize = 128;
 constexpr unsigned kGlyphonLogoHeaderBytes = 44;  // the TextureHeader in front of level 0
+
+} // namespace trellis

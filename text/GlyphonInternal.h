@@ -5,6 +5,8 @@
 
 #include "text/Glyphon.h"
 
+namespace trellis {
+
 // Pieces shared by the renderer, the title block and the windows.
 
 // Percent of the screen to virtual units (640 and 480 divided by 100).
@@ -46,3 +48,5 @@ struct TextSpan {
 // at the caller's text. Otherwise the text is formatted into `buffer`
 // (kGlyphonTextBytes); a formatting error gives the empty text.
 TextSpan FormatText(char* buffer, const char* format, va_list arguments);
+
+} // namespace trellis

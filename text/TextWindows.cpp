@@ -8,6 +8,8 @@
 #include "text/Glyphon.h"
 #include "text/GlyphonInternal.h"
 
+namespace trellis {
+
 namespace {
 
 constexpr int32_t kFirstWindowId = 1;
@@ -517,3 +519,5 @@ void GlyphonContext::DrawFrame(const TextWindow& window, const TextVertex* mesh)
     glDrawElements(GL_TRIANGLES, 54, GL_UNSIGNED_SHORT, kFrameIndices.values);
     glGetError();
 }
+
+} // namespace trellis

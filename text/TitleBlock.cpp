@@ -4,6 +4,8 @@
 #include "text/Glyphon.h"
 #include "text/GlyphonInternal.h"
 
+namespace trellis {
+
 namespace {
 
 // Logos sit in the bottom corners, 0.3 wide and 0.234375 high in normalised
@@ -107,3 +109,5 @@ void GlyphonContext::DrawLogos() const
         break;
     }
 }
+
+} // namespace trellis

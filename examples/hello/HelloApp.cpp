@@ -9,6 +9,8 @@
 
 #include "shell/TrellisApp.h"
 
+using namespace trellis;
+
 namespace {
 
 class HelloApp : public TrellisApp {

@@ -16,6 +16,8 @@
 #include "shell/TrellisApp.h"
 #include "text/Glyphon.h"
 
+using namespace trellis;
+
 namespace {
 
 constexpr int kShownEvents = 6;

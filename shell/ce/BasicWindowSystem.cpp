@@ -7,6 +7,8 @@
 #include "shell/Ticks.h"
 #include "shell/Utf8.h"
 
+namespace trellis {
+
 namespace {
 
 // Device contexts are plain handles: a window's is derived from the window,
@@ -435,3 +437,5 @@ void FillEGLConfigAttributes(EGLint surfaceType, int32_t fsaaMode, EGLint* attri
     }
     attributes[n] = EGL_NONE;
 }
+
+} // namespace trellis

@@ -7,6 +7,8 @@
 #include "shell/WindowSystem.h"
 #include "shell/ce/EventQueue.h"
 
+namespace trellis {
+
 // The bookkeeping every backend shares: window classes, one record per window
 // (procedure, style, rectangle, user data), the posted-message queue with the
 // quit message, the queue of native events with their messages, dispatch to
@@ -116,3 +118,5 @@ private:
     bool quitPosted = false;
     int32_t quitCode = 0;
 };
+
+} // namespace trellis

@@ -9,6 +9,8 @@
 #include "shell/ce/WaylandWindowSystem.h"
 #include "shell/ce/X11WindowSystem.h"
 
+namespace trellis {
+
 namespace {
 
 // One window system the environment can choose. A backend is one entry here.
@@ -134,3 +136,5 @@ std::unique_ptr<WindowSystem> OpenDefaultWindowSystem()
     }
     return nullptr;
 }
+
+} // namespace trellis

@@ -4,6 +4,8 @@
 
 #include "shell/WindowSystem.h"
 
+namespace trellis {
+
 // The window system a program runs on. TRELLIS_PLATFORM names one; without it
 // the backends that have a display variable are tried in their order, each
 // only when its variable is set, and the first is taken; with none of those
@@ -18,3 +20,5 @@ std::string WindowSystemNames();
 
 // One line for the usage text: what TRELLIS_PLATFORM takes and what happens without it.
 std::string WindowSystemUsage();
+
+} // namespace trellis

@@ -1,5 +1,7 @@
 #include "shell/ce/EGLErrorName.h"
 
+namespace trellis {
+
 const char* EGLErrorName(EGLint error)
 {
     switch (error) {
@@ -21,3 +23,5 @@ const char* EGLErrorName(EGLint error)
     default: return "unknown EGL error";
     }
 }
+
+} // namespace trellis

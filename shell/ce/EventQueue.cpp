@@ -2,6 +2,8 @@
 
 #include "shell/ce/KeySymbols.h"
 
+namespace trellis {
+
 namespace {
 
 constexpr size_t kFrameOfEvents = 256;
@@ -146,3 +148,5 @@ void HeldKeys::Note(NativeEvent& event)
     }
     down[event.keyCode] = press;
 }
+
+} // namespace trellis

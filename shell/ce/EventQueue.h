@@ -5,6 +5,8 @@
 
 #include "shell/WindowSystem.h"
 
+namespace trellis {
+
 // What a backend reports of a window: an input event for the application, or
 // one of the window system's own notices that only the window procedure sees.
 enum class NativeEventKind : uint8_t {
@@ -66,3 +68,5 @@ public:
 private:
     std::bitset<512> down;
 };
+
+} // namespace trellis

@@ -3,6 +3,8 @@
 #include <EGL/eglext.h>
 #include <GLES/gl.h>
 
+namespace trellis {
+
 HeadlessWindowSystem::HeadlessWindowSystem(int32_t monitorWidth, int32_t monitorHeight, Rect frame)
     : BasicWindowSystem(frame), monitor{0, 0, monitorWidth, monitorHeight}
 {
@@ -54,3 +56,5 @@ std::string HeadlessWindowSystem::Describe() const
 {
     return "the headless window system (Mesa's surfaceless EGL platform, no display)";
 }
+
+} // namespace trellis

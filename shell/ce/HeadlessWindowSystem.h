@@ -1,6 +1,8 @@
 #pragma once
 #include "shell/ce/BasicWindowSystem.h"
 
+namespace trellis {
+
 // Headless backend: no display server at all.
 // Supports: a virtual monitor (640 x 480 unless given), windows as records with
 // their placement and user data, messages the program posts (WM_QUIT included),
@@ -23,3 +25,5 @@ public:
 private:
     Rect monitor;
 };
+
+} // namespace trellis

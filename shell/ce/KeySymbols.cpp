@@ -4,6 +4,8 @@
 
 #include "shell/WindowSystem.h"
 
+namespace trellis {
+
 namespace {
 
 TrellisKey Offset(TrellisKey first, uint32_t steps)
@@ -124,3 +126,5 @@ uintptr_t VirtualKeyOf(TrellisKey key)
     default: return 0;
     }
 }
+
+} // namespace trellis

@@ -12,6 +12,8 @@
 #include "shell/Utf8.h"
 #include "shell/ce/EGLErrorName.h"
 
+namespace trellis {
+
 namespace {
 
 constexpr EGLint kContextLost = 0x300E;  // EGL_CONTEXT_LOST
@@ -577,3 +579,5 @@ intptr_t TrellisPlatformCE::RedrawDesktopProc(WindowSystem& system, WindowHandle
         return system.DefWindowProc(window, message, wParam, lParam);
     }
 }
+
+} // namespace trellis

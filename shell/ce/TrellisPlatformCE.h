@@ -7,6 +7,8 @@
 #include "shell/TrellisPlatform.h"
 #include "shell/WindowSystem.h"
 
+namespace trellis {
+
 class TrellisApp;
 struct ShellData;
 
@@ -107,3 +109,5 @@ private:
     DualDisplay dualDisplay{system, DualDisplayWindows{windows.mainWindow, windows.coverWindow, windows.showCommand,
                                                        instanceHandle, RedrawDesktopProc}};
 };
+
+} // namespace trellis

@@ -22,6 +22,8 @@
 #include "shell/Utf8.h"
 #include "shell/ce/KeySymbols.h"
 
+namespace trellis {
+
 namespace {
 
 
@@ -837,3 +839,5 @@ EGLSurface WaylandWindowSystem::CreateEGLSurface(EGLDisplay eglConnection, EGLCo
     return eglCreateWindowSurface(eglConnection, config, reinterpret_cast<EGLNativeWindowType>(native->eglWindow),
                                   nullptr);
 }
+
+} // namespace trellis

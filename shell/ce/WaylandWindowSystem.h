@@ -23,6 +23,8 @@ struct xkb_context;
 struct xkb_keymap;
 struct xkb_state;
 
+namespace trellis {
+
 // Wayland backend (wayland-client, xdg-shell, wayland-egl, xkbcommon): native
 // toplevels on a Wayland compositor.
 // Supports: one xdg toplevel per window that renders, titled as the window and
@@ -172,3 +174,5 @@ private:
 
     std::map<WindowHandle, std::unique_ptr<NativeWindow>> windows;
 };
+
+} // namespace trellis

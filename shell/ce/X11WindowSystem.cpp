@@ -16,6 +16,8 @@
 #include <cstring>
 #include <string>
 
+namespace trellis {
+
 namespace {
 
 // Requests about windows race the window manager (focus on a window it has
@@ -547,3 +549,5 @@ std::string X11WindowSystem::Describe() const
 {
     return std::string("X11 display ") + DisplayString(display);
 }
+
+} // namespace trellis

@@ -9,6 +9,8 @@ struct _XIM;
 struct _XIC;
 union _XEvent;
 
+namespace trellis {
+
 // X11 backend (Xlib): real windows on an X server.
 // Supports: one top-level X window per window, placed where the shell puts it
 // (the window manager, if any, draws its frame outside, so frames add nothing
@@ -80,3 +82,5 @@ private:
     std::map<WindowHandle, _XIC*> inputContexts;
     std::map<WindowHandle, std::pair<int32_t, int32_t>> sizeLimits;  // largest client area per window
 };
+
+} // namespace trellis

@@ -14,6 +14,8 @@
 #include "TempDir.h"
 #include "capture/Capture.h"
 
+using namespace trellis;
+
 namespace {
 
 void Put16(std::vector<uint8_t>& bytes, size_t at, uint16_t value)

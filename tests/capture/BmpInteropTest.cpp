@@ -12,6 +12,8 @@
 #include "TempDir.h"
 #include "capture/Capture.h"
 
+using namespace trellis;
+
 namespace {
 
 // The widths whose rows need every amount of padding, and real frame widths.

@@ -17,6 +17,8 @@
 #include "capture/Capture.h"
 #include "shell/TrellisApp.h"
 
+using namespace trellis;
+
 namespace {
 
 using PixelBuffer = std::unique_ptr<uint8_t[]>;

@@ -18,6 +18,8 @@
 #include "demo/KestrelDemo.h"
 #include "shell/Entry.h"
 
+using namespace trellis;
+
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
 #define KESTREL_SANITIZED 1

@@ -21,6 +21,8 @@
 #include "shell/Entry.h"
 #include "shell/ce/HeadlessWindowSystem.h"
 
+using namespace trellis;
+
 extern char** environ;
 
 TrellisApp* CreateApplication()

@@ -12,6 +12,8 @@
 #include "GlTestContext.h"
 #include "KestrelHarness.h"
 
+using namespace trellis;
+
 namespace {
 
 constexpr int kSize = 8;

@@ -15,6 +15,8 @@
 #include "demo/SceneAssets.h"
 #include "math/Fixed.h"
 
+using namespace trellis;
+
 namespace {
 
 constexpr const char16_t* kSmallWindow = u"-windowed -width=320 -height=240 -qaf=0";

@@ -8,6 +8,8 @@
 #include "ScriptedWindowSystem.h"
 #include "shell/Entry.h"
 
+using namespace trellis;
+
 ProbeLog& Probe()
 {
     static ProbeLog log;

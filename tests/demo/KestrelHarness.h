@@ -6,6 +6,8 @@
 
 #include "demo/KestrelDemo.h"
 
+using namespace trellis;
+
 // The demo as the tests run it through TrellisMain on the scripted window
 // system: CreateApplication (defined with it) makes a ProbeDemo, which
 // records what each scene set-up left and what each frame drew into a log

@@ -7,6 +7,8 @@
 #include "GlShim.h"
 #include "KestrelHarness.h"
 
+using namespace trellis;
+
 namespace {
 
 constexpr const char16_t* kRun = u"-windowed -width=160 -height=120 -qaf=23";

@@ -12,6 +12,8 @@
 #include "KestrelHarness.h"
 #include "ReferenceImage.h"
 
+using namespace trellis;
+
 namespace {
 
 constexpr int kSlack = 8;

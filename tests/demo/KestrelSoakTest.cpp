@@ -23,6 +23,8 @@
 #include "shell/Entry.h"
 #include "shell/ce/HeadlessWindowSystem.h"
 
+using namespace trellis;
+
 namespace {
 
 int32_t Setting(const char* name, int32_t fallback)

@@ -9,6 +9,8 @@
 #include "demo/MeshFile.h"
 #include "demo/SceneAssets.h"
 
+using namespace trellis;
+
 namespace {
 
 using Vec = std::array<double, 3>;

@@ -8,6 +8,8 @@
 
 #include "demo/SceneAssets.h"
 
+using namespace trellis;
+
 namespace {
 
 struct Expected {

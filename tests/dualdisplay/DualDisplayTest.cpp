@@ -14,6 +14,8 @@
 #include "shell/TrellisApp.h"
 #include "shell/ce/TrellisPlatformCE.h"
 
+using namespace trellis;
+
 namespace {
 
 class QuietApp : public TrellisApp {

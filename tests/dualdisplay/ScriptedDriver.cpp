@@ -9,6 +9,8 @@
 #include "dualdisplay/DualDisplay.h"
 #include "shell/ce/TrellisPlatformCE.h"
 
+using namespace trellis;
+
 namespace {
 
 void PutWord(void* buffer, int32_t size, int32_t offset, uint32_t word)

@@ -9,6 +9,8 @@
 #include "MathTestUtil.h"
 #include "math/Fixed.h"
 
+using namespace trellis;
+
 namespace {
 
 constexpr int kSize = 64;

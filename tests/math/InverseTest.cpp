@@ -4,6 +4,8 @@
 
 #include "MathTestUtil.h"
 
+using namespace trellis;
+
 namespace {
 
 Matrix4 Filled(float value)

@@ -8,6 +8,8 @@
 #include "math/Quaternion.h"
 #include "math/Vector3.h"
 
+using namespace trellis;
+
 // Clip-space image (x, y, z, w) of the point p under m, in the row-vector order.
 struct Vector4 {
     float x, y, z, w;

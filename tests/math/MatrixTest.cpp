@@ -5,6 +5,8 @@
 #include "MathTestUtil.h"
 #include "math/Fixed.h"
 
+using namespace trellis;
+
 namespace {
 
 constexpr float kHalfPi = 1.57079632679f;

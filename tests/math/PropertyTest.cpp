@@ -5,6 +5,8 @@
 
 #include "MathTestUtil.h"
 
+using namespace trellis;
+
 namespace {
 
 constexpr int kTrials = 500;

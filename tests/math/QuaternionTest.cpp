@@ -4,6 +4,8 @@
 
 #include "MathTestUtil.h"
 
+using namespace trellis;
+
 namespace {
 
 Quaternion AxisAngle(Vector3 axis, float angle)

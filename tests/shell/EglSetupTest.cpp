@@ -14,6 +14,8 @@
 #include "shell/Entry.h"
 #include "shell/ce/HeadlessWindowSystem.h"
 
+using namespace trellis;
+
 namespace {
 
 using Names = std::vector<std::string>;

@@ -25,6 +25,8 @@
 #include "shell/ShellData.h"
 #include "shell/ce/EventQueue.h"
 
+using namespace trellis;
+
 namespace {
 
 using Lines = std::vector<std::string>;

@@ -9,6 +9,8 @@
 #include "capture/Capture.h"
 #include "shell/TrellisApp.h"
 
+using namespace trellis;
+
 namespace {
 
 TEST(ExtensionListContains, MatchesWholeWordsOnly)

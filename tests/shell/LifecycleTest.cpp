@@ -13,6 +13,8 @@
 #include "shell/ce/HeadlessWindowSystem.h"
 #include "shell/Entry.h"
 
+using namespace trellis;
+
 namespace {
 
 using Events = std::vector<std::string>;

@@ -10,6 +10,8 @@
 #include "shell/OptionParser.h"
 #include "shell/TrellisApp.h"
 
+using namespace trellis;
+
 namespace {
 
 // One application with default ShellData and a parser over it; what the

@@ -9,6 +9,8 @@
 #include "shell/TrellisApp.h"
 #include "shell/ce/X11WindowSystem.h"
 
+using namespace trellis;
+
 namespace {
 
 class RecordingApp : public TrellisApp {

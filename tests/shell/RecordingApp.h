@@ -7,6 +7,8 @@
 #include "shell/ShellData.h"
 #include "shell/TrellisEvent.h"
 
+using namespace trellis;
+
 // The application the shell tests run through TrellisMain: CreateApplication
 // (defined with it) makes one as the current script says, and every lifecycle
 // call lands in the shared record, which outlives the application object.

@@ -15,6 +15,8 @@
 #include "shell/TextureHeader.h"
 #include "shell/TrellisApp.h"
 
+using namespace trellis;
+
 // Lets a test make the loader's next conversion buffer unobtainable. The
 // array forms are replaced together so that every new[] meets its delete[].
 static bool failNextBufferAllocation = false;

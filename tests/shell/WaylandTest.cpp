@@ -28,6 +28,8 @@
 #include "shell/Entry.h"
 #include "shell/ce/WaylandWindowSystem.h"
 
+using namespace trellis;
+
 namespace {
 
 constexpr int kFrameLimit = 500;

@@ -16,6 +16,8 @@
 #include "shell/ShellData.h"
 #include "shell/ce/TrellisPlatformCE.h"
 
+using namespace trellis;
+
 namespace {
 
 using Lines = std::vector<std::string>;

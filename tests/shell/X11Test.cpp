@@ -22,6 +22,8 @@
 #include "shell/Entry.h"
 #include "shell/ce/X11WindowSystem.h"
 
+using namespace trellis;
+
 namespace {
 
 constexpr int kFrameLimit = 500;

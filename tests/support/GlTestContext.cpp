@@ -7,6 +7,8 @@
 
 #include "shell/DriverResidency.h"
 
+using namespace trellis;
+
 GlTestContext::GlTestContext(int w, int h) : width(w), height(h)
 {
     auto getPlatformDisplay =

@@ -8,6 +8,8 @@
 
 #include "shell/Entry.h"
 
+using namespace trellis;
+
 namespace {
 
 std::string Hex(uint32_t value)

@@ -7,6 +7,8 @@
 
 #include "shell/ce/HeadlessWindowSystem.h"
 
+using namespace trellis;
+
 // Scripted backend, for tests only.
 // Supports: a monitor of any size; a Windows CE style frame (4 pixels on the
 // sides and bottom, 26 on top with the caption) so that framed windows grow

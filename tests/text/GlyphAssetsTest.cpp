@@ -11,6 +11,8 @@
 #include "text/GlyphMetrics.h"
 #include "text/GlyphonAssets.h"
 
+using namespace trellis;
+
 namespace {
 
 bool Covered(unsigned code)

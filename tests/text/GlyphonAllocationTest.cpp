@@ -7,6 +7,8 @@
 
 #include "GlyphonTestSupport.h"
 
+using namespace trellis;
+
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
 #define GLYPHON_SANITIZED 1

@@ -7,6 +7,8 @@
 
 #include "GlyphonTestSupport.h"
 
+using namespace trellis;
+
 namespace {
 
 std::vector<GLsizei> elementCounts;  // indices per glDrawElements

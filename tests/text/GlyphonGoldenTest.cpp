@@ -20,6 +20,8 @@
 
 #include "GlyphonTestSupport.h"
 
+using namespace trellis;
+
 namespace {
 
 // Compressed with zlib: the vertices repeat their colour and depth.

@@ -8,6 +8,8 @@
 #include "GlyphonTestSupport.h"
 #include "text/GlyphMetrics.h"
 
+using namespace trellis;
+
 namespace {
 
 class GlyphonLayout : public ::testing::Test {

@@ -7,6 +7,8 @@
 #include "GlyphonTestSupport.h"
 #include "text/GlyphonInternal.h"
 
+using namespace trellis;
+
 namespace {
 
 bool IsYellow(uint32_t rgba)

@@ -17,6 +17,8 @@
 #include "text/Glyphon.h"
 #include "text/GlyphonAssets.h"
 
+using namespace trellis;
+
 namespace {
 
 constexpr int kWidth = 640;

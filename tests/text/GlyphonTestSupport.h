@@ -8,6 +8,8 @@
 #include "math/Fixed.h"
 #include "text/Glyphon.h"
 
+using namespace trellis;
+
 // A GL surface with an initialised Glyphon on it. The context outlives the
 // library, which deletes its textures on destruction.
 class GlyphonSurface {

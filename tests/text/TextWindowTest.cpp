@@ -3,6 +3,8 @@
 
 #include "GlyphonTestSupport.h"
 
+using namespace trellis;
+
 namespace {
 
 class TextWindows : public ::testing::Test {

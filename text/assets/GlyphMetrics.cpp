@@ -2,6 +2,8 @@
 // Do not edit: change the generator and run it again.
 #include "text/GlyphMetrics.h"
 
+namespace trellis {
+
 const GlyphFont kGlyphLargeFont = {
   {
     // U: left texture coordinate
@@ -217,3 +219,5 @@ const GlyphFont kGlyphSmallFont = {
     0.0000f, 0.0000f, 0.0000f, 0.0000f, 0.0000f, 0.0000f, 0.0000f, 0.0000f,  // 248
   },
 };
+
+} // namespace trellis

@@ -9,6 +9,8 @@
 #include "demo/MeshFile.h"
 #include "capture/Capture.h"
 
+using namespace trellis;
+
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
 {
     FILE* file = std::fopen(path.c_str(), "wb");
