@@ -12,6 +12,7 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
