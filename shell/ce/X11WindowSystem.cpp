@@ -310,28 +310,29 @@ void X11WindowSystem::PlaceNativeWindow(WindowHandle window, const WindowRecord&
     const auto limit = sizeLimits.find(window);
     if (limit != sizeLimits.end() && rect.right - rect.left <= limit->second.first &&
         rect.bottom - rect.top <= limit->second.second) {
-        AwaitSizeWithinLimit(window);
+        AwaitSize(window, static_cast<int>(Dimension(rect.right - rect.left)),
+                  static_cast<int>(Dimension(rect.bottom - rect.top)));
     }
 }
 
-// A window manager carries out a resize on its own time, and until it has,
-// the window is larger than the driver renders: drawing into it then takes the
-// driver down. The resize is awaited (briefly) before anything is drawn.
-void X11WindowSystem::AwaitSizeWithinLimit(WindowHandle window)
+// A window manager carries out resizes on its own time, in order, so an
+// earlier request (sent before the driver's limit was known) may still make
+// the window larger than the driver renders, and drawing into it then takes
+// the driver down. The answer to this resize is awaited (briefly) before
+// anything is drawn.
+void X11WindowSystem::AwaitSize(WindowHandle window, int width, int height)
 {
     const Window native = NativeWindow(window);
-    const std::pair<int32_t, int32_t> limit = sizeLimits[window];
-    const auto within = [limit](int width, int height) { return width <= limit.first && height <= limit.second; };
     XWindowAttributes now{};
-    if (XGetWindowAttributes(display, native, &now) == 0 || within(now.width, now.height)) {
+    if (XGetWindowAttributes(display, native, &now) == 0 || (now.width == width && now.height == height)) {
         return;
     }
-    // Sizes reported before the resize are out of date and dropped; the
-    // confirming one goes to the application as any resize does.
+    // Sizes reported before the answer are out of date and dropped; the
+    // answer goes to the application as any resize does.
     XEvent event;
     if (AwaitEvent(native, ConfigureNotify, kResizeWaitMs,
-                   [&within](const XEvent& configure) {
-                       return within(configure.xconfigure.width, configure.xconfigure.height);
+                   [width, height](const XEvent& configure) {
+                       return configure.xconfigure.width == width && configure.xconfigure.height == height;
                    },
                    event)) {
         NativeEvent resized;

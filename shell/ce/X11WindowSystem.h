@@ -76,7 +76,7 @@ private:
     bool AwaitEvent(unsigned long window, int type, int waitMs, const std::function<bool(const _XEvent&)>& wanted,
                     _XEvent& event);
     void MeasureFrame();
-    void AwaitSizeWithinLimit(WindowHandle window);
+    void AwaitSize(WindowHandle window, int width, int height);
 
     _XDisplay* display;
     unsigned long wmProtocols;
