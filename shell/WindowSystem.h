@@ -148,6 +148,8 @@ public:
 
     // Rectangles: the monitor that holds the window (the primary one by default).
     virtual Rect GetMonitorRect(WindowHandle window) = 0;
+    // The part of that monitor left to windows (without panels and docks).
+    virtual Rect GetWorkRect(WindowHandle window) { return GetMonitorRect(window); }
     virtual Rect GetWindowRect(WindowHandle window) = 0;
     // Grows a client rectangle into the window rectangle of `style`.
     virtual void AdjustWindowRectEx(Rect& rect, uint32_t style, bool menu, uint32_t exStyle) = 0;

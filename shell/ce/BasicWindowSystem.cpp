@@ -85,6 +85,7 @@ void BasicWindowSystem::Place(WindowHandle window, int32_t insertAfter, int32_t 
     const int32_t newWidth = (flags & SWP_NOSIZE) != 0 ? rect.right - rect.left : width;
     const int32_t newHeight = (flags & SWP_NOSIZE) != 0 ? rect.bottom - rect.top : height;
     rect = Rect{newX, newY, newX + newWidth, newY + newHeight};
+    ConstrainPlacement(found->second.style, rect);
     PlaceNativeWindow(window, found->second);
     if (insertAfter == HWND_TOPMOST) {
         RaiseNativeWindow(window);
@@ -175,16 +176,19 @@ Rect BasicWindowSystem::GetWindowRect(WindowHandle window)
 Rect BasicWindowSystem::GetClientRect(WindowHandle window)
 {
     const WindowRecord* record = FindWindow(window);
-    if (record == nullptr) {
-        return Rect{0, 0, 0, 0};
-    }
-    Rect client = record->rect;
-    if (IsFramed(record->style)) {
-        client = Rect{client.left + frame.left, client.top + frame.top, client.right - frame.right,
-                      client.bottom - frame.bottom};
-    }
-    return client;
+    return record != nullptr ? ClientRectOf(*record) : Rect{0, 0, 0, 0};
 }
+
+Rect BasicWindowSystem::ClientRectOf(const WindowRecord& record) const
+{
+    const Rect& rect = record.rect;
+    if (!IsFramed(record.style)) {
+        return rect;
+    }
+    return Rect{rect.left + frame.left, rect.top + frame.top, rect.right - frame.right, rect.bottom - frame.bottom};
+}
+
+void BasicWindowSystem::ConstrainPlacement(uint32_t, Rect&) {}
 
 void BasicWindowSystem::AdjustWindowRectEx(Rect& rect, uint32_t style, bool, uint32_t)
 {

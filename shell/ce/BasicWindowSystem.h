@@ -97,6 +97,12 @@ protected:
     void NoteClientSize(WindowHandle window, int32_t width, int32_t height);
 
     const WindowRecord* FindWindow(WindowHandle window) const;
+    // The client area of a record's window, in window-system coordinates.
+    Rect ClientRectOf(const WindowRecord& record) const;
+    // What the frame adds on each side, once the window system has said.
+    void SetFrame(Rect insets) { frame = insets; }
+    // Where a window placed at `rect` is actually put; by default where asked.
+    virtual void ConstrainPlacement(uint32_t style, Rect& rect);
 
     // Queues an event of a window for the pump; a key press of a key that is
     // down already arrives as a repeat.

@@ -107,20 +107,23 @@ void TrellisPlatformCE::PlaceFullScreen(WindowHandle window, int32_t x, int32_t 
 }
 
 // Mode A: a 320 x 240 (or 240 x 320) surface at the top left, with a window
-// twice that size covering the rest of the desktop behind it.
+// covering the rest of the desktop behind it.
 int32_t TrellisPlatformCE::CreateQuarterSizeWindows()
 {
     const int32_t width = shellData->width;
     const int32_t height = shellData->height;
-    const int32_t coverWidth = width * 2;
-    const int32_t coverHeight = height * 2;
+    // The cover hides the whole desktop: on the device that is the 640 x 480
+    // (or 480 x 640) screen, elsewhere whatever size the monitor has.
+    const Rect desktop = system.GetMonitorRect(kNoWindow);
+    const int32_t coverWidth = desktop.right - desktop.left;
+    const int32_t coverHeight = desktop.bottom - desktop.top;
     windows.coverMode = 1;
-    windows.coverWindow = system.CreateWindowEx(0, className, windowTitle, WS_VISIBLE, 0, 0, coverWidth, coverHeight,
-                                                instanceHandle);
+    windows.coverWindow = system.CreateWindowEx(0, className, windowTitle, WS_VISIBLE, desktop.left, desktop.top,
+                                                coverWidth, coverHeight, instanceHandle);
     if (windows.coverWindow == kNoWindow) {
         return 0;
     }
-    system.SetWindowPos(windows.coverWindow, HWND_TOPMOST, 0, 0, coverWidth, coverHeight, 0);
+    system.SetWindowPos(windows.coverWindow, HWND_TOPMOST, desktop.left, desktop.top, coverWidth, coverHeight, 0);
     system.SetForegroundWindow(windows.coverWindow);
     system.ShowWindow(windows.coverWindow, windows.showCommand);
     system.UpdateWindow(windows.coverWindow);
@@ -237,12 +240,14 @@ int32_t TrellisPlatformCE::KeepSurfaceWithinDriverLimits()
     return 1;
 }
 
+// Centred in the part of the monitor that panels and docks leave free, which
+// on the device is the whole monitor.
 void TrellisPlatformCE::CentreWindow(WindowHandle window)
 {
-    const Rect screen = system.GetMonitorRect(window);
+    const Rect work = system.GetWorkRect(window);
     const Rect rect = system.GetWindowRect(window);
-    const int32_t x = (screen.right - (rect.right - rect.left)) / 2;
-    const int32_t y = (screen.bottom - (rect.bottom - rect.top)) / 2;
+    const int32_t x = work.left + (work.right - work.left - (rect.right - rect.left)) / 2;
+    const int32_t y = work.top + (work.bottom - work.top - (rect.bottom - rect.top)) / 2;
     system.SetWindowPos(window, HWND_TOP, x, y, 0, 0, SWP_MOVE_ONLY);
 }
 

@@ -9,10 +9,14 @@
 #include <X11/Xutil.h>
 #include <X11/Xatom.h>
 #include <X11/XKBlib.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -43,15 +47,46 @@ unsigned Dimension(int32_t size)
     return static_cast<unsigned>(std::clamp<int32_t>(size, 1, 32767));
 }
 
-// Sizes in a one-line message of the backend's own.
+// How long the window manager is given to say how large its frames are, and
+// to carry out a resize that brings a window within what the driver renders.
+constexpr int kFrameExtentsWaitMs = 500;
+constexpr int kResizeWaitMs = 2000;
+
+// A one-line message of the backend's own (ASCII).
+void Report(const char* text)
+{
+    const std::u16string wide(text, text + std::strlen(text));
+    TrellisDebugOutput(wide.c_str());
+}
+
 void ReportHeldSize(unsigned width, unsigned height, int32_t maxWidth, int32_t maxHeight)
 {
     char text[160];
     std::snprintf(text, sizeof text, "Window size %u x %u is larger than the driver renders; held at %d x %d\n", width,
                   height, std::min<int32_t>(static_cast<int32_t>(width), maxWidth),
                   std::min<int32_t>(static_cast<int32_t>(height), maxHeight));
-    std::u16string wide(text, text + std::strlen(text));
-    TrellisDebugOutput(wide.c_str());
+    Report(text);
+}
+
+// Xlib calls this when the connection breaks and ends the program if it
+// returns. Nothing may talk to the server any more: not the windows, and not
+// EGL, whose teardown sends requests on the same connection (re-entering here)
+// while the driver's threads may still be drawing. So the program only says
+// why and ends, skipping exit handlers for the same reason.
+int ServerGone(Display* display)
+{
+    char text[320];
+    std::snprintf(text, sizeof text, "The X server of display %.256s has gone away\n", DisplayString(display));
+    Report(text);
+    std::fflush(nullptr);
+    std::_Exit(1);
+}
+
+// Xlib's convention: RESOURCE_NAME where set, else the program's name.
+const char* ResourceName()
+{
+    const char* name = std::getenv("RESOURCE_NAME");
+    return name != nullptr && *name != 0 ? name : program_invocation_short_name;
 }
 
 // WM_NAME is Latin-1; characters beyond it become '?'. Window managers
@@ -156,6 +191,7 @@ std::unique_ptr<X11WindowSystem> X11WindowSystem::Open(const char* displayName)
         return nullptr;
     }
     XSetErrorHandler(IgnoreXError);
+    XSetIOErrorHandler(ServerGone);
     return std::unique_ptr<X11WindowSystem>(new X11WindowSystem(display));
 }
 
@@ -170,7 +206,12 @@ X11WindowSystem::X11WindowSystem(Display* connection)
       netActiveWindow(XInternAtom(connection, "_NET_ACTIVE_WINDOW", False)),
       netWmPid(XInternAtom(connection, "_NET_WM_PID", False)),
       netWmName(XInternAtom(connection, "_NET_WM_NAME", False)),
-      utf8String(XInternAtom(connection, "UTF8_STRING", False))
+      utf8String(XInternAtom(connection, "UTF8_STRING", False)),
+      netSupported(XInternAtom(connection, "_NET_SUPPORTED", False)),
+      netRequestFrameExtents(XInternAtom(connection, "_NET_REQUEST_FRAME_EXTENTS", False)),
+      netFrameExtents(XInternAtom(connection, "_NET_FRAME_EXTENTS", False)),
+      netWorkarea(XInternAtom(connection, "_NET_WORKAREA", False)),
+      netCurrentDesktop(XInternAtom(connection, "_NET_CURRENT_DESKTOP", False))
 {
     // A held key repeats as presses alone, so a press of a key already down
     // is a repeat.
@@ -208,19 +249,27 @@ unsigned long X11WindowSystem::NativeWindow(WindowHandle window) const
 
 bool X11WindowSystem::OpenNativeWindow(WindowHandle window, const WindowRecord& record, const char16_t* title)
 {
+    if ((record.style & WS_FRAMED) != 0) {
+        MeasureFrame();
+    }
     XSetWindowAttributes attributes{};
-    attributes.background_pixmap = None;  // the rendering surface paints the whole client area
+    // Black hides what lay beneath (the cover window's purpose) until a
+    // rendering surface paints the window.
+    attributes.background_pixel = BlackPixel(display, DefaultScreen(display));
     attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
                             KeyReleaseMask | FocusChangeMask | StructureNotifyMask | LeaveWindowMask;
-    const Rect& rect = record.rect;
+    const Rect rect = ClientRectOf(record);
     const Window native =
         XCreateWindow(display, DefaultRootWindow(display), Coordinate(rect.left), Coordinate(rect.top),
                       Dimension(rect.right - rect.left), Dimension(rect.bottom - rect.top), 0, CopyFromParent,
-                      InputOutput, CopyFromParent, CWBackPixmap | CWEventMask, &attributes);
+                      InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &attributes);
     if (native == 0) {
         return false;
     }
     nativeWindows[window] = native;
+    // Lets a person's tools and window-manager rules find the program's windows.
+    XClassHint classHint{const_cast<char*>(ResourceName()), const_cast<char*>("Trellis")};
+    XSetClassHint(display, native, &classHint);
     Atom deleteWindow = wmDeleteWindow;
     XSetWMProtocols(display, native, &deleteWindow, 1);
     SetNativeTitle(window, title);
@@ -231,8 +280,8 @@ bool X11WindowSystem::OpenNativeWindow(WindowHandle window, const WindowRecord& 
             inputContexts[window] = context;
         }
     }
-    // The shell chooses the position of the client area; a window manager
-    // should keep it and draw its frame around it.
+    // The client area goes where the shell's rectangle less the frame puts
+    // it; a window manager should keep it and draw its frame around it.
     XSizeHints hints{};
     hints.flags = PPosition | PSize | PWinGravity;
     hints.win_gravity = StaticGravity;
@@ -256,10 +305,145 @@ bool X11WindowSystem::OpenNativeWindow(WindowHandle window, const WindowRecord& 
 
 void X11WindowSystem::PlaceNativeWindow(WindowHandle window, const WindowRecord& record)
 {
-    const Rect& rect = record.rect;
+    const Rect rect = ClientRectOf(record);
     XMoveResizeWindow(display, NativeWindow(window), Coordinate(rect.left), Coordinate(rect.top),
                       Dimension(rect.right - rect.left), Dimension(rect.bottom - rect.top));
     XFlush(display);
+    const auto limit = sizeLimits.find(window);
+    if (limit != sizeLimits.end() && rect.right - rect.left <= limit->second.first &&
+        rect.bottom - rect.top <= limit->second.second) {
+        AwaitSize(window, static_cast<int>(Dimension(rect.right - rect.left)),
+                  static_cast<int>(Dimension(rect.bottom - rect.top)));
+    }
+}
+
+// A window manager carries out resizes on its own time, in order, so an
+// earlier request (sent before the driver's limit was known) may still make
+// the window larger than the driver renders, and drawing into it then takes
+// the driver down. The answer to this resize is awaited (briefly) before
+// anything is drawn.
+void X11WindowSystem::AwaitSize(WindowHandle window, int width, int height)
+{
+    const Window native = NativeWindow(window);
+    XWindowAttributes now{};
+    if (XGetWindowAttributes(display, native, &now) == 0 || (now.width == width && now.height == height)) {
+        return;
+    }
+    // Sizes reported before the answer are out of date and dropped; the
+    // answer goes to the application as any resize does.
+    XEvent event;
+    if (AwaitEvent(native, ConfigureNotify, kResizeWaitMs,
+                   [width, height](const XEvent& configure) {
+                       return configure.xconfigure.width == width && configure.xconfigure.height == height;
+                   },
+                   event)) {
+        NativeEvent resized;
+        resized.window = window;
+        if (TranslateEvent(event, resized)) {
+            Deliver(resized);
+        }
+    }
+}
+
+// Takes events of `type` for `window` as they come, for up to `waitMs`, until
+// `wanted` accepts one; events of other kinds stay queued in order.
+bool X11WindowSystem::AwaitEvent(unsigned long window, int type, int waitMs,
+                                 const std::function<bool(const XEvent&)>& wanted, XEvent& event)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    for (;;) {
+        while (XCheckTypedWindowEvent(display, window, type, &event)) {
+            if (wanted(event)) {
+                return true;
+            }
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) {
+            return false;
+        }
+        pollfd ready{ConnectionNumber(display), POLLIN, 0};
+        if (poll(&ready, 1, static_cast<int>(left)) < 0 && errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+// The frame a window manager will draw around a framed window, measured on a
+// window that is never shown, so that the shell's rectangles include it from
+// the first framed window on. None without a window manager that says.
+void X11WindowSystem::MeasureFrame()
+{
+    if (frameMeasured) {
+        return;
+    }
+    frameMeasured = true;
+    const Window root = DefaultRootWindow(display);
+    const std::vector<long> supported = ReadLongs(root, netSupported, XA_ATOM);
+    if (std::find(supported.begin(), supported.end(), static_cast<long>(netRequestFrameExtents)) ==
+        supported.end()) {
+        return;
+    }
+    XSetWindowAttributes attributes{};
+    attributes.event_mask = PropertyChangeMask;
+    const Window probe =
+        XCreateWindow(display, root, 0, 0, 100, 100, 0, CopyFromParent, InputOutput, CopyFromParent, CWEventMask,
+                      &attributes);
+    SendToRoot(probe, netRequestFrameExtents, 0, 0, 0, 0);
+    XFlush(display);
+    XEvent event;
+    const Atom extentsAtom = netFrameExtents;
+    if (AwaitEvent(probe, PropertyNotify, kFrameExtentsWaitMs,
+                   [extentsAtom](const XEvent& change) { return change.xproperty.atom == extentsAtom; }, event)) {
+        const std::vector<long> extents = ReadLongs(probe, netFrameExtents, XA_CARDINAL);
+        if (extents.size() == 4) {
+            // Left, right, top, bottom.
+            SetFrame(Rect{static_cast<int32_t>(extents[0]), static_cast<int32_t>(extents[2]),
+                          static_cast<int32_t>(extents[1]), static_cast<int32_t>(extents[3])});
+        }
+    }
+    XDestroyWindow(display, probe);
+}
+
+void X11WindowSystem::AdjustWindowRectEx(Rect& rect, uint32_t style, bool menu, uint32_t exStyle)
+{
+    if ((style & WS_FRAMED) != 0) {
+        MeasureFrame();
+    }
+    BasicWindowSystem::AdjustWindowRectEx(rect, style, menu, exStyle);
+}
+
+// A frame larger than the work area is centred off it; its top left (the
+// title bar and the window menu) is kept where a person can reach it.
+void X11WindowSystem::ConstrainPlacement(uint32_t style, Rect& rect)
+{
+    if ((style & WS_FRAMED) == 0) {
+        return;
+    }
+    const Rect work = GetWorkRect(kNoWindow);
+    const int32_t right = std::max(0, work.left - rect.left);
+    const int32_t down = std::max(0, work.top - rect.top);
+    rect = Rect{rect.left + right, rect.top + down, rect.right + right, rect.bottom + down};
+}
+
+std::vector<long> X11WindowSystem::ReadLongs(unsigned long window, unsigned long property, unsigned long type)
+{
+    Atom actualType = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    std::vector<long> values;
+    if (XGetWindowProperty(display, window, property, 0, 1024, False, type, &actualType, &format, &count, &remaining,
+                           &data) == Success &&
+        data != nullptr) {
+        if (actualType == type && format == 32) {
+            const long* longs = reinterpret_cast<const long*>(data);
+            values.assign(longs, longs + count);
+        }
+        XFree(data);
+    }
+    return values;
 }
 
 void X11WindowSystem::SendToRoot(unsigned long window, unsigned long type, long data0, long data1, long data2,
@@ -353,6 +537,21 @@ Rect X11WindowSystem::GetMonitorRect(WindowHandle)
 {
     const int screen = DefaultScreen(display);
     return Rect{0, 0, DisplayWidth(display, screen), DisplayHeight(display, screen)};
+}
+
+// The current desktop's work area where a window manager publishes one.
+Rect X11WindowSystem::GetWorkRect(WindowHandle window)
+{
+    const Window root = DefaultRootWindow(display);
+    const std::vector<long> areas = ReadLongs(root, netWorkarea, XA_CARDINAL);
+    const std::vector<long> desktop = ReadLongs(root, netCurrentDesktop, XA_CARDINAL);
+    const size_t at = desktop.size() == 1 && desktop[0] >= 0 ? 4 * static_cast<size_t>(desktop[0]) : 0;
+    if (areas.size() < at + 4 || areas[at + 2] <= 0 || areas[at + 3] <= 0) {
+        return GetMonitorRect(window);
+    }
+    const auto edge = [](long value) { return static_cast<int32_t>(std::clamp<long>(value, -32768, 65535)); };
+    return Rect{edge(areas[at]), edge(areas[at + 1]), edge(areas[at] + areas[at + 2]),
+                edge(areas[at + 1] + areas[at + 3])};
 }
 
 WindowHandle X11WindowSystem::HandleOf(unsigned long native) const
@@ -542,6 +741,9 @@ EGLSurface X11WindowSystem::CreateEGLSurface(EGLDisplay eglDisplay, EGLConfig co
     if (native == 0) {
         return EGL_NO_SURFACE;
     }
+    // From here the surface paints the window; a background would flash
+    // between frames.
+    XSetWindowBackgroundPixmap(display, native, None);
     return eglCreateWindowSurface(eglDisplay, config, static_cast<EGLNativeWindowType>(native), nullptr);
 }
 

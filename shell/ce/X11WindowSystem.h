@@ -1,6 +1,8 @@
 #pragma once
+#include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "shell/ce/BasicWindowSystem.h"
 
@@ -12,10 +14,14 @@ union _XEvent;
 namespace trellis {
 
 // X11 backend (Xlib): real windows on an X server.
-// Supports: one top-level X window per window, placed where the shell puts it
-// (the window manager, if any, draws its frame outside, so frames add nothing
-// to the shell's rectangles); raising and focusing; windows without a caption
-// left undecorated; full screen through the EWMH _NET_WM_STATE_FULLSCREEN
+// Supports: one top-level X window per window, placed where the shell puts it,
+// the frame that a window manager draws around a framed window counted in its
+// rectangle (_NET_FRAME_EXTENTS, asked for before the first framed window) and
+// kept with its top left inside the work area (_NET_WORKAREA); raising and
+// focusing; windows without a caption left undecorated; black until a
+// rendering surface is made on them; WM_CLASS "Trellis" with the program's
+// name (RESOURCE_NAME where set); a server that goes away ends the program
+// with a message; full screen through the EWMH _NET_WM_STATE_FULLSCREEN
 // request for a window that spans the monitor, and for a smaller one the
 // _NET_WM_STATE_ABOVE request at its own rectangle; the monitor as the whole X
 // screen; input mapped to messages and application events: Expose ->
@@ -26,7 +32,7 @@ namespace trellis {
 // -> wheel steps, focus -> WM_SETFOCUS / WM_KILLFOCUS, ConfigureNotify ->
 // WM_SIZE and a resize, the window destroyed by another client -> WM_DESTROY;
 // the largest size told to the window manager and held when another client
-// resizes beyond it; window titles in Latin-1 (WM_NAME) and UTF-8
+// resizes beyond it, a shrink below it awaited (briefly) before drawing goes on; window titles in Latin-1 (WM_NAME) and UTF-8
 // (_NET_WM_NAME); EGL window surfaces on Mesa's X11 platform.
 // Does not support: input-method pre-editing (text arrives when committed),
 // buttons beyond 7, several monitors (the screen counts as one), a display
@@ -41,6 +47,8 @@ public:
     void FullScreen(WindowHandle window, uint32_t flags) override;
     void LimitClientSize(WindowHandle window, int32_t maxWidth, int32_t maxHeight) override;
     Rect GetMonitorRect(WindowHandle window) override;
+    Rect GetWorkRect(WindowHandle window) override;
+    void AdjustWindowRectEx(Rect& rect, uint32_t style, bool menu, uint32_t exStyle) override;
     EGLDisplay GetEGLDisplay(DeviceContext dc) override;
     void GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes) override;
     EGLSurface CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window) override;
@@ -54,6 +62,7 @@ protected:
     void CloseNativeWindow(WindowHandle window) override;
     void ReadNativeEvents() override;
     void SetNativeTitle(WindowHandle window, const char16_t* title) override;
+    void ConstrainPlacement(uint32_t style, Rect& rect) override;
 
 private:
     explicit X11WindowSystem(_XDisplay* display);
@@ -65,6 +74,11 @@ private:
     _XIC* InputContext(WindowHandle window) const;
     void HoldWithinLimit(WindowHandle window, int width, int height);
     void SendToRoot(unsigned long window, unsigned long type, long data0, long data1, long data2, long data3);
+    std::vector<long> ReadLongs(unsigned long window, unsigned long property, unsigned long type);
+    bool AwaitEvent(unsigned long window, int type, int waitMs, const std::function<bool(const _XEvent&)>& wanted,
+                    _XEvent& event);
+    void MeasureFrame();
+    void AwaitSize(WindowHandle window, int width, int height);
 
     _XDisplay* display;
     unsigned long wmProtocols;
@@ -77,6 +91,12 @@ private:
     unsigned long netWmPid;
     unsigned long netWmName;
     unsigned long utf8String;
+    unsigned long netSupported;
+    unsigned long netRequestFrameExtents;
+    unsigned long netFrameExtents;
+    unsigned long netWorkarea;
+    unsigned long netCurrentDesktop;
+    bool frameMeasured = false;
     std::map<WindowHandle, unsigned long> nativeWindows;
     _XIM* inputMethod = nullptr;
     std::map<WindowHandle, _XIC*> inputContexts;

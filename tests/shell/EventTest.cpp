@@ -294,6 +294,9 @@ std::string Describe(const TrellisEvent& event)
     case TrellisEventKind::Resize:
         line << "resize " << event.width << " " << event.height;
         break;
+    case TrellisEventKind::PointerLeave:
+        line << "pointer left";
+        break;
     default:
         line << "none";
     }
@@ -403,7 +406,8 @@ TEST_F(X11Events, EveryKindArrivesInOrderWithSurfacePositions)
         }
         if (frame == 12) {
             black = BlackPixels(window, 800, 600);
-            Do(window, "mousemove --sync --window %W 10 10 windowfocus --sync " + std::to_string(other));
+            Do(window, "mousemove --sync --window %W 10 10 mousemove --sync --window " + std::to_string(other) +
+                           " 1 1 windowfocus --sync " + std::to_string(other));
         }
         if (frame == 14) {
             Do(window, "windowfocus --sync %W key Escape");
@@ -439,6 +443,7 @@ TEST_F(X11Events, EveryKindArrivesInOrderWithSurfacePositions)
             Key(TrellisKey::F13, 0, ""),
             "resize 800 600",
             "move 10 589",
+            "pointer left",
             "focus lost",
             "focus gained",
             Key(TrellisKey::Escape, 0, ""),

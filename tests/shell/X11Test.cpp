@@ -6,9 +6,13 @@
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -18,6 +22,7 @@
 #include <vector>
 
 #include "RecordingApp.h"
+#include "XWindows.h"
 #include "ScriptedWindowSystem.h"
 #include "shell/Entry.h"
 #include "shell/ce/X11WindowSystem.h"
@@ -186,6 +191,22 @@ protected:
         };
     }
 
+    // What the window manager says its frame adds (left, right, top, bottom); none without one.
+    std::vector<long> FrameExtents(Window window)
+    {
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, remaining = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(person, window, XInternAtom(person, "_NET_FRAME_EXTENTS", False), 0, 4, False, XA_CARDINAL,
+                           &type, &format, &count, &remaining, &data);
+        const std::vector<long> extents = count == 4 ? std::vector<long>(reinterpret_cast<long*>(data),
+                                                                         reinterpret_cast<long*>(data) + 4)
+                                                     : std::vector<long>{0, 0, 0, 0};
+        XFree(data);
+        return extents;
+    }
+
     int MonitorWidth() { return DisplayWidth(person, DefaultScreen(person)); }
     int MonitorHeight() { return DisplayHeight(person, DefaultScreen(person)); }
 
@@ -289,29 +310,46 @@ TEST_P(X11Placement, QuarterSizeSurfaceStaysAtTheTopLeftOverItsCover)
     std::vector<ScreenRect> placed;
     uint32_t inside = 0;
     uint32_t outside = 0;
+    uint32_t farCorner = 0;
     Script().onFrame = AfterSettling(2, [&] {
         for (Window window : FindAppWindows()) {
             placed.push_back(OnScreen(window));
         }
         inside = ScreenPixel(319, 239);
         outside = ScreenPixel(320, 0);
+        farCorner = ScreenPixel(MonitorWidth() - 1, MonitorHeight() - 1);
     });
     EXPECT_EQ(0, RunOnX11(displayName, u"-width=320 -height=240 -qaf=4"));
-    // Cover, then surface: both where the shell put them, neither framed nor full screen.
-    EXPECT_EQ((std::vector<ScreenRect>{{0, 0, 640, 480}, {0, 0, 320, 240}}), placed);
+    // Cover, then surface: the cover hides the whole desktop; neither is framed or full screen.
+    EXPECT_EQ((std::vector<ScreenRect>{{0, 0, MonitorWidth(), MonitorHeight()}, {0, 0, 320, 240}}), placed);
     EXPECT_EQ(FrameColour(3), inside);
-    EXPECT_NE(FrameColour(3), outside);
+    EXPECT_EQ(0x000000FFu, outside);
+    EXPECT_EQ(0x000000FFu, farCorner);
     EXPECT_EQ("InitScene 320 240 recovering=0 compressed=0 portrait=0", Record().events.at(1));
     EXPECT_EQ(Record().expectedPixels, Record().pixels);
 }
 
-TEST_P(X11Placement, FramedWindowIsCentred)
+TEST_P(X11Placement, FramedWindowIsCentredFrameIncludedWithItsTitleBarOnScreen)
 {
-    ScreenRect placed{};
-    Script().onFrame = AfterSettling(1, [&] { placed = OnScreen(FindAppWindow()); });
-    EXPECT_EQ(0, RunOnX11(displayName, u"-windowed -width=320 -height=200 -qaf=4"));
-    EXPECT_EQ((ScreenRect{(MonitorWidth() - 320) / 2, (MonitorHeight() - 200) / 2, 320, 200}), placed);
-    EXPECT_EQ(Record().expectedPixels, Record().pixels);
+    // The work area is the whole screen here: no panel runs on these servers.
+    for (const int width : {320, MonitorWidth()}) {
+        const int height = width == 320 ? 200 : MonitorHeight();
+        ResetApp();
+        ScreenRect placed{};
+        std::vector<long> frame;
+        Script().onFrame = AfterSettling(1, [&] {
+            placed = OnScreen(FindAppWindow());
+            frame = FrameExtents(FindAppWindow());
+        });
+        const std::string line = "-windowed -width=" + std::to_string(width) + " -height=" + std::to_string(height) +
+                                 " -qaf=4";
+        EXPECT_EQ(0, RunOnX11(displayName, std::u16string(line.begin(), line.end()).c_str()));
+        ASSERT_EQ(4u, frame.size());
+        const int left = std::max(0, (MonitorWidth() - width - int(frame[0] + frame[1])) / 2);
+        const int top = std::max(0, (MonitorHeight() - height - int(frame[2] + frame[3])) / 2);
+        EXPECT_EQ((ScreenRect{left + int(frame[0]), top + int(frame[2]), width, height}), placed) << line;
+        EXPECT_EQ(Record().expectedPixels, Record().pixels);
+    }
 }
 
 TEST_P(X11Placement, SizesTheDriverCannotRenderAreHeldAtItsLimit)
@@ -323,12 +361,13 @@ TEST_P(X11Placement, SizesTheDriverCannotRenderAreHeldAtItsLimit)
     XSizeHints hints{};
     Script().onFrame = [&](int frame) {
         if (frame == 0) {
+            // A window manager's shrink is done before the first frame is drawn.
+            XGetWindowAttributes(person, FindAppWindow(), &atStart);
             WaitForWindows(1);
         }
         Window window = FindAppWindow();
         if (frame == 0) {
             glGetIntegerv(GL_MAX_VIEWPORT_DIMS, limits);
-            XGetWindowAttributes(person, window, &atStart);
             long supplied = 0;
             XGetWMNormalHints(person, window, &hints, &supplied);
             XResizeWindow(person, window, 32767, 100);
@@ -349,11 +388,12 @@ TEST_P(X11Placement, SizesTheDriverCannotRenderAreHeldAtItsLimit)
     EXPECT_TRUE(hints.flags & PMaxSize);
     EXPECT_EQ(limits[0], hints.max_width);
     EXPECT_EQ(limits[1], hints.max_height);
+    EXPECT_GT(atStart.width, 0);
+    EXPECT_LE(atStart.width, limits[0]);
     EXPECT_LE(afterResize.width, limits[0]);
     EXPECT_GT(afterResize.width, 0);
     if (std::string(GetParam()) == "TRELLIS_TEST_DISPLAY") {
         // Without a window manager to apply the hints the program holds the size itself.
-        EXPECT_EQ(limits[0], atStart.width);
         EXPECT_EQ(limits[0], afterResize.width);
         EXPECT_NE(std::string::npos,
                   errors.find("Window size 32767 x 100 is larger than the driver renders; held at " + held + " x 100\n"))
@@ -390,6 +430,58 @@ TEST_F(X11Desktop, ClickEndsTheProgramInFullScreen)
 {
     ExpectEndedBy(u"-qaf=500", [this](Window window) { Click(window); });
 }
+
+TEST_F(X11Desktop, WindowsAreFoundByTheProgramsNameAndClass)
+{
+    for (const char* resourceName : {"", "trellis-test-name"}) {
+        ResetApp();
+        setenv("RESOURCE_NAME", resourceName, 1);
+        std::string found;
+        Script().onFrame = AfterSettling(1, [&] {
+            XClassHint hint{};
+            if (XGetClassHint(person, FindAppWindow(), &hint)) {
+                found = std::string(hint.res_name) + " " + hint.res_class;
+                XFree(hint.res_name);
+                XFree(hint.res_class);
+            }
+        });
+        EXPECT_EQ(0, RunOnX11(displayName, u"-windowed -width=160 -height=120 -qaf=4"));
+        EXPECT_EQ(std::string(*resourceName != 0 ? resourceName : program_invocation_short_name) + " Trellis", found);
+    }
+    unsetenv("RESOURCE_NAME");
+}
+
+#ifdef KESTREL_PATH
+TEST_F(X11Desktop, ServerGoingAwayEndsTheProgramWithExitOne)
+{
+    // A server of this test's own, on a display number from :470 to :499.
+    const std::string name = ":" + std::to_string(470 + getpid() % 30);
+    const pid_t server = fork();
+    if (server == 0) {
+        execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
+               static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    Display* watcher = OpenDisplay(name.c_str());
+    const std::string command = "DISPLAY=" + name + " TRELLIS_PLATFORM=x11 exec " KESTREL_PATH " -windowed 2>&1";
+    FILE* program = popen(command.c_str(), "r");
+    const bool shown = watcher != nullptr && WaitForViewableWindow(watcher, "Trellis") != 0;
+    if (watcher != nullptr) {
+        XCloseDisplay(watcher);
+    }
+    kill(server, SIGKILL);
+    waitpid(server, nullptr, 0);
+    std::string output;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, program) != nullptr) {
+        output += buffer;
+    }
+    const int status = pclose(program);
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(1, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+    EXPECT_EQ("The X server of display " + name + " has gone away\n", output);
+}
+#endif
 
 TEST_F(X11Desktop, ClickInAFramedWindowDoesNotEndIt)
 {
