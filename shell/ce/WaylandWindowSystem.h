@@ -14,11 +14,16 @@ struct wl_keyboard;
 struct wl_pointer;
 struct wl_surface;
 struct wl_egl_window;
+struct wl_callback;
+struct wl_shm;
+struct wl_cursor_theme;
 struct xdg_wm_base;
 struct xdg_surface;
 struct xdg_toplevel;
 struct zxdg_decoration_manager_v1;
 struct zxdg_toplevel_decoration_v1;
+struct zxdg_output_manager_v1;
+struct zxdg_output_v1;
 struct xkb_context;
 struct xkb_keymap;
 struct xkb_state;
@@ -59,6 +64,9 @@ public:
     EGLDisplay GetEGLDisplay(DeviceContext dc) override;
     void GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes) override;
     EGLSurface CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window) override;
+    // Presents without waiting in EGL, then waits for the compositor to ask
+    // for the next frame, reading its events meanwhile.
+    EGLBoolean SwapBuffers(EGLDisplay display, EGLSurface surface) override;
     std::string Describe() const override { return "Wayland display " + displayName; }
 
     // Whether the compositor offered server-side decorations.
@@ -69,7 +77,9 @@ public:
     // What the compositor's events do, as its listeners deliver them. Public
     // so that input a compositor without devices cannot send can be handed in
     // below the protocol.
-    void OnToplevelConfigure(WindowHandle window, int32_t width, int32_t height, bool fullScreen);
+    // `fixedSize`: the compositor holds the window at its size (full screen,
+    // maximized or tiled), so the size is no floating size to come back to.
+    void OnToplevelConfigure(WindowHandle window, int32_t width, int32_t height, bool fixedSize);
     void OnToplevelClose(WindowHandle window);
     // Takes ownership of `fd`; the keymap is the compositor's XKB text.
     void OnKeymap(int fd, uint32_t size);
@@ -79,6 +89,8 @@ public:
     void OnKeyboardEnter(wl_surface* surface);
     void OnKeyboardLeave(wl_surface* surface);
     void OnPointerEnter(wl_surface* surface, double x, double y);
+    // Gives the pointer the theme's arrow over our surfaces, for the enter of `serial`.
+    void ShowPointerImage(uint32_t serial);
     void OnPointerLeave(wl_surface* surface);
     void OnPointerMotion(double x, double y);
     void OnPointerButton(uint32_t button, bool pressed);
@@ -93,17 +105,25 @@ public:
         WindowHandle handle = kNoWindow;
         std::string title;  // UTF-8
         bool fullScreenRequested = false;
+        bool keepsOwnSize = false;  // full screen at a size of its own (the quarter-size surface)
         wl_surface* surface = nullptr;
         xdg_surface* shellSurface = nullptr;
         xdg_toplevel* toplevel = nullptr;
         zxdg_toplevel_decoration_v1* decoration = nullptr;
         wl_egl_window* eglWindow = nullptr;
+        EGLSurface eglSurface = EGL_NO_SURFACE;
+        bool swapsUnpaced = false;          // EGL's own wait for the compositor is off
+        wl_callback* frameRequest = nullptr;  // the compositor's call for the next frame, awaited
         bool configured = false;
-        int32_t width = 0;  // the size of the surface's buffers
+        int32_t scale = 1;  // buffer pixels to a surface unit
+        int32_t width = 0;  // the surface's size, in surface units
         int32_t height = 0;
         int32_t pendingWidth = 0;  // the size of the last configure; 0 = the client chooses
         int32_t pendingHeight = 0;
-        int32_t maxWidth = 0;  // the largest size the surface may take; 0 = no limit
+        bool pendingFixed = false;  // the last configure holds the window at its size
+        int32_t floatingWidth = 0;  // the size outside full screen and maximized, to come back to
+        int32_t floatingHeight = 0;
+        int32_t maxWidth = 0;  // the largest size the buffer may take; 0 = no limit
         int32_t maxHeight = 0;
     };
 
@@ -112,6 +132,9 @@ public:
     void OnGlobalRemove(uint32_t name);
     void OnSeatCapabilities(uint32_t capabilities);
     void OnOutputMode(uint32_t flags, int32_t width, int32_t height);
+    void OnOutputGeometry(int32_t transform);
+    void OnOutputScale(int32_t scale);
+    void OnOutputLogicalSize(int32_t width, int32_t height);
     void OnSurfaceConfigure(WindowHandle window);
 
 protected:
@@ -127,6 +150,8 @@ private:
     std::string displayName;  // as connected to, for messages
     bool Connect();
     bool MakeToplevel(NativeWindow& native);
+    void DescribeOutput();
+    void Resize(NativeWindow& native, int32_t width, int32_t height);
     NativeWindow* Find(WindowHandle window) const;
     NativeWindow* FindBySurface(const wl_surface* surface) const;
     NativeEvent PointerEvent(TrellisEventKind kind) const;
@@ -139,9 +164,15 @@ private:
     void ReadEvents();
     // Waits for and dispatches the compositor's next events.
     bool DispatchBlocking();
+    // Reads and dispatches events until the frame asked for is wanted, or for
+    // at most `timeoutMs`.
+    void AwaitFrame(NativeWindow& native, uint32_t timeoutMs);
+    NativeWindow* FindBySwapSurface(EGLSurface surface) const;
     [[noreturn]] void ConnectionLost();
     void DestroyNative(NativeWindow& native);
     void ReleaseKeyboard();
+    void ReleasePointer();
+    void ReleaseOutput();
 
     wl_display* display;
     EGLDisplay eglDisplay = EGL_NO_DISPLAY;  // the one GetEGLDisplay handed out
@@ -149,25 +180,35 @@ private:
     wl_compositor* compositor = nullptr;
     xdg_wm_base* wmBase = nullptr;
     zxdg_decoration_manager_v1* decorationManager = nullptr;
+    zxdg_output_manager_v1* outputManager = nullptr;
     wl_output* output = nullptr;
+    zxdg_output_v1* outputDescription = nullptr;  // the output's logical size, where offered
     uint32_t outputName = 0;
     wl_seat* seat = nullptr;
     wl_keyboard* keyboard = nullptr;
     wl_pointer* pointer = nullptr;
-    Rect monitor{0, 0, 0, 0};
+    wl_shm* shm = nullptr;
+    wl_cursor_theme* cursorTheme = nullptr;  // loaded at the first enter
+    wl_surface* pointerImage = nullptr;
+    // The output as announced: its current mode in device pixels, how the
+    // compositor turns and scales it, and the logical size that results
+    // (from xdg-output; 0 x 0 until it says).
+    int32_t modeWidth = 0;
+    int32_t modeHeight = 0;
+    int32_t outputTransform = 0;
+    int32_t outputScale = 1;
+    int32_t logicalWidth = 0;
+    int32_t logicalHeight = 0;
 
     xkb_context* xkbContext = nullptr;
     xkb_keymap* keymap = nullptr;
     xkb_state* keyState = nullptr;
 
     wl_surface* pointerSurface = nullptr;
-    int32_t pointerX = 0;
-    int32_t pointerY = 0;
+    double pointerX = 0;  // in surface units
+    double pointerY = 0;
     wl_surface* keyboardSurface = nullptr;
-    int32_t repeatRate = 25;    // keys per second; 0 = no repeat
-    int32_t repeatDelay = 600;  // milliseconds before the first repeat
-    uint32_t repeatCode = 0;    // the held key that repeats (XKB key code), 0 = none
-    uint32_t repeatNext = 0;    // tick count of its next repeat
+    KeyRepeat keyRepeat;  // of XKB key codes, on the tick count
     int32_t pendingSteps[2] = {0, 0};  // discrete steps of each axis, for the value that follows
 
     std::map<WindowHandle, std::unique_ptr<NativeWindow>> windows;

@@ -287,6 +287,35 @@ TEST_F(WaylandDesktop, FullScreenTakesTheOutputSize)
                       "InitScene " + std::to_string(shot.width) + " " + std::to_string(shot.height) + " ", 0));
 }
 
+// Weston outputs scaled by two and turned by 90 degrees: the compositor
+// configures the full-screen surface to the output's logical size, which is
+// not its mode, and the frame must cover the output all the same.
+TEST_F(WaylandDesktop, FullScreenFillsScaledAndTurnedOutputs)
+{
+    int tried = 0;
+    for (const char* variable : {"TRELLIS_TEST_WAYLAND_SCALED_DISPLAY", "TRELLIS_TEST_WAYLAND_ROTATED_DISPLAY"}) {
+        const char* name = std::getenv(variable);
+        if (name == nullptr) {
+            continue;
+        }
+        ++tried;
+        displayName = name;
+        ResetApp();
+        const RgbImage shot = RunAndShoot(u"-qaf=30");
+        ASSERT_GT(shot.width, 0) << "no screenshot of " << variable;
+        const Area frame = FindFrame(shot);
+        EXPECT_EQ(long(shot.width) * shot.height, frame.pixels) << variable;
+        const Rect monitor = system->GetMonitorRect(kNoWindow);
+        EXPECT_EQ(0u, Record().events.at(1).rfind("InitScene " + std::to_string(monitor.right) + " " +
+                                                       std::to_string(monitor.bottom) + " ",
+                                                   0))
+            << variable;
+    }
+    if (tried == 0) {
+        GTEST_SKIP() << "neither a scaled nor a turned compositor is named";
+    }
+}
+
 TEST_F(WaylandDesktop, QuarterSizeFullScreenKeepsItsSurface)
 {
     for (const auto& size : {std::pair<int, int>{320, 240}, std::pair<int, int>{240, 320}}) {
@@ -532,6 +561,35 @@ TEST_F(WaylandDesktop, FramedWindowFollowsTheSizeTheCompositorConfigures)
         EXPECT_EQ(height, frame.height);
         EXPECT_EQ(long(width) * height, frame.pixels);
     }
+}
+
+TEST_F(WaylandDesktop, LeavingMaximizedGoesBackToTheFloatingSize)
+{
+    Area frame;
+    Script().onFrame = [&](int drawn) {
+        WindowHandle window = kNoWindow;
+        AppSurface(&window);
+        if (drawn == 2) {
+            system->OnToplevelConfigure(window, 600, 400, true);
+            system->OnSurfaceConfigure(window);
+        }
+        if (drawn == 10) {
+            // No size: the window chooses, and takes back the one it had.
+            system->OnToplevelConfigure(window, 0, 0, false);
+            system->OnSurfaceConfigure(window);
+        }
+        if (drawn >= 30 && drawn % 10 == 0 && (frame.width != 320 || frame.height != 200)) {
+            frame = FindFrame(Screenshot(displayName));
+        }
+    };
+    EXPECT_EQ(0, Run(u"-windowed -width=320 -height=200 -qaf=90"));
+    const std::vector<TrellisEvent> resizes = InputsOf(TrellisEventKind::Resize);
+    ASSERT_EQ(2u, resizes.size());
+    EXPECT_EQ(600, resizes[0].width);
+    EXPECT_EQ(320, resizes[1].width);
+    EXPECT_EQ(200, resizes[1].height);
+    EXPECT_EQ(320, frame.width);
+    EXPECT_EQ(200, frame.height);
 }
 
 } // namespace
