@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xkbcommon/xkbcommon.h>
+#include <EGL/egl.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -301,15 +302,25 @@ TEST_F(WaylandDesktop, FullScreenFillsScaledAndTurnedOutputs)
         ++tried;
         displayName = name;
         ResetApp();
-        const RgbImage shot = RunAndShoot(u"-qaf=30");
+        RgbImage shot;
+        EGLint drawn[2] = {};
+        Script().onFrame = [&](int frame) {
+            if (frame == 20) {
+                shot = Screenshot(displayName);
+                eglQuerySurface(eglGetCurrentDisplay(), eglGetCurrentSurface(EGL_DRAW), EGL_WIDTH, &drawn[0]);
+                eglQuerySurface(eglGetCurrentDisplay(), eglGetCurrentSurface(EGL_DRAW), EGL_HEIGHT, &drawn[1]);
+            }
+        };
+        EXPECT_EQ(0, Run(u"-qaf=30"));
         ASSERT_GT(shot.width, 0) << "no screenshot of " << variable;
         const Area frame = FindFrame(shot);
         EXPECT_EQ(long(shot.width) * shot.height, frame.pixels) << variable;
-        const Rect monitor = system->GetMonitorRect(kNoWindow);
-        EXPECT_EQ(0u, Record().events.at(1).rfind("InitScene " + std::to_string(monitor.right) + " " +
-                                                       std::to_string(monitor.bottom) + " ",
-                                                   0))
+        // The application's size is the surface's: its viewport covers what is shown.
+        EXPECT_EQ(0u, Record().events.at(1).rfind(
+                          "InitScene " + std::to_string(drawn[0]) + " " + std::to_string(drawn[1]) + " ", 0))
             << variable;
+        // At scale 2 a buffer pixel for each pixel of the output: sharp.
+        EXPECT_EQ(long(shot.width) * shot.height, long(drawn[0]) * drawn[1]) << variable;
     }
     if (tried == 0) {
         GTEST_SKIP() << "neither a scaled nor a turned compositor is named";
