@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
+#include <libdecor.h>
 #include <wayland-client.h>
 #include <wayland-cursor.h>
 #include <wayland-egl.h>
@@ -140,7 +141,7 @@ const wl_keyboard_listener kKeyboardListener = {KeyboardKeymap, KeyboardEnter,  
 
 void PointerEnter(void* data, wl_pointer*, uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y)
 {
-    Owner(data)->ShowPointerImage(serial);
+    Owner(data)->ShowPointerImage(surface, serial);
     Owner(data)->OnPointerEnter(surface, wl_fixed_to_double(x), wl_fixed_to_double(y));
 }
 
@@ -217,6 +218,53 @@ void ToplevelClose(void* data, xdg_toplevel*)
 
 const xdg_toplevel_listener kToplevelListener = {ToplevelConfigure, ToplevelClose, nullptr, nullptr};
 
+// A frame drawn by libdecor reports its configures, close and commit
+// requests here; the size goes the way a plain toplevel's does.
+void FrameConfigure(libdecor_frame* frame, libdecor_configuration* configuration, void* data)
+{
+    auto* native = static_cast<WaylandWindowSystem::NativeWindow*>(data);
+    int width = 0;
+    int height = 0;
+    if (!libdecor_configuration_get_content_size(configuration, frame, &width, &height)) {
+        width = 0;
+        height = 0;
+    }
+    libdecor_window_state state = LIBDECOR_WINDOW_STATE_NONE;
+    libdecor_configuration_get_window_state(configuration, &state);
+    const uint32_t fixed = LIBDECOR_WINDOW_STATE_FULLSCREEN | LIBDECOR_WINDOW_STATE_MAXIMIZED |
+                           LIBDECOR_WINDOW_STATE_TILED_LEFT | LIBDECOR_WINDOW_STATE_TILED_RIGHT |
+                           LIBDECOR_WINDOW_STATE_TILED_TOP | LIBDECOR_WINDOW_STATE_TILED_BOTTOM;
+    native->owner->OnToplevelConfigure(native->handle, width, height, (uint32_t(state) & fixed) != 0);
+    native->owner->OnSurfaceConfigure(native->handle);
+    libdecor_state* size = libdecor_state_new(native->width, native->height);
+    libdecor_frame_commit(frame, size, configuration);
+    libdecor_state_free(size);
+}
+
+void FrameClose(libdecor_frame*, void* data)
+{
+    const auto* native = static_cast<const WaylandWindowSystem::NativeWindow*>(data);
+    native->owner->OnToplevelClose(native->handle);
+}
+
+void FrameCommit(libdecor_frame*, void* data)
+{
+    wl_surface_commit(static_cast<const WaylandWindowSystem::NativeWindow*>(data)->surface);
+}
+
+void FrameDismissPopup(libdecor_frame*, const char*, void*) {}
+
+// The reserved entries are libdecor's own, left empty.
+libdecor_frame_interface kFrameInterface = {FrameConfigure, FrameClose, FrameCommit, FrameDismissPopup,
+                                            nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+
+void DecoratorError(libdecor*, libdecor_error, const char* message)
+{
+    std::fprintf(stderr, "libdecor: %s\n", message);
+}
+
+libdecor_interface kDecoratorInterface = {DecoratorError, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+
 } // namespace
 
 std::unique_ptr<WaylandWindowSystem> WaylandWindowSystem::Open(const char* displayName)
@@ -254,6 +302,14 @@ bool WaylandWindowSystem::Connect()
     if (wl_display_roundtrip(display) < 0) {
         return false;
     }
+    // Without server-side decorations framed windows draw their own.
+    if (decorationManager == nullptr) {
+        decorator = libdecor_new(display, &kDecoratorInterface);
+        if (decorator == nullptr) {
+            DebugOutput(u"The Wayland compositor draws no window frames and libdecor cannot be loaded: "
+                        u"windows have none\n");
+        }
+    }
     return compositor != nullptr && wmBase != nullptr;
 }
 
@@ -266,6 +322,9 @@ WaylandWindowSystem::~WaylandWindowSystem()
     }
     for (auto& entry : windows) {
         DestroyNative(*entry.second);
+    }
+    if (decorator != nullptr) {
+        libdecor_unref(decorator);
     }
     ReleaseKeyboard();
     ReleasePointer();
@@ -588,8 +647,12 @@ void WaylandWindowSystem::QueueFocus(const wl_surface* surface, TrellisEventKind
 // A surface shows no pointer of its own until its client gives it one: the
 // theme's arrow (XCURSOR_THEME and XCURSOR_SIZE choose it, as for other
 // programs), at the output's scale.
-void WaylandWindowSystem::ShowPointerImage(uint32_t serial)
+void WaylandWindowSystem::ShowPointerImage(const wl_surface* surface, uint32_t serial)
 {
+    // Over a window frame drawn by libdecor, libdecor chooses.
+    if (FindBySurface(surface) == nullptr) {
+        return;
+    }
     if (cursorTheme == nullptr && shm != nullptr) {
         const char* sizeText = std::getenv("XCURSOR_SIZE");
         const int size = sizeText != nullptr && std::atoi(sizeText) > 0 ? std::atoi(sizeText) : 24;
@@ -815,6 +878,23 @@ bool WaylandWindowSystem::MakeToplevel(NativeWindow& native)
     wl_region_add(opaque, 0, 0, INT32_MAX, INT32_MAX);
     wl_surface_set_opaque_region(native.surface, opaque);
     wl_region_destroy(opaque);
+    if (decorator != nullptr && !native.fullScreenRequested) {
+        MakeFramedToplevel(native);
+    } else {
+        MakePlainToplevel(native);
+    }
+    while (!native.configured) {
+        if (!DispatchBlocking()) {
+            ConnectionLost();
+        }
+    }
+    native.eglWindow = wl_egl_window_create(native.surface, std::max(native.width * native.scale, 1),
+                                            std::max(native.height * native.scale, 1));
+    return native.eglWindow != nullptr;
+}
+
+void WaylandWindowSystem::MakePlainToplevel(NativeWindow& native)
+{
     native.shellSurface = xdg_wm_base_get_xdg_surface(wmBase, native.surface);
     xdg_surface_add_listener(native.shellSurface, &kSurfaceListener, &native);
     native.toplevel = xdg_surface_get_toplevel(native.shellSurface);
@@ -832,14 +912,20 @@ bool WaylandWindowSystem::MakeToplevel(NativeWindow& native)
     // The first commit carries no buffer; the compositor answers with the
     // configure that must be acknowledged before the first frame is attached.
     wl_surface_commit(native.surface);
-    while (!native.configured) {
-        if (!DispatchBlocking()) {
-            ConnectionLost();
-        }
+}
+
+// libdecor makes the toplevel and draws a title bar that moves, resizes and
+// closes the window; mapping it commits and brings the first configure.
+void WaylandWindowSystem::MakeFramedToplevel(NativeWindow& native)
+{
+    native.frame = libdecor_decorate(decorator, native.surface, &kFrameInterface, &native);
+    libdecor_frame_set_title(native.frame, native.title.c_str());
+    libdecor_frame_set_app_id(native.frame, program_invocation_short_name);
+    if (native.maxWidth > 0 && native.maxHeight > 0) {
+        libdecor_frame_set_max_content_size(native.frame, native.maxWidth / native.scale,
+                                            native.maxHeight / native.scale);
     }
-    native.eglWindow = wl_egl_window_create(native.surface, std::max(native.width * native.scale, 1),
-                                            std::max(native.height * native.scale, 1));
-    return native.eglWindow != nullptr;
+    libdecor_frame_map(native.frame);
 }
 
 void WaylandWindowSystem::PlaceNativeWindow(WindowHandle window, const WindowRecord&)
@@ -866,6 +952,9 @@ void WaylandWindowSystem::DestroyNative(NativeWindow& native)
     }
     if (native.decoration != nullptr) {
         zxdg_toplevel_decoration_v1_destroy(native.decoration);
+    }
+    if (native.frame != nullptr) {
+        libdecor_frame_unref(native.frame);
     }
     if (native.toplevel != nullptr) {
         xdg_toplevel_destroy(native.toplevel);
@@ -902,7 +991,10 @@ void WaylandWindowSystem::LimitClientSize(WindowHandle window, int32_t maxWidth,
     }
     native->maxWidth = maxWidth;
     native->maxHeight = maxHeight;
-    if (native->toplevel != nullptr) {
+    if (native->frame != nullptr) {
+        libdecor_frame_set_max_content_size(native->frame, maxWidth / native->scale, maxHeight / native->scale);
+        wl_display_flush(display);
+    } else if (native->toplevel != nullptr) {
         xdg_toplevel_set_max_size(native->toplevel, maxWidth / native->scale, maxHeight / native->scale);
         wl_display_flush(display);
     }
@@ -912,7 +1004,10 @@ void WaylandWindowSystem::SetNativeTitle(WindowHandle window, const char16_t* ti
 {
     if (NativeWindow* native = Find(window)) {
         native->title = NarrowUtf16(title);
-        if (native->toplevel != nullptr) {
+        if (native->frame != nullptr) {
+            libdecor_frame_set_title(native->frame, native->title.c_str());
+            wl_display_flush(display);
+        } else if (native->toplevel != nullptr) {
             xdg_toplevel_set_title(native->toplevel, native->title.c_str());
             wl_display_flush(display);
         }
@@ -928,7 +1023,10 @@ void WaylandWindowSystem::FullScreen(WindowHandle window, uint32_t)
         const Rect monitor = GetMonitorRect(window);
         native->keepsOwnSize = client.right - client.left != monitor.right - monitor.left ||
                                client.bottom - client.top != monitor.bottom - monitor.top;
-        if (native->toplevel != nullptr) {
+        if (native->frame != nullptr) {
+            libdecor_frame_set_fullscreen(native->frame, output);
+            wl_display_flush(display);
+        } else if (native->toplevel != nullptr) {
             xdg_toplevel_set_fullscreen(native->toplevel, output);
             wl_display_flush(display);
         }
@@ -1081,7 +1179,7 @@ void WaylandWindowSystem::GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attri
 EGLSurface WaylandWindowSystem::CreateEGLSurface(EGLDisplay eglConnection, EGLConfig config, WindowHandle window)
 {
     NativeWindow* native = Find(window);
-    if (native == nullptr || (native->toplevel == nullptr && !MakeToplevel(*native))) {
+    if (native == nullptr || (native->surface == nullptr && !MakeToplevel(*native))) {
         return EGL_NO_SURFACE;
     }
     native->eglSurface = eglCreateWindowSurface(eglConnection, config,

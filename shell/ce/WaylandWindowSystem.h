@@ -15,6 +15,8 @@ struct wl_pointer;
 struct wl_surface;
 struct wl_egl_window;
 struct wl_callback;
+struct libdecor;
+struct libdecor_frame;
 struct wl_shm;
 struct wl_cursor_theme;
 struct xdg_wm_base;
@@ -69,8 +71,8 @@ public:
     EGLBoolean SwapBuffers(EGLDisplay display, EGLSurface surface) override;
     std::string Describe() const override { return "Wayland display " + displayName; }
 
-    // Whether the compositor offered server-side decorations.
-    bool HasDecorations() const { return decorationManager != nullptr; }
+    // Whether framed windows get a title bar: the compositor's (xdg-decoration) or libdecor's.
+    bool HasDecorations() const { return decorationManager != nullptr || decorator != nullptr; }
     // The compositor's surface behind a window; null until it renders.
     wl_surface* NativeSurface(WindowHandle window) const;
 
@@ -90,7 +92,7 @@ public:
     void OnKeyboardLeave(wl_surface* surface);
     void OnPointerEnter(wl_surface* surface, double x, double y);
     // Gives the pointer the theme's arrow over our surfaces, for the enter of `serial`.
-    void ShowPointerImage(uint32_t serial);
+    void ShowPointerImage(const wl_surface* surface, uint32_t serial);
     void OnPointerLeave(wl_surface* surface);
     void OnPointerMotion(double x, double y);
     void OnPointerButton(uint32_t button, bool pressed);
@@ -110,6 +112,7 @@ public:
         xdg_surface* shellSurface = nullptr;
         xdg_toplevel* toplevel = nullptr;
         zxdg_toplevel_decoration_v1* decoration = nullptr;
+        libdecor_frame* frame = nullptr;  // a frame libdecor draws, which owns the toplevel
         wl_egl_window* eglWindow = nullptr;
         EGLSurface eglSurface = EGL_NO_SURFACE;
         bool swapsUnpaced = false;          // EGL's own wait for the compositor is off
@@ -150,6 +153,8 @@ private:
     std::string displayName;  // as connected to, for messages
     bool Connect();
     bool MakeToplevel(NativeWindow& native);
+    void MakePlainToplevel(NativeWindow& native);
+    void MakeFramedToplevel(NativeWindow& native);
     void DescribeOutput();
     void Resize(NativeWindow& native, int32_t width, int32_t height);
     NativeWindow* Find(WindowHandle window) const;
@@ -180,6 +185,7 @@ private:
     wl_compositor* compositor = nullptr;
     xdg_wm_base* wmBase = nullptr;
     zxdg_decoration_manager_v1* decorationManager = nullptr;
+    libdecor* decorator = nullptr;  // draws frames where the compositor offers none
     zxdg_output_manager_v1* outputManager = nullptr;
     wl_output* output = nullptr;
     zxdg_output_v1* outputDescription = nullptr;  // the output's logical size, where offered
