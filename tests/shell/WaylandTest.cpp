@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -136,6 +137,30 @@ Area FindFrame(const RgbImage& image)
         }
     }
     return best;
+}
+
+// A title bar right above the client area: the rows there, over its left
+// quarter (clear of the title and the buttons), are nearly all one colour,
+// which the desktop's textured background is not.
+bool HasTitleBar(const RgbImage& shot, const Area& frame)
+{
+    if (frame.pixels == 0 || frame.top < 16) {
+        return false;
+    }
+    std::map<uint32_t, int> colours;
+    int total = 0;
+    for (int y = frame.top - 16; y < frame.top - 4; ++y) {
+        for (int x = frame.left; x < frame.left + frame.width / 4; ++x) {
+            const uint8_t* p = &shot.rgb[(size_t(y) * shot.width + x) * 3];
+            ++colours[(uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2]];
+            ++total;
+        }
+    }
+    int most = 0;
+    for (const auto& colour : colours) {
+        most = std::max(most, colour.second);
+    }
+    return most * 10 >= total * 9;
 }
 
 class WaylandDesktop : public testing::Test {
@@ -275,6 +300,17 @@ TEST_F(WaylandDesktop, FramedWindowShowsWholeFramesOfItsClientSize)
     EXPECT_EQ(0u, Record().events.at(1).rfind("InitScene 320 200 ", 0));
 }
 
+// Weston offers no xdg-decoration: the title bar is libdecor's.
+TEST_F(WaylandDesktop, AFramedWindowHasATitleBar)
+{
+    const RgbImage shot = RunAndShoot(u"-windowed -width=320 -height=200 -qaf=30");
+    ASSERT_GT(shot.width, 0) << "no screenshot";
+    const Area frame = FindFrame(shot);
+    EXPECT_EQ(320, frame.width);
+    EXPECT_EQ(200, frame.height);
+    EXPECT_TRUE(HasTitleBar(shot, frame));
+}
+
 TEST_F(WaylandDesktop, FullScreenTakesTheOutputSize)
 {
     const RgbImage shot = RunAndShoot(u"-qaf=30");
@@ -401,6 +437,19 @@ protected:
     // may rest there already (a fresh server starts it there), and a surface
     // that appears under a pointer at rest is not entered until it moves.
     void ClickMiddle() { Xdotool("mousemove 401 301 mousemove 400 300 click 1"); }
+
+    // What the compositor's window on the X server shows.
+    RgbImage ScreenOfX()
+    {
+        const std::string path = "/tmp/trellis-wl-seat-" + std::to_string(getpid()) + ".png";
+        const std::string command = "import -display " + xDisplay + " -window root " + path + " 2>/dev/null";
+        RgbImage image;
+        if (std::system(command.c_str()) == 0) {
+            image = ReadPng(path);
+        }
+        std::remove(path.c_str());
+        return image;
+    }
 
     std::string xDisplay;
 };
@@ -601,6 +650,48 @@ TEST_F(WaylandDesktop, LeavingMaximizedGoesBackToTheFloatingSize)
     EXPECT_EQ(200, resizes[1].height);
     EXPECT_EQ(320, frame.width);
     EXPECT_EQ(200, frame.height);
+}
+
+TEST_F(WaylandSeat, TheTitleBarsCloseButtonEndsTheProgram)
+{
+    ExpectEndedBy(u"-windowed -width=320 -height=200 -qaf=500", [this] {
+        const RgbImage screen = ScreenOfX();
+        const Area frame = FindFrame(screen);
+        ASSERT_TRUE(HasTitleBar(screen, frame));
+        // libdecor's close button is the last of the bar, 16 pixels from its right end.
+        const std::string x = std::to_string(frame.left + frame.width - 16);
+        const std::string y = std::to_string(frame.top - 11);
+        Xdotool("mousemove " + x + " 1 mousemove " + x + " " + y + " click 1");
+    });
+}
+
+TEST_F(WaylandSeat, AHeldKeyRepeatsUntilItIsLetGo)
+{
+    int releasedAt = -1;
+    Script().onFrame = [&](int frame) {
+        if (frame == 2) {
+            Xdotool("keydown a");
+        }
+        // Weston repeats after 400 ms, 40 a second; a frame waits for the compositor's next.
+        if (frame == 90) {
+            Xdotool("keyup a");
+            releasedAt = Record().renderCalls;
+        }
+        if (frame == 120) {
+            Xdotool("key Escape");
+        }
+    };
+    EXPECT_EQ(0, Run(u"-windowed -qaf=500"));
+    int repeats = 0;
+    for (size_t i = 0; i < Record().inputs.size(); ++i) {
+        const TrellisEvent& event = Record().inputs[i];
+        if (event.kind == TrellisEventKind::KeyDown && event.key == TrellisKey::A && event.repeat == 1) {
+            ++repeats;
+            EXPECT_LE(Record().inputFrames[i], releasedAt) << "no repeat after the release";
+        }
+    }
+    EXPECT_GT(repeats, 0);
+    EXPECT_EQ(1, CountInputs(TrellisEventKind::KeyUp, TrellisKey::A));
 }
 
 } // namespace
