@@ -30,29 +30,36 @@ struct xkb_context;
 struct xkb_keymap;
 struct xkb_state;
 
-// Wayland backend (wayland-client, xdg-shell, wayland-egl, xkbcommon): native
-// toplevels on a Wayland compositor.
-// Supports: one xdg toplevel per window that renders, titled as the window and
-// made when its rendering surface is; full screen through the toplevel's
-// full-screen request, a window the size of the monitor then taking the size
-// the compositor configures and a smaller one (the quarter-size surface)
-// keeping its own, which the compositor shows on its own in full screen; the
-// monitor as the first output's current mode; server-side decorations where
-// the compositor offers xdg-decoration, none otherwise; input mapped to
-// messages: the toplevel's close -> WM_CLOSE, button 1 (BTN_LEFT) ->
+// Wayland backend (wayland-client, xdg-shell, xdg-output, wayland-egl,
+// wayland-cursor, xkbcommon, libdecor): native toplevels on a Wayland
+// compositor.
+// Supports: one xdg toplevel per window that renders, titled as the window,
+// with the program's name as its app id, made when its rendering surface is;
+// every configure sizes the surface, in full screen too, except the
+// quarter-size surface, which keeps its own and which the compositor shows on
+// its own in full screen; a configure without a size brings back the floating
+// size (the last outside full screen, maximized and tiled); the monitor as the
+// first output's logical size (xdg-output, else its mode turned and scaled);
+// the buffer scale of that output, sizes the shell sees being buffer pixels;
+// server-side decorations where the compositor offers xdg-decoration, else a
+// title bar drawn by libdecor on framed windows; the cursor theme's arrow as
+// the pointer image; frames paced by the compositor's frame callbacks with a
+// 250 ms limit, so a window it does not show goes on rendering; input mapped
+// to messages: the toplevel's close -> WM_CLOSE, button 1 (BTN_LEFT) ->
 // WM_LBUTTONDOWN at the pointer's position, keyboard focus leaving ->
 // WM_KILLFOCUS, Escape (read through the compositor's keymap) ->
 // WM_KEYDOWN/VK_ESCAPE, a configured size change -> WM_SIZE (held within the
-// size limit, which the toplevel also announces as its maximum); EGL window
-// surfaces on Mesa's Wayland platform. A compositor that goes away ends the
-// program at once with a message and exit code 1, as Xlib does when its
+// size limit, which the toplevel also announces as its maximum), key repeat
+// at the compositor's rate and delay; EGL window surfaces on Mesa's Wayland
+// platform, 8 bits a colour where offered. A compositor that goes away ends
+// the program at once with a message and exit code 1, as Xlib does when its
 // server goes.
 // Does not support: placing windows (Wayland leaves that to the compositor:
 // positions are kept as records only), raising or focusing on request, a
 // window that never renders (the quarter-size cover window has nothing to show
 // and never reaches the compositor), other keys, other buttons, several
-// outputs (the first counts), output transforms and scales, a display driver
-// (no escapes).
+// outputs (the first counts, for the monitor and the scale), fractional
+// scales, a display driver (no escapes).
 class WaylandWindowSystem : public BasicWindowSystem {
 public:
     // Null when no compositor answers at `displayName` (WAYLAND_DISPLAY when
