@@ -694,4 +694,34 @@ TEST_F(WaylandSeat, AHeldKeyRepeatsUntilItIsLetGo)
     EXPECT_EQ(1, CountInputs(TrellisEventKind::KeyUp, TrellisKey::A));
 }
 
+// Over a client's surface the compositor draws no pointer until the client
+// gives it an image: here the theme's arrow, at the pointer's tip.
+TEST_F(WaylandSeat, ThePointerShowsAnArrowOverTheWindow)
+{
+    RgbImage screen;
+    Script().onFrame = [&](int frame) {
+        if (frame == 2) {
+            Xdotool("mousemove 401 301 mousemove 400 300");
+        }
+        if (frame == 30) {
+            screen = ScreenOfX();
+            Xdotool("key Escape");
+        }
+    };
+    EXPECT_EQ(0, Run(u"-qaf=500"));
+    ASSERT_GT(screen.width, 0) << "no picture of the X server";
+    // The frame covers the output but where the arrow lies, right of and below its tip.
+    const Area frame = FindFrame(screen);
+    EXPECT_EQ(long(screen.width) * screen.height, long(frame.width) * frame.height);
+    int covered = 0;
+    for (int y = 302; y < 314; ++y) {
+        for (int x = 401; x < 405; ++x) {
+            const uint8_t* p = &screen.rgb[(size_t(y) * screen.width + x) * 3];
+            const uint8_t* q = &screen.rgb[(size_t(frame.top) * screen.width + frame.left) * 3];
+            covered += p[0] != q[0] || p[1] != q[1] || p[2] != q[2] ? 1 : 0;
+        }
+    }
+    EXPECT_GT(covered, 12) << "no arrow at the pointer";
+}
+
 } // namespace
