@@ -71,7 +71,10 @@ void OutputMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t h
     Owner(data)->OnOutputMode(flags, width, height);
 }
 
-void OutputDone(void*, wl_output*) {}
+void OutputDone(void* data, wl_output*)
+{
+    Owner(data)->OnOutputDone();
+}
 
 void OutputScale(void* data, wl_output*, int32_t scale)
 {
@@ -186,6 +189,16 @@ void SurfaceConfigure(void* data, xdg_surface* shellSurface, uint32_t serial)
 }
 
 const xdg_surface_listener kSurfaceListener = {SurfaceConfigure};
+
+void SurfaceEnter(void* data, wl_surface*, wl_output* entered)
+{
+    const auto* native = static_cast<const WaylandWindowSystem::NativeWindow*>(data);
+    native->owner->OnSurfaceEnter(native->handle, entered);
+}
+
+void SurfaceLeave(void*, wl_surface*, wl_output*) {}
+
+const wl_surface_listener kWindowSurfaceListener = {SurfaceEnter, SurfaceLeave};
 
 void FrameWanted(void* data, wl_callback* callback, uint32_t)
 {
@@ -449,6 +462,37 @@ void WaylandWindowSystem::OnOutputGeometry(int32_t transform)
 void WaylandWindowSystem::OnOutputScale(int32_t scale)
 {
     outputScale = std::max(scale, 1);
+}
+
+// A surface on the output takes its scale, as it enters and as the scale
+// changes; the quarter-size surface keeps scale 1.
+void WaylandWindowSystem::OnSurfaceEnter(WindowHandle window, const wl_output* entered)
+{
+    NativeWindow* native = Find(window);
+    if (native != nullptr && entered == output) {
+        native->onOutput = true;
+        ApplyScale(*native);
+    }
+}
+
+void WaylandWindowSystem::OnOutputDone()
+{
+    for (auto& entry : windows) {
+        if (entry.second->onOutput) {
+            ApplyScale(*entry.second);
+        }
+    }
+}
+
+void WaylandWindowSystem::ApplyScale(NativeWindow& native)
+{
+    const int32_t scale = native.keepsOwnSize ? 1 : outputScale;
+    if (scale == native.scale || native.surface == nullptr) {
+        return;
+    }
+    native.scale = scale;
+    wl_surface_set_buffer_scale(native.surface, scale);
+    Resize(native, native.width, native.height);
 }
 
 void WaylandWindowSystem::OnOutputLogicalSize(int32_t width, int32_t height)
@@ -806,7 +850,7 @@ void WaylandWindowSystem::Resize(NativeWindow& native, int32_t width, int32_t he
 {
     const int32_t pixelsWide = width * native.scale;
     const int32_t pixelsHigh = height * native.scale;
-    if (native.eglWindow != nullptr && (width != native.width || height != native.height)) {
+    if (native.eglWindow != nullptr) {
         wl_egl_window_resize(native.eglWindow, pixelsWide, pixelsHigh, 0, 0);
     }
     native.width = width;
@@ -872,6 +916,7 @@ bool WaylandWindowSystem::MakeToplevel(NativeWindow& native)
     native.floatingWidth = native.width;
     native.floatingHeight = native.height;
     native.surface = wl_compositor_create_surface(compositor);
+    wl_surface_add_listener(native.surface, &kWindowSurfaceListener, &native);
     wl_surface_set_buffer_scale(native.surface, native.scale);
     // The scene's alpha is not meant as the window's translucency.
     wl_region* opaque = wl_compositor_create_region(compositor);

@@ -126,6 +126,7 @@ public:
         wl_callback* frameRequest = nullptr;  // the compositor's call for the next frame, awaited
         bool configured = false;
         int32_t scale = 1;  // buffer pixels to a surface unit
+        bool onOutput = false;  // the compositor shows the surface on the output
         int32_t width = 0;  // the surface's size, in surface units
         int32_t height = 0;
         int32_t pendingWidth = 0;  // the size of the last configure; 0 = the client chooses
@@ -145,6 +146,8 @@ public:
     void OnOutputGeometry(int32_t transform);
     void OnOutputScale(int32_t scale);
     void OnOutputLogicalSize(int32_t width, int32_t height);
+    void OnOutputDone();
+    void OnSurfaceEnter(WindowHandle window, const wl_output* entered);
     void OnSurfaceConfigure(WindowHandle window);
 
 protected:
@@ -164,6 +167,7 @@ private:
     void MakeFramedToplevel(NativeWindow& native);
     void DescribeOutput();
     void Resize(NativeWindow& native, int32_t width, int32_t height);
+    void ApplyScale(NativeWindow& native);
     NativeWindow* Find(WindowHandle window) const;
     NativeWindow* FindBySurface(const wl_surface* surface) const;
     NativeEvent PointerEvent(TrellisEventKind kind) const;
