@@ -984,6 +984,12 @@ void WaylandWindowSystem::PlaceNativeWindow(WindowHandle window, const WindowRec
     const int32_t height = (client.bottom - client.top) / native->scale;
     if (width > 0 && height > 0) {
         Resize(*native, width, height);
+        if (native->frame != nullptr) {
+            // libdecor's frame follows a size the program chose.
+            libdecor_state* size = libdecor_state_new(width, height);
+            libdecor_frame_commit(native->frame, size, nullptr);
+            libdecor_state_free(size);
+        }
     }
 }
 
