@@ -269,14 +269,17 @@ void FrameDismissPopup(libdecor_frame*, const char*, void*) {}
 
 // The reserved entries are libdecor's own, left empty.
 libdecor_frame_interface kFrameInterface = {FrameConfigure, FrameClose, FrameCommit, FrameDismissPopup,
-                                            nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+                                            nullptr,        nullptr,    nullptr,     nullptr,
+                                            nullptr,        nullptr,    nullptr,     nullptr,
+                                            nullptr,        nullptr};
 
 void DecoratorError(libdecor*, libdecor_error, const char* message)
 {
     std::fprintf(stderr, "libdecor: %s\n", message);
 }
 
-libdecor_interface kDecoratorInterface = {DecoratorError, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+libdecor_interface kDecoratorInterface = {DecoratorError, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                          nullptr,        nullptr, nullptr, nullptr, nullptr};
 
 } // namespace
 

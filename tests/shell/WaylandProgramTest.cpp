@@ -185,8 +185,8 @@ TEST_F(WaylandPrograms, AConnectionHandedDownInWaylandSocketIsUsed)
 TEST_F(WaylandPrograms, FramesHaveEightBitsAColour)
 {
     // A 320-pixel row of a 32-bit buffer takes 1280 bytes; of RGB565, 640.
-    const Outcome outcome =
-        RunProgram(KESTREL_PATH, {"-windowed", "-width=320", "-height=240", "-qaf=2"}, {display, "WAYLAND_DEBUG=client"});
+    const Outcome outcome = RunProgram(KESTREL_PATH, {"-windowed", "-width=320", "-height=240", "-qaf=2"},
+                                       {display, "WAYLAND_DEBUG=client"});
     EXPECT_EQ(0, outcome.exitCode);
     EXPECT_NE(std::string::npos, outcome.output.find("create_buffer(new id wl_buffer@")) << outcome.output;
     EXPECT_NE(std::string::npos, outcome.output.find(", 320, 240, 1280, "));
@@ -200,8 +200,9 @@ TEST(WaylandProgram, ABlankedOutputDoesNotStopTheFrames)
     if (name == nullptr) {
         GTEST_SKIP() << "TRELLIS_TEST_WAYLAND_IDLE_DISPLAY is not set";
     }
-    const Outcome outcome = RunProgram("/usr/bin/timeout", {"120", KESTREL_PATH, "-windowed", "-width=320", "-height=240", "-qat=3"},
-                                       {std::string("WAYLAND_DISPLAY=") + name});
+    const Outcome outcome =
+        RunProgram("/usr/bin/timeout", {"120", KESTREL_PATH, "-windowed", "-width=320", "-height=240", "-qat=3"},
+                   {std::string("WAYLAND_DISPLAY=") + name});
     EXPECT_EQ(0, outcome.exitCode) << outcome.output;
 }
 
