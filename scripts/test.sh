@@ -65,6 +65,22 @@ if command -v weston >/dev/null; then
   wait_until test -S "$weston_dir/$socket"
   export TRELLIS_TEST_WAYLAND_DISPLAY="$weston_dir/$socket"
 
+  # Outputs whose logical size is not their mode (scaled by two, turned by 90
+  # degrees), and one that blanks after a second without input.
+  start_headless_weston() {
+    local variable=$1 name="trellis-wl-$2-$$-$RANDOM"
+    shift 2
+    XDG_RUNTIME_DIR="$weston_dir" weston --backend=headless-backend.so --use-pixman --debug --socket="$name" \
+      "$@" >"$weston_dir/$name.log" 2>&1 &
+    started+=($!)
+    wait_until test -S "$weston_dir/$name"
+    export "$variable=$weston_dir/$name"
+  }
+  start_headless_weston TRELLIS_TEST_WAYLAND_SCALED_DISPLAY scaled --idle-time=0 --width=1024 --height=768 --scale=2
+  start_headless_weston TRELLIS_TEST_WAYLAND_ROTATED_DISPLAY rotated --idle-time=0 --width=1024 --height=768 \
+    --transform=rotate-90
+  start_headless_weston TRELLIS_TEST_WAYLAND_IDLE_DISPLAY idle --idle-time=1
+
   # A second compositor with a keyboard and a pointer: Weston in a window of an
   # X server of its own, which takes the input that xdotool makes there.
   if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then

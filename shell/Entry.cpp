@@ -221,7 +221,8 @@ extern "C" const char* __lsan_default_suppressions()
            "leak:swrast_dri\n"
            "leak:libGLdispatch\n"
            "leak:libdrm\n"
-           "leak:libxcb.so\n";
+           "leak:libxcb.so\n"
+           "leak:libfontconfig\n";
 }
 
 // What was suppressed is the driver's business, not news to the user.

@@ -18,6 +18,9 @@ struct Backend {
     const char* name;             // its TRELLIS_PLATFORM value
     const char* displayVariable;  // the variable naming its display; null: needs none
     const char* displayKind;      // for messages: "X display"
+    // The variable naming a connection the parent process made and handed
+    // down, which takes the place of the display variable; null: none.
+    const char* handedDownVariable;
     // Null when the display `display` (never null for a backend with a
     // display variable) does not open.
     std::unique_ptr<WindowSystem> (*open)(const char* display);
@@ -41,9 +44,9 @@ std::unique_ptr<WindowSystem> OpenHeadless(const char*)
 // In the order they are tried; the last, with no display variable, is the
 // fallback when no display variable is set.
 constexpr Backend kBackends[] = {
-    {"wayland", "WAYLAND_DISPLAY", "Wayland display", OpenWayland},
-    {"x11", "DISPLAY", "X display", OpenX11},
-    {"headless", nullptr, nullptr, OpenHeadless},
+    {"wayland", "WAYLAND_DISPLAY", "Wayland display", "WAYLAND_SOCKET", OpenWayland},
+    {"x11", "DISPLAY", "X display", nullptr, OpenX11},
+    {"headless", nullptr, nullptr, nullptr, OpenHeadless},
 };
 
 // UTF-8 text on the 16-bit debug output.
@@ -69,6 +72,19 @@ std::unique_ptr<WindowSystem> OpenNamed(const Backend& backend, const char* disp
     if (!system) {
         Say(prefix + "cannot open the " + backend.displayKind + " \"" + display + "\" named by " +
             backend.displayVariable + advice + "\n");
+    }
+    return system;
+}
+
+// The connection a parent handed down (WAYLAND_SOCKET), which the backend
+// opens by itself when it is given no display name.
+std::unique_ptr<WindowSystem> OpenHandedDown(const Backend& backend, const char* connection,
+                                             const std::string& prefix, const std::string& advice)
+{
+    std::unique_ptr<WindowSystem> system = backend.open(nullptr);
+    if (!system) {
+        Say(prefix + "cannot use the " + backend.displayKind + " connection \"" + connection + "\" handed down in " +
+            backend.handedDownVariable + advice + "\n");
     }
     return system;
 }
@@ -106,6 +122,9 @@ std::unique_ptr<WindowSystem> OpenDefaultWindowSystem()
             if (backend.displayVariable == nullptr) {
                 return backend.open(nullptr);
             }
+            if (const char* connection = Variable(backend.handedDownVariable)) {
+                return OpenHandedDown(backend, connection, why + ": ", "");
+            }
             if (const char* display = Variable(backend.displayVariable)) {
                 return OpenNamed(backend, display, why + ": ", "");
             }
@@ -122,9 +141,12 @@ std::unique_ptr<WindowSystem> OpenDefaultWindowSystem()
         if (backend.displayVariable == nullptr) {
             continue;
         }
+        const std::string advice = "; unset it or set TRELLIS_PLATFORM=headless to run without a display";
+        if (const char* connection = Variable(backend.handedDownVariable)) {
+            return OpenHandedDown(backend, connection, "", advice);
+        }
         if (const char* display = Variable(backend.displayVariable)) {
-            return OpenNamed(backend, display, "",
-                             std::string("; unset it or set TRELLIS_PLATFORM=headless to run without a display"));
+            return OpenNamed(backend, display, "", advice);
         }
         unset += (unset.empty() ? "" : ", ") + std::string(backend.displayVariable);
     }

@@ -1,5 +1,7 @@
 #include "shell/ce/EventQueue.h"
 
+#include <algorithm>
+
 #include "shell/ce/KeySymbols.h"
 
 namespace trellis {
@@ -147,6 +149,38 @@ void HeldKeys::Note(NativeEvent& event)
         input.repeat = down[event.keyCode] ? 1 : 0;
     }
     down[event.keyCode] = press;
+}
+
+void KeyRepeat::SetRate(int32_t perSecond, int32_t delayMs)
+{
+    rate = perSecond > 0 ? perSecond : 0;
+    delay = delayMs > 0 ? delayMs : 0;
+}
+
+void KeyRepeat::Press(uint32_t pressed, uint32_t now)
+{
+    key = pressed;
+    pressedAt = now;
+    counted = 0;
+}
+
+void KeyRepeat::Release(uint32_t released)
+{
+    if (released == key) {
+        key = 0;
+    }
+}
+
+uint32_t KeyRepeat::Due(uint32_t now)
+{
+    const uint32_t held = now - pressedAt;
+    if (key == 0 || rate == 0 || held < uint32_t(delay)) {
+        return 0;
+    }
+    const uint64_t total = 1 + uint64_t(held - uint32_t(delay)) * uint64_t(rate) / 1000;
+    const uint64_t due = std::min<uint64_t>(total - counted, uint64_t(rate));
+    counted = total;
+    return uint32_t(due);
 }
 
 } // namespace trellis

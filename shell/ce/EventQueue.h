@@ -69,4 +69,30 @@ private:
     std::bitset<512> down;
 };
 
+// When a held key repeats, for a window system that leaves repeating to the
+// client (Wayland), at the rate and after the delay it gives. Times are
+// milliseconds of a clock the caller reads. Every repeat that fell due since
+// the last look is counted, so a long frame catches up instead of slowing the
+// rate; a stall of more than a second brings a second's worth at most.
+class KeyRepeat {
+public:
+    // `perSecond` 0 turns repeating off.
+    void SetRate(int32_t perSecond, int32_t delayMs);
+    // The newest key pressed is the one that repeats.
+    void Press(uint32_t key, uint32_t now);
+    void Release(uint32_t key);
+    void Stop() { key = 0; }
+    // The key that repeats (0: none).
+    uint32_t Held() const { return key; }
+    // How many repeats are due by `now` that were not counted yet.
+    uint32_t Due(uint32_t now);
+
+private:
+    int32_t rate = 25;
+    int32_t delay = 600;
+    uint32_t key = 0;
+    uint32_t pressedAt = 0;
+    uint64_t counted = 0;
+};
+
 } // namespace trellis

@@ -412,16 +412,16 @@ void TrellisPlatformCE::TakeApplicationTitle()
     }
 }
 
-// Hands the application what a main-window message carries for it. A framed
-// window resized by a person or a window manager takes the new size into
-// ShellData first; full-screen surfaces keep the size their mode gave them.
+// Hands the application what a main-window message carries for it. A window
+// resized by a person, a window manager or a compositor (which sizes
+// full-screen surfaces too) takes the new size into ShellData first.
 void TrellisPlatformCE::DeliverEvent(TrellisEvent& event)
 {
     switch (event.kind) {
     case TrellisEventKind::NoEvent:
         return;
     case TrellisEventKind::Resize:
-        if (shellData->fullScreen != 0 || event.width <= 0 || event.height <= 0 ||
+        if (event.width <= 0 || event.height <= 0 ||
             (event.width == shellData->width && event.height == shellData->height)) {
             return;
         }

@@ -5,11 +5,14 @@
 #include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
+#include <libdecor.h>
 #include <wayland-client.h>
+#include <wayland-cursor.h>
 #include <wayland-egl.h>
 #include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -17,6 +20,7 @@
 #include <cstring>
 
 #include "xdg-decoration-unstable-v1-client-protocol.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
 #include "shell/Utf8.h"
@@ -25,6 +29,11 @@
 namespace trellis {
 
 namespace {
+
+// How long the end of a frame waits for the compositor to ask for the next:
+// a window it does not show (hidden, or on a blanked output) is never asked,
+// and still renders, at this pace.
+constexpr uint32_t kLongestFrameWaitMs = 250;
 
 
 WaylandWindowSystem* Owner(void* data)
@@ -53,19 +62,40 @@ void WmBasePing(void*, xdg_wm_base* wmBase, uint32_t serial)
 
 const xdg_wm_base_listener kWmBaseListener = {WmBasePing};
 
-void OutputGeometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*, const char*, int32_t) {}
+void OutputGeometry(void* data, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*, const char*,
+                    int32_t transform)
+{
+    Owner(data)->OnOutputGeometry(transform);
+}
 
 void OutputMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t)
 {
     Owner(data)->OnOutputMode(flags, width, height);
 }
 
-void OutputDone(void*, wl_output*) {}
+void OutputDone(void* data, wl_output*)
+{
+    Owner(data)->OnOutputDone();
+}
 
-void OutputScale(void*, wl_output*, int32_t) {}
+void OutputScale(void* data, wl_output*, int32_t scale)
+{
+    Owner(data)->OnOutputScale(scale);
+}
 
 // The events of later versions than those bound are never sent.
 const wl_output_listener kOutputListener = {OutputGeometry, OutputMode, OutputDone, OutputScale, nullptr, nullptr};
+
+void LogicalPosition(void*, zxdg_output_v1*, int32_t, int32_t) {}
+
+void LogicalSize(void* data, zxdg_output_v1*, int32_t width, int32_t height)
+{
+    Owner(data)->OnOutputLogicalSize(width, height);
+}
+
+void LogicalDone(void*, zxdg_output_v1*) {}
+
+const zxdg_output_v1_listener kLogicalOutputListener = {LogicalPosition, LogicalSize, LogicalDone, nullptr, nullptr};
 
 void SeatCapabilities(void* data, wl_seat*, uint32_t capabilities)
 {
@@ -114,8 +144,9 @@ void KeyboardRepeatInfo(void* data, wl_keyboard*, int32_t rate, int32_t delay)
 const wl_keyboard_listener kKeyboardListener = {KeyboardKeymap, KeyboardEnter,     KeyboardLeave,
                                                 KeyboardKey,    KeyboardModifiers, KeyboardRepeatInfo};
 
-void PointerEnter(void* data, wl_pointer*, uint32_t, wl_surface* surface, wl_fixed_t x, wl_fixed_t y)
+void PointerEnter(void* data, wl_pointer*, uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y)
 {
+    Owner(data)->ShowPointerImage(surface, serial);
     Owner(data)->OnPointerEnter(surface, wl_fixed_to_double(x), wl_fixed_to_double(y));
 }
 
@@ -161,15 +192,37 @@ void SurfaceConfigure(void* data, xdg_surface* shellSurface, uint32_t serial)
 
 const xdg_surface_listener kSurfaceListener = {SurfaceConfigure};
 
+void SurfaceEnter(void* data, wl_surface*, wl_output* entered)
+{
+    const auto* native = static_cast<const WaylandWindowSystem::NativeWindow*>(data);
+    native->owner->OnSurfaceEnter(native->handle, entered);
+}
+
+void SurfaceLeave(void*, wl_surface*, wl_output*) {}
+
+const wl_surface_listener kWindowSurfaceListener = {SurfaceEnter, SurfaceLeave};
+
+void FrameWanted(void* data, wl_callback* callback, uint32_t)
+{
+    auto* native = static_cast<WaylandWindowSystem::NativeWindow*>(data);
+    wl_callback_destroy(callback);
+    native->frameRequest = nullptr;
+}
+
+const wl_callback_listener kFrameListener = {FrameWanted};
+
 void ToplevelConfigure(void* data, xdg_toplevel*, int32_t width, int32_t height, wl_array* states)
 {
     const auto* native = static_cast<const WaylandWindowSystem::NativeWindow*>(data);
-    bool fullScreen = false;
+    bool fixedSize = false;
     const auto* state = static_cast<const uint32_t*>(states->data);
     for (size_t i = 0; i < states->size / sizeof(uint32_t); ++i) {
-        fullScreen = fullScreen || state[i] == XDG_TOPLEVEL_STATE_FULLSCREEN;
+        fixedSize = fixedSize || state[i] == XDG_TOPLEVEL_STATE_FULLSCREEN ||
+                    state[i] == XDG_TOPLEVEL_STATE_MAXIMIZED || state[i] == XDG_TOPLEVEL_STATE_TILED_LEFT ||
+                    state[i] == XDG_TOPLEVEL_STATE_TILED_RIGHT || state[i] == XDG_TOPLEVEL_STATE_TILED_TOP ||
+                    state[i] == XDG_TOPLEVEL_STATE_TILED_BOTTOM;
     }
-    native->owner->OnToplevelConfigure(native->handle, width, height, fullScreen);
+    native->owner->OnToplevelConfigure(native->handle, width, height, fixedSize);
 }
 
 void ToplevelClose(void* data, xdg_toplevel*)
@@ -180,17 +233,72 @@ void ToplevelClose(void* data, xdg_toplevel*)
 
 const xdg_toplevel_listener kToplevelListener = {ToplevelConfigure, ToplevelClose, nullptr, nullptr};
 
+// A frame drawn by libdecor reports its configures, close and commit
+// requests here; the size goes the way a plain toplevel's does.
+void FrameConfigure(libdecor_frame* frame, libdecor_configuration* configuration, void* data)
+{
+    auto* native = static_cast<WaylandWindowSystem::NativeWindow*>(data);
+    int width = 0;
+    int height = 0;
+    if (!libdecor_configuration_get_content_size(configuration, frame, &width, &height)) {
+        width = 0;
+        height = 0;
+    }
+    libdecor_window_state state = LIBDECOR_WINDOW_STATE_NONE;
+    libdecor_configuration_get_window_state(configuration, &state);
+    const uint32_t fixed = LIBDECOR_WINDOW_STATE_FULLSCREEN | LIBDECOR_WINDOW_STATE_MAXIMIZED |
+                           LIBDECOR_WINDOW_STATE_TILED_LEFT | LIBDECOR_WINDOW_STATE_TILED_RIGHT |
+                           LIBDECOR_WINDOW_STATE_TILED_TOP | LIBDECOR_WINDOW_STATE_TILED_BOTTOM;
+    native->owner->OnToplevelConfigure(native->handle, width, height, (uint32_t(state) & fixed) != 0);
+    native->owner->OnSurfaceConfigure(native->handle);
+    libdecor_state* size = libdecor_state_new(native->width, native->height);
+    libdecor_frame_commit(frame, size, configuration);
+    libdecor_state_free(size);
+}
+
+void FrameClose(libdecor_frame*, void* data)
+{
+    const auto* native = static_cast<const WaylandWindowSystem::NativeWindow*>(data);
+    native->owner->OnToplevelClose(native->handle);
+}
+
+void FrameCommit(libdecor_frame*, void* data)
+{
+    wl_surface_commit(static_cast<const WaylandWindowSystem::NativeWindow*>(data)->surface);
+}
+
+void FrameDismissPopup(libdecor_frame*, const char*, void*) {}
+
+// The reserved entries are libdecor's own, left empty.
+libdecor_frame_interface kFrameInterface = {FrameConfigure, FrameClose, FrameCommit, FrameDismissPopup,
+                                            nullptr,        nullptr,    nullptr,     nullptr,
+                                            nullptr,        nullptr,    nullptr,     nullptr,
+                                            nullptr,        nullptr};
+
+void DecoratorError(libdecor*, libdecor_error, const char* message)
+{
+    std::fprintf(stderr, "libdecor: %s\n", message);
+}
+
+libdecor_interface kDecoratorInterface = {DecoratorError, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                          nullptr,        nullptr, nullptr, nullptr, nullptr};
+
 } // namespace
 
 std::unique_ptr<WaylandWindowSystem> WaylandWindowSystem::Open(const char* displayName)
 {
+    // Without a name the connection is the one WAYLAND_SOCKET hands down,
+    // else WAYLAND_DISPLAY's, as libwayland chooses.
+    const char* handedDown = displayName == nullptr ? std::getenv("WAYLAND_SOCKET") : nullptr;
     wl_display* display = wl_display_connect(displayName);
     if (display == nullptr) {
         return nullptr;
     }
     std::unique_ptr<WaylandWindowSystem> system(new WaylandWindowSystem(display));
     const char* named = displayName != nullptr ? displayName : std::getenv("WAYLAND_DISPLAY");
-    system->displayName = named != nullptr ? named : "wayland-0";
+    system->displayName = handedDown != nullptr ? std::string("WAYLAND_SOCKET=") + handedDown
+                          : named != nullptr    ? named
+                                                : "wayland-0";
     if (!system->Connect()) {
         return nullptr;
     }
@@ -205,8 +313,20 @@ bool WaylandWindowSystem::Connect()
 {
     registry = wl_display_get_registry(display);
     wl_registry_add_listener(registry, &kRegistryListener, this);
-    if (wl_display_roundtrip(display) < 0 || wl_display_roundtrip(display) < 0) {
+    if (wl_display_roundtrip(display) < 0) {
         return false;
+    }
+    DescribeOutput();
+    if (wl_display_roundtrip(display) < 0) {
+        return false;
+    }
+    // Without server-side decorations framed windows draw their own.
+    if (decorationManager == nullptr) {
+        decorator = libdecor_new(display, &kDecoratorInterface);
+        if (decorator == nullptr) {
+            DebugOutput(u"The Wayland compositor draws no window frames and libdecor cannot be loaded: "
+                        u"windows have none\n");
+        }
     }
     return compositor != nullptr && wmBase != nullptr;
 }
@@ -221,15 +341,35 @@ WaylandWindowSystem::~WaylandWindowSystem()
     for (auto& entry : windows) {
         DestroyNative(*entry.second);
     }
+    if (decorator != nullptr) {
+        libdecor_unref(decorator);
+    }
     ReleaseKeyboard();
-    if (pointer != nullptr) {
-        wl_pointer_destroy(pointer);
+    ReleasePointer();
+    if (pointerImage != nullptr) {
+        wl_surface_destroy(pointerImage);
+    }
+    if (cursorTheme != nullptr) {
+        wl_cursor_theme_destroy(cursorTheme);
+    }
+    if (shm != nullptr) {
+        wl_shm_destroy(shm);
     }
     if (seat != nullptr) {
-        wl_seat_destroy(seat);
+        if (wl_seat_get_version(seat) >= WL_SEAT_RELEASE_SINCE_VERSION) {
+            wl_seat_release(seat);
+        } else {
+            wl_seat_destroy(seat);
+        }
+    }
+    if (outputDescription != nullptr) {
+        zxdg_output_v1_destroy(outputDescription);
+    }
+    if (outputManager != nullptr) {
+        zxdg_output_manager_v1_destroy(outputManager);
     }
     if (output != nullptr) {
-        wl_output_destroy(output);
+        ReleaseOutput();
     }
     if (decorationManager != nullptr) {
         zxdg_decoration_manager_v1_destroy(decorationManager);
@@ -261,15 +401,30 @@ void WaylandWindowSystem::OnGlobal(uint32_t name, const char* interface, uint32_
                decorationManager == nullptr) {
         decorationManager = static_cast<zxdg_decoration_manager_v1*>(
             wl_registry_bind(registry, name, &zxdg_decoration_manager_v1_interface, 1));
+    } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0 && outputManager == nullptr) {
+        outputManager = static_cast<zxdg_output_manager_v1*>(
+            wl_registry_bind(registry, name, &zxdg_output_manager_v1_interface, 1));
     } else if (std::strcmp(interface, wl_output_interface.name) == 0 && output == nullptr) {
         output = static_cast<wl_output*>(
-            wl_registry_bind(registry, name, &wl_output_interface, std::min<uint32_t>(version, 2)));
+            wl_registry_bind(registry, name, &wl_output_interface, std::min<uint32_t>(version, 3)));
         outputName = name;
         wl_output_add_listener(output, &kOutputListener, this);
+    } else if (std::strcmp(interface, wl_shm_interface.name) == 0 && shm == nullptr) {
+        shm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
     } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && seat == nullptr) {
         seat = static_cast<wl_seat*>(
             wl_registry_bind(registry, name, &wl_seat_interface, std::min<uint32_t>(version, 5)));
         wl_seat_add_listener(seat, &kSeatListener, this);
+    }
+}
+
+// The logical size, where the compositor tells it, is the size a
+// full-screen surface is configured to, whatever the output's mode.
+void WaylandWindowSystem::DescribeOutput()
+{
+    if (outputManager != nullptr && output != nullptr && outputDescription == nullptr) {
+        outputDescription = zxdg_output_manager_v1_get_xdg_output(outputManager, output);
+        zxdg_output_v1_add_listener(outputDescription, &kLogicalOutputListener, this);
     }
 }
 
@@ -278,16 +433,77 @@ void WaylandWindowSystem::OnGlobal(uint32_t name, const char* interface, uint32_
 void WaylandWindowSystem::OnGlobalRemove(uint32_t name)
 {
     if (output != nullptr && name == outputName) {
-        wl_output_destroy(output);
+        if (outputDescription != nullptr) {
+            zxdg_output_v1_destroy(outputDescription);
+            outputDescription = nullptr;
+        }
+        ReleaseOutput();
         output = nullptr;
+    }
+}
+
+void WaylandWindowSystem::ReleaseOutput()
+{
+    if (wl_output_get_version(output) >= WL_OUTPUT_RELEASE_SINCE_VERSION) {
+        wl_output_release(output);
+    } else {
+        wl_output_destroy(output);
     }
 }
 
 void WaylandWindowSystem::OnOutputMode(uint32_t flags, int32_t width, int32_t height)
 {
     if ((flags & WL_OUTPUT_MODE_CURRENT) != 0) {
-        monitor = Rect{0, 0, width, height};
+        modeWidth = width;
+        modeHeight = height;
     }
+}
+
+void WaylandWindowSystem::OnOutputGeometry(int32_t transform)
+{
+    outputTransform = transform;
+}
+
+void WaylandWindowSystem::OnOutputScale(int32_t scale)
+{
+    outputScale = std::max(scale, 1);
+}
+
+// A surface on the output takes its scale, as it enters and as the scale
+// changes; the quarter-size surface keeps scale 1.
+void WaylandWindowSystem::OnSurfaceEnter(WindowHandle window, const wl_output* entered)
+{
+    NativeWindow* native = Find(window);
+    if (native != nullptr && entered == output) {
+        native->onOutput = true;
+        ApplyScale(*native);
+    }
+}
+
+void WaylandWindowSystem::OnOutputDone()
+{
+    for (auto& entry : windows) {
+        if (entry.second->onOutput) {
+            ApplyScale(*entry.second);
+        }
+    }
+}
+
+void WaylandWindowSystem::ApplyScale(NativeWindow& native)
+{
+    const int32_t scale = native.keepsOwnSize ? 1 : outputScale;
+    if (scale == native.scale || native.surface == nullptr) {
+        return;
+    }
+    native.scale = scale;
+    wl_surface_set_buffer_scale(native.surface, scale);
+    Resize(native, native.width, native.height);
+}
+
+void WaylandWindowSystem::OnOutputLogicalSize(int32_t width, int32_t height)
+{
+    logicalWidth = width;
+    logicalHeight = height;
 }
 
 void WaylandWindowSystem::OnSeatCapabilities(uint32_t capabilities)
@@ -304,16 +520,31 @@ void WaylandWindowSystem::OnSeatCapabilities(uint32_t capabilities)
         pointer = wl_seat_get_pointer(seat);
         wl_pointer_add_listener(pointer, &kPointerListener, this);
     } else if (!hasPointer && pointer != nullptr) {
-        wl_pointer_destroy(pointer);
-        pointer = nullptr;
-        pointerSurface = nullptr;
+        ReleasePointer();
     }
+}
+
+void WaylandWindowSystem::ReleasePointer()
+{
+    if (pointer != nullptr) {
+        if (wl_pointer_get_version(pointer) >= WL_POINTER_RELEASE_SINCE_VERSION) {
+            wl_pointer_release(pointer);
+        } else {
+            wl_pointer_destroy(pointer);
+        }
+        pointer = nullptr;
+    }
+    pointerSurface = nullptr;
 }
 
 void WaylandWindowSystem::ReleaseKeyboard()
 {
     if (keyboard != nullptr) {
-        wl_keyboard_destroy(keyboard);
+        if (wl_keyboard_get_version(keyboard) >= WL_KEYBOARD_RELEASE_SINCE_VERSION) {
+            wl_keyboard_release(keyboard);
+        } else {
+            wl_keyboard_destroy(keyboard);
+        }
         keyboard = nullptr;
     }
     keyboardSurface = nullptr;
@@ -375,30 +606,22 @@ void WaylandWindowSystem::OnKey(uint32_t key, bool pressed)
     // Evdev key codes are eight below the XKB key codes of the keymap.
     const uint32_t code = key + 8;
     QueueKey(code, pressed);
-    if (pressed && keymap != nullptr && xkb_keymap_key_repeats(keymap, code) && repeatRate > 0) {
-        repeatCode = code;
-        repeatNext = GetTickCount() + static_cast<uint32_t>(repeatDelay);
-    } else if (!pressed && code == repeatCode) {
-        repeatCode = 0;
+    if (pressed && keymap != nullptr && xkb_keymap_key_repeats(keymap, code)) {
+        keyRepeat.Press(code, GetTickCount());
+    } else if (!pressed) {
+        keyRepeat.Release(code);
     }
 }
 
 void WaylandWindowSystem::OnRepeatInfo(int32_t rate, int32_t delay)
 {
-    repeatRate = std::max(rate, 0);
-    repeatDelay = std::max(delay, 0);
+    keyRepeat.SetRate(rate, delay);
 }
 
 void WaylandWindowSystem::RepeatHeldKey()
 {
-    if (repeatCode == 0 || repeatRate <= 0) {
-        return;
-    }
-    // At most one repeat per pump, so a slow frame does not bring a burst.
-    const uint32_t now = GetTickCount();
-    if (static_cast<int32_t>(now - repeatNext) >= 0) {
-        QueueKey(repeatCode, true);
-        repeatNext = now + static_cast<uint32_t>(1000 / repeatRate);
+    for (uint32_t due = keyRepeat.Due(GetTickCount()); due > 0; --due) {
+        QueueKey(keyRepeat.Held(), true);
     }
 }
 
@@ -457,7 +680,7 @@ void WaylandWindowSystem::OnKeyboardLeave(wl_surface* surface)
     QueueFocus(surface, TrellisEventKind::FocusLost);
     if (surface == keyboardSurface) {
         keyboardSurface = nullptr;
-        repeatCode = 0;
+        keyRepeat.Stop();
     }
 }
 
@@ -468,6 +691,48 @@ void WaylandWindowSystem::QueueFocus(const wl_surface* surface, TrellisEventKind
         focus.input.kind = kind;
         Deliver(focus);
     }
+}
+
+// A surface shows no pointer of its own until its client gives it one: the
+// theme's arrow (XCURSOR_THEME and XCURSOR_SIZE choose it, as for other
+// programs), at the output's scale.
+void WaylandWindowSystem::ShowPointerImage(const wl_surface* surface, uint32_t serial)
+{
+    // Over a window frame drawn by libdecor, libdecor chooses.
+    if (FindBySurface(surface) == nullptr) {
+        return;
+    }
+    if (cursorTheme == nullptr && shm != nullptr) {
+        const char* sizeText = std::getenv("XCURSOR_SIZE");
+        const int size = sizeText != nullptr && std::atoi(sizeText) > 0 ? std::atoi(sizeText) : 24;
+        cursorTheme = wl_cursor_theme_load(std::getenv("XCURSOR_THEME"), size * outputScale, shm);
+    }
+    wl_cursor* arrow = nullptr;
+    if (cursorTheme != nullptr) {
+        arrow = wl_cursor_theme_get_cursor(cursorTheme, "left_ptr");
+        arrow = arrow != nullptr ? arrow : wl_cursor_theme_get_cursor(cursorTheme, "default");
+    }
+    if (arrow == nullptr || arrow->image_count == 0 || pointer == nullptr) {
+        return;
+    }
+    wl_cursor_image* image = arrow->images[0];
+    wl_buffer* buffer = wl_cursor_image_get_buffer(image);
+    if (buffer == nullptr) {
+        return;
+    }
+    if (pointerImage == nullptr) {
+        pointerImage = wl_compositor_create_surface(compositor);
+    }
+    // A theme without the larger size gives an image that may not divide.
+    const int32_t scale = image->width % uint32_t(outputScale) == 0 && image->height % uint32_t(outputScale) == 0
+                              ? outputScale
+                              : 1;
+    wl_surface_set_buffer_scale(pointerImage, scale);
+    wl_surface_attach(pointerImage, buffer, 0, 0);
+    wl_surface_damage(pointerImage, 0, 0, INT32_MAX, INT32_MAX);
+    wl_surface_commit(pointerImage);
+    wl_pointer_set_cursor(pointer, serial, pointerImage, int32_t(image->hotspot_x) / scale,
+                          int32_t(image->hotspot_y) / scale);
 }
 
 void WaylandWindowSystem::OnPointerEnter(wl_surface* surface, double x, double y)
@@ -486,8 +751,8 @@ void WaylandWindowSystem::OnPointerLeave(wl_surface* surface)
 
 void WaylandWindowSystem::OnPointerMotion(double x, double y)
 {
-    pointerX = static_cast<int32_t>(x);
-    pointerY = static_cast<int32_t>(y);
+    pointerX = x;
+    pointerY = y;
     Deliver(PointerEvent(TrellisEventKind::PointerMove));
 }
 
@@ -536,17 +801,19 @@ NativeEvent WaylandWindowSystem::PointerEvent(TrellisEventKind kind) const
     const NativeWindow* native = FindBySurface(pointerSurface);
     NativeEvent event{native != nullptr ? native->handle : kNoWindow};
     event.input.kind = kind;
-    event.input.x = pointerX;
-    event.input.y = pointerY;
+    const int32_t scale = native != nullptr ? native->scale : 1;
+    event.input.x = static_cast<int32_t>(pointerX * scale);
+    event.input.y = static_cast<int32_t>(pointerY * scale);
     event.input.modifiers = Modifiers();
     return event;
 }
 
-void WaylandWindowSystem::OnToplevelConfigure(WindowHandle window, int32_t width, int32_t height, bool)
+void WaylandWindowSystem::OnToplevelConfigure(WindowHandle window, int32_t width, int32_t height, bool fixedSize)
 {
     if (NativeWindow* native = Find(window)) {
         native->pendingWidth = width;
         native->pendingHeight = height;
+        native->pendingFixed = fixedSize;
     }
 }
 
@@ -555,10 +822,11 @@ void WaylandWindowSystem::OnToplevelClose(WindowHandle window)
     Deliver(NativeEvent{window, NativeEventKind::Close});
 }
 
-// A configure takes effect here. A window the size of the monitor in full
-// screen, and a framed window, follow the size the compositor asks for (none,
-// 0 x 0, leaves the choice to the window); a smaller full-screen window keeps
-// its own size, which the compositor shows alone on the output.
+// A configure takes effect here. Every window follows the size the
+// compositor asks for, in full screen too, except the quarter-size surface,
+// which keeps its own and is shown alone on the output. No size (0 x 0)
+// leaves the choice to the window: it goes back to its floating size, the
+// last it had outside full screen and maximized.
 void WaylandWindowSystem::OnSurfaceConfigure(WindowHandle window)
 {
     NativeWindow* native = Find(window);
@@ -566,34 +834,40 @@ void WaylandWindowSystem::OnSurfaceConfigure(WindowHandle window)
         return;
     }
     native->configured = true;
-    const Rect client = GetClientRect(window);
-    const int32_t ownWidth = client.right - client.left;
-    const int32_t ownHeight = client.bottom - client.top;
-    const bool monitorSized = ownWidth == monitor.right - monitor.left && ownHeight == monitor.bottom - monitor.top;
-    const bool follow = native->pendingWidth > 0 && native->pendingHeight > 0 &&
-                        (!native->fullScreenRequested || monitorSized);
-    int32_t width = follow ? native->pendingWidth : ownWidth;
-    int32_t height = follow ? native->pendingHeight : ownHeight;
+    const bool sized = native->pendingWidth > 0 && native->pendingHeight > 0;
+    int32_t width = native->keepsOwnSize ? native->width : sized ? native->pendingWidth : native->floatingWidth;
+    int32_t height = native->keepsOwnSize ? native->height : sized ? native->pendingHeight : native->floatingHeight;
     // A compositor may offer more than the driver renders; the surface stays within.
     if (native->maxWidth > 0 && native->maxHeight > 0) {
-        width = std::min(width, native->maxWidth);
-        height = std::min(height, native->maxHeight);
+        width = std::min(width, native->maxWidth / native->scale);
+        height = std::min(height, native->maxHeight / native->scale);
     }
-    if (width == native->width && height == native->height) {
-        return;
+    if (!native->pendingFixed) {
+        native->floatingWidth = width;
+        native->floatingHeight = height;
     }
-    native->width = width;
-    native->height = height;
-    if (native->eglWindow != nullptr) {
-        wl_egl_window_resize(native->eglWindow, width, height, 0, 0);
+    Resize(*native, width, height);
+}
+
+// The surface takes a size in surface units; its buffers, the window's
+// rectangle and the application count pixels of the buffer.
+void WaylandWindowSystem::Resize(NativeWindow& native, int32_t width, int32_t height)
+{
+    const int32_t pixelsWide = width * native.scale;
+    const int32_t pixelsHigh = height * native.scale;
+    if (native.eglWindow != nullptr) {
+        wl_egl_window_resize(native.eglWindow, pixelsWide, pixelsHigh, 0, 0);
     }
-    if (width != ownWidth || height != ownHeight) {
+    native.width = width;
+    native.height = height;
+    const Rect client = GetClientRect(native.handle);
+    if (pixelsWide != client.right - client.left || pixelsHigh != client.bottom - client.top) {
         // The window's rectangle follows, so that the shell reads the size the surface has.
-        NoteClientSize(window, width, height);
-        NativeEvent resize{window};
+        NoteClientSize(native.handle, pixelsWide, pixelsHigh);
+        NativeEvent resize{native.handle};
         resize.input.kind = TrellisEventKind::Resize;
-        resize.input.width = width;
-        resize.input.height = height;
+        resize.input.width = pixelsWide;
+        resize.input.height = pixelsHigh;
         Deliver(resize);
     }
 }
@@ -637,20 +911,47 @@ bool WaylandWindowSystem::OpenNativeWindow(WindowHandle window, const WindowReco
 
 bool WaylandWindowSystem::MakeToplevel(NativeWindow& native)
 {
+    // Sharp on a scaled output: a buffer pixel for each of its pixels. The
+    // quarter-size surface keeps its pixels and leaves the scaling to the
+    // compositor.
+    native.scale = native.keepsOwnSize ? 1 : outputScale;
     const Rect client = GetClientRect(native.handle);
-    native.width = client.right - client.left;
-    native.height = client.bottom - client.top;
+    native.width = (client.right - client.left) / native.scale;
+    native.height = (client.bottom - client.top) / native.scale;
+    native.floatingWidth = native.width;
+    native.floatingHeight = native.height;
     native.surface = wl_compositor_create_surface(compositor);
+    wl_surface_add_listener(native.surface, &kWindowSurfaceListener, &native);
+    wl_surface_set_buffer_scale(native.surface, native.scale);
     // The scene's alpha is not meant as the window's translucency.
     wl_region* opaque = wl_compositor_create_region(compositor);
     wl_region_add(opaque, 0, 0, INT32_MAX, INT32_MAX);
     wl_surface_set_opaque_region(native.surface, opaque);
     wl_region_destroy(opaque);
+    if (decorator != nullptr && !native.fullScreenRequested) {
+        MakeFramedToplevel(native);
+    } else {
+        MakePlainToplevel(native);
+    }
+    while (!native.configured) {
+        if (!DispatchBlocking()) {
+            ConnectionLost();
+        }
+    }
+    native.eglWindow = wl_egl_window_create(native.surface, std::max(native.width * native.scale, 1),
+                                            std::max(native.height * native.scale, 1));
+    return native.eglWindow != nullptr;
+}
+
+void WaylandWindowSystem::MakePlainToplevel(NativeWindow& native)
+{
     native.shellSurface = xdg_wm_base_get_xdg_surface(wmBase, native.surface);
     xdg_surface_add_listener(native.shellSurface, &kSurfaceListener, &native);
     native.toplevel = xdg_surface_get_toplevel(native.shellSurface);
     xdg_toplevel_add_listener(native.toplevel, &kToplevelListener, &native);
     xdg_toplevel_set_title(native.toplevel, native.title.c_str());
+    // Desktops match the program's name to its launcher and icon.
+    xdg_toplevel_set_app_id(native.toplevel, program_invocation_short_name);
     if (decorationManager != nullptr) {
         native.decoration = zxdg_decoration_manager_v1_get_toplevel_decoration(decorationManager, native.toplevel);
         zxdg_toplevel_decoration_v1_set_mode(native.decoration, ZXDG_TOPLEVEL_DECORATION_V1_MODE_SERVER_SIDE);
@@ -661,13 +962,20 @@ bool WaylandWindowSystem::MakeToplevel(NativeWindow& native)
     // The first commit carries no buffer; the compositor answers with the
     // configure that must be acknowledged before the first frame is attached.
     wl_surface_commit(native.surface);
-    while (!native.configured) {
-        if (!DispatchBlocking()) {
-            ConnectionLost();
-        }
+}
+
+// libdecor makes the toplevel and draws a title bar that moves, resizes and
+// closes the window; mapping it commits and brings the first configure.
+void WaylandWindowSystem::MakeFramedToplevel(NativeWindow& native)
+{
+    native.frame = libdecor_decorate(decorator, native.surface, &kFrameInterface, &native);
+    libdecor_frame_set_title(native.frame, native.title.c_str());
+    libdecor_frame_set_app_id(native.frame, program_invocation_short_name);
+    if (native.maxWidth > 0 && native.maxHeight > 0) {
+        libdecor_frame_set_max_content_size(native.frame, native.maxWidth / native.scale,
+                                            native.maxHeight / native.scale);
     }
-    native.eglWindow = wl_egl_window_create(native.surface, std::max(native.width, 1), std::max(native.height, 1));
-    return native.eglWindow != nullptr;
+    libdecor_frame_map(native.frame);
 }
 
 void WaylandWindowSystem::PlaceNativeWindow(WindowHandle window, const WindowRecord&)
@@ -677,22 +985,32 @@ void WaylandWindowSystem::PlaceNativeWindow(WindowHandle window, const WindowRec
         return;
     }
     const Rect client = GetClientRect(window);
-    const int32_t width = client.right - client.left;
-    const int32_t height = client.bottom - client.top;
-    if (width > 0 && height > 0 && (width != native->width || height != native->height)) {
-        native->width = width;
-        native->height = height;
-        wl_egl_window_resize(native->eglWindow, width, height, 0, 0);
+    const int32_t width = (client.right - client.left) / native->scale;
+    const int32_t height = (client.bottom - client.top) / native->scale;
+    if (width > 0 && height > 0) {
+        Resize(*native, width, height);
+        if (native->frame != nullptr) {
+            // libdecor's frame follows a size the program chose.
+            libdecor_state* size = libdecor_state_new(width, height);
+            libdecor_frame_commit(native->frame, size, nullptr);
+            libdecor_state_free(size);
+        }
     }
 }
 
 void WaylandWindowSystem::DestroyNative(NativeWindow& native)
 {
+    if (native.frameRequest != nullptr) {
+        wl_callback_destroy(native.frameRequest);
+    }
     if (native.eglWindow != nullptr) {
         wl_egl_window_destroy(native.eglWindow);
     }
     if (native.decoration != nullptr) {
         zxdg_toplevel_decoration_v1_destroy(native.decoration);
+    }
+    if (native.frame != nullptr) {
+        libdecor_frame_unref(native.frame);
     }
     if (native.toplevel != nullptr) {
         xdg_toplevel_destroy(native.toplevel);
@@ -729,8 +1047,11 @@ void WaylandWindowSystem::LimitClientSize(WindowHandle window, int32_t maxWidth,
     }
     native->maxWidth = maxWidth;
     native->maxHeight = maxHeight;
-    if (native->toplevel != nullptr) {
-        xdg_toplevel_set_max_size(native->toplevel, maxWidth, maxHeight);
+    if (native->frame != nullptr) {
+        libdecor_frame_set_max_content_size(native->frame, maxWidth / native->scale, maxHeight / native->scale);
+        wl_display_flush(display);
+    } else if (native->toplevel != nullptr) {
+        xdg_toplevel_set_max_size(native->toplevel, maxWidth / native->scale, maxHeight / native->scale);
         wl_display_flush(display);
     }
 }
@@ -739,7 +1060,10 @@ void WaylandWindowSystem::SetNativeTitle(WindowHandle window, const char16_t* ti
 {
     if (NativeWindow* native = Find(window)) {
         native->title = NarrowUtf16(title);
-        if (native->toplevel != nullptr) {
+        if (native->frame != nullptr) {
+            libdecor_frame_set_title(native->frame, native->title.c_str());
+            wl_display_flush(display);
+        } else if (native->toplevel != nullptr) {
             xdg_toplevel_set_title(native->toplevel, native->title.c_str());
             wl_display_flush(display);
         }
@@ -750,21 +1074,36 @@ void WaylandWindowSystem::FullScreen(WindowHandle window, uint32_t)
 {
     if (NativeWindow* native = Find(window)) {
         native->fullScreenRequested = true;
-        if (native->toplevel != nullptr) {
+        // Only a window the shell sized to the monitor takes the compositor's full-screen size.
+        const Rect client = GetClientRect(window);
+        const Rect monitor = GetMonitorRect(window);
+        native->keepsOwnSize = client.right - client.left != monitor.right - monitor.left ||
+                               client.bottom - client.top != monitor.bottom - monitor.top;
+        if (native->frame != nullptr) {
+            libdecor_frame_set_fullscreen(native->frame, output);
+            wl_display_flush(display);
+        } else if (native->toplevel != nullptr) {
             xdg_toplevel_set_fullscreen(native->toplevel, output);
             wl_display_flush(display);
         }
     }
 }
 
-// Without an output (none announced yet) the monitor is the headless
-// backend's 640 x 480, so that sizes derived from it stay positive.
+// The monitor is the output in the pixels of a buffer that fills it: its
+// logical size (where xdg-output tells it, else its mode turned by its
+// transform and divided by its scale) times its scale. Without an output
+// (none announced yet) it is the headless backend's 640 x 480, so that sizes
+// derived from it stay positive.
 Rect WaylandWindowSystem::GetMonitorRect(WindowHandle)
 {
-    if (monitor.right - monitor.left <= 0 || monitor.bottom - monitor.top <= 0) {
+    if (modeWidth <= 0 || modeHeight <= 0) {
         return Rect{0, 0, 640, 480};
     }
-    return monitor;
+    const bool turned = (outputTransform & 1) != 0;  // 90 and 270 degrees, flipped or not
+    const bool described = logicalWidth > 0 && logicalHeight > 0;
+    const int32_t width = described ? logicalWidth : (turned ? modeHeight : modeWidth) / outputScale;
+    const int32_t height = described ? logicalHeight : (turned ? modeWidth : modeHeight) / outputScale;
+    return Rect{0, 0, width * outputScale, height * outputScale};
 }
 
 void WaylandWindowSystem::ReadNativeEvents()
@@ -802,6 +1141,38 @@ bool WaylandWindowSystem::DispatchBlocking()
     return wl_display_dispatch(display) >= 0;
 }
 
+void WaylandWindowSystem::AwaitFrame(NativeWindow& native, uint32_t timeoutMs)
+{
+    const uint32_t start = GetTickCount();
+    for (;;) {
+        while (wl_display_prepare_read(display) != 0) {
+            if (wl_display_dispatch_pending(display) < 0) {
+                ConnectionLost();
+            }
+        }
+        const uint32_t waited = GetTickCount() - start;
+        if (native.frameRequest == nullptr || waited >= timeoutMs) {
+            wl_display_cancel_read(display);
+            return;
+        }
+        if (wl_display_flush(display) < 0 && errno != EAGAIN) {
+            wl_display_cancel_read(display);
+            ConnectionLost();
+        }
+        pollfd ready{wl_display_get_fd(display), POLLIN, 0};
+        if (poll(&ready, 1, static_cast<int>(timeoutMs - waited)) > 0) {
+            if (wl_display_read_events(display) < 0) {
+                ConnectionLost();
+            }
+        } else {
+            wl_display_cancel_read(display);
+        }
+        if (wl_display_dispatch_pending(display) < 0) {
+            ConnectionLost();
+        }
+    }
+}
+
 // Nothing can be shown any more and every later call would fail: the
 // program ends here, as an X11 program does when its server goes. Exit
 // handlers are skipped, since they would talk to the lost connection.
@@ -825,19 +1196,88 @@ EGLDisplay WaylandWindowSystem::GetEGLDisplay(DeviceContext)
     return eglDisplay;
 }
 
+// With no colour size asked for, Mesa's Wayland platform picks a 16-bit
+// (RGB565) configuration first, and with 8 bits asked for as a minimum a
+// 10-bit one that not every compositor shows. Where the driver offers one
+// with exactly 8 bits a colour, that one is named by its identifier; one with
+// 8 bits of alpha comes first, since llvmpipe presents what glClear wrote to
+// its alpha-less one as black. The surface's opaque region keeps the alpha
+// from showing.
 void WaylandWindowSystem::GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes)
 {
     FillEGLConfigAttributes(EGL_WINDOW_BIT, fsaaMode, attributes);
+    EGLConfig configs[64];
+    EGLint count = 0;
+    if (eglDisplay == EGL_NO_DISPLAY || !eglChooseConfig(eglDisplay, attributes, configs, 64, &count)) {
+        return;
+    }
+    EGLint chosen = 0;
+    for (EGLint i = 0; i < count; ++i) {
+        EGLint red = 0, green = 0, blue = 0, alpha = 0, id = 0;
+        eglGetConfigAttrib(eglDisplay, configs[i], EGL_RED_SIZE, &red);
+        eglGetConfigAttrib(eglDisplay, configs[i], EGL_GREEN_SIZE, &green);
+        eglGetConfigAttrib(eglDisplay, configs[i], EGL_BLUE_SIZE, &blue);
+        eglGetConfigAttrib(eglDisplay, configs[i], EGL_ALPHA_SIZE, &alpha);
+        eglGetConfigAttrib(eglDisplay, configs[i], EGL_CONFIG_ID, &id);
+        if (red == 8 && green == 8 && blue == 8 && (chosen == 0 || alpha == 8)) {
+            chosen = id;
+            if (alpha == 8) {
+                break;
+            }
+        }
+    }
+    if (chosen != 0) {
+        const EGLint named[] = {EGL_CONFIG_ID, chosen, EGL_NONE};
+        std::copy(std::begin(named), std::end(named), attributes);
+    }
 }
 
 EGLSurface WaylandWindowSystem::CreateEGLSurface(EGLDisplay eglConnection, EGLConfig config, WindowHandle window)
 {
     NativeWindow* native = Find(window);
-    if (native == nullptr || (native->toplevel == nullptr && !MakeToplevel(*native))) {
+    if (native == nullptr || (native->surface == nullptr && !MakeToplevel(*native))) {
         return EGL_NO_SURFACE;
     }
-    return eglCreateWindowSurface(eglConnection, config, reinterpret_cast<EGLNativeWindowType>(native->eglWindow),
-                                  nullptr);
+    native->eglSurface = eglCreateWindowSurface(eglConnection, config,
+                                                reinterpret_cast<EGLNativeWindowType>(native->eglWindow), nullptr);
+    native->swapsUnpaced = false;
+    return native->eglSurface;
+}
+
+WaylandWindowSystem::NativeWindow* WaylandWindowSystem::FindBySwapSurface(EGLSurface surface) const
+{
+    for (const auto& entry : windows) {
+        if (entry.second->eglSurface == surface && surface != EGL_NO_SURFACE) {
+            return entry.second.get();
+        }
+    }
+    return nullptr;
+}
+
+// With EGL's swap interval of 1 Mesa waits in the swap for the compositor's
+// frame callback, which never comes to a window it does not show: the
+// program would hang there, deaf to its close and its pings. Here the swap
+// never waits, and the wait for the frame callback that follows pumps the
+// events and ends after a while, so a hidden window goes on at a slow pace
+// and a shown one at the compositor's.
+EGLBoolean WaylandWindowSystem::SwapBuffers(EGLDisplay eglConnection, EGLSurface surface)
+{
+    NativeWindow* native = FindBySwapSurface(surface);
+    if (native == nullptr) {
+        return eglSwapBuffers(eglConnection, surface);
+    }
+    if (!native->swapsUnpaced) {
+        native->swapsUnpaced = eglSwapInterval(eglConnection, 0) == EGL_TRUE;
+    }
+    if (native->frameRequest == nullptr) {
+        native->frameRequest = wl_surface_frame(native->surface);
+        wl_callback_add_listener(native->frameRequest, &kFrameListener, native);
+    }
+    const EGLBoolean presented = eglSwapBuffers(eglConnection, surface);
+    if (presented == EGL_TRUE) {
+        AwaitFrame(*native, kLongestFrameWaitMs);
+    }
+    return presented;
 }
 
 } // namespace trellis

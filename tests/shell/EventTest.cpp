@@ -132,7 +132,7 @@ TEST_F(PumpedEvents, ArriveInOrderAfterTheFrameWithPositionsFromTheBottomLeft)
     EXPECT_EQ((std::vector<int>{2, 2, 2, 2, 2}), Record().inputFrames);
 }
 
-TEST_F(PumpedEvents, AFramedWindowTakesItsNewSizeAndFullScreenKeepsItsOwn)
+TEST_F(PumpedEvents, AWindowTakesItsNewSizeFramedOrFullScreen)
 {
     TrellisEvent resize = Make(TrellisEventKind::Resize);
     resize.width = 800;
@@ -160,13 +160,30 @@ TEST_F(PumpedEvents, AFramedWindowTakesItsNewSizeAndFullScreenKeepsItsOwn)
     }
     ResetApp();
     {
+        // A compositor sizes full-screen surfaces as it shows them.
         ScriptedWindowSystem system(1024, 768);
         InjectAt(system, 0, messages);
         EXPECT_EQ(0, Run(system, u"-qaf=1"));
-        ASSERT_EQ(1u, Record().inputs.size());
-        EXPECT_EQ(TrellisEventKind::PointerMove, Record().inputs[0].kind);
-        EXPECT_EQ(767, Record().inputs[0].y);
+        ASSERT_EQ(2u, Record().inputs.size());
+        EXPECT_EQ(800, Record().inputs[0].width);
+        EXPECT_EQ(499, Record().inputs[1].y);
     }
+}
+
+TEST(KeyRepeat, CountsEveryRepeatDueAcrossLongFrames)
+{
+    KeyRepeat repeat;
+    repeat.SetRate(40, 400);
+    repeat.Press(30, 1000);
+    uint32_t repeats = 0;
+    // Frames of uneven length, some longer than a repeat.
+    for (uint32_t now = 1000; now <= 4400; now += now % 3 == 0 ? 97 : 13) {
+        repeats += repeat.Due(now);
+    }
+    repeats += repeat.Due(4400);
+    EXPECT_EQ(1u + (3400u - 400u) / 25u, repeats);
+    repeat.Release(30);
+    EXPECT_EQ(0u, repeat.Due(9000));
 }
 
 // An application that handles events ends as before: the event that quits

@@ -5,7 +5,9 @@
 
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -160,6 +162,47 @@ TEST_F(WaylandPrograms, WaylandIsChosenWhenItsDisplayConnects)
     EXPECT_EQ(0, outcome.exitCode);
     EXPECT_NE(std::string::npos, outcome.output.find("xdg_toplevel@")) << "not a Wayland client";
     EXPECT_NE(std::string::npos, outcome.output.find("set_title(\"Trellis\")"));
+    EXPECT_NE(std::string::npos, outcome.output.find("set_app_id(\"kestrel\")"));
+}
+
+TEST_F(WaylandPrograms, AConnectionHandedDownInWaylandSocketIsUsed)
+{
+    const int connection = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(connection, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string path = display.substr(display.find('=') + 1);
+    ASSERT_LT(path.size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, path.c_str());
+    ASSERT_EQ(0, connect(connection, reinterpret_cast<const sockaddr*>(&address), sizeof address));
+    const Outcome outcome = RunProgram(KESTREL_PATH, {"-windowed", "-qaf=2"},
+                                       {"WAYLAND_SOCKET=" + std::to_string(connection), "WAYLAND_DEBUG=client"});
+    close(connection);
+    EXPECT_EQ(0, outcome.exitCode) << outcome.output;
+    EXPECT_NE(std::string::npos, outcome.output.find("xdg_toplevel@")) << "not a Wayland client";
+}
+
+TEST_F(WaylandPrograms, FramesHaveEightBitsAColour)
+{
+    // A 320-pixel row of a 32-bit buffer takes 1280 bytes; of RGB565, 640.
+    const Outcome outcome = RunProgram(KESTREL_PATH, {"-windowed", "-width=320", "-height=240", "-qaf=2"},
+                                       {display, "WAYLAND_DEBUG=client"});
+    EXPECT_EQ(0, outcome.exitCode);
+    EXPECT_NE(std::string::npos, outcome.output.find(", 320, 240, 1280, ")) << outcome.output;
+}
+
+// An output that has gone blank asks for no frames: the program still ends at
+// its time limit (the outer limit only stops one that hangs).
+TEST(WaylandProgram, ABlankedOutputDoesNotStopTheFrames)
+{
+    const char* name = std::getenv("TRELLIS_TEST_WAYLAND_IDLE_DISPLAY");
+    if (name == nullptr) {
+        GTEST_SKIP() << "TRELLIS_TEST_WAYLAND_IDLE_DISPLAY is not set";
+    }
+    const Outcome outcome =
+        RunProgram("/usr/bin/timeout", {"120", KESTREL_PATH, "-windowed", "-width=320", "-height=240", "-qat=3"},
+                   {std::string("WAYLAND_DISPLAY=") + name});
+    EXPECT_EQ(0, outcome.exitCode) << outcome.output;
 }
 
 #ifdef TRELLIS_INPUT_PATH

@@ -14,10 +14,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xkbcommon/xkbcommon.h>
+#include <EGL/egl.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -137,6 +139,25 @@ Area FindFrame(const RgbImage& image)
         }
     }
     return best;
+}
+
+// A title bar right above the client area: the rows there, over its left
+// quarter (clear of the title and the buttons), are nearly all one colour,
+// which the desktop's textured background is not.
+bool HasTitleBar(const RgbImage& shot, const Area& frame)
+{
+    if (frame.pixels == 0 || frame.top < 16) {
+        return false;
+    }
+    std::map<uint32_t, int> colours;
+    int most = 0;
+    for (int y = frame.top - 16; y < frame.top - 4; ++y) {
+        for (int x = frame.left; x < frame.left + frame.width / 4; ++x) {
+            const uint8_t* p = &shot.rgb[(size_t(y) * shot.width + x) * 3];
+            most = std::max(most, ++colours[(uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2]]);
+        }
+    }
+    return most * 10 >= 12 * (frame.width / 4) * 9;
 }
 
 class WaylandDesktop : public testing::Test {
@@ -276,6 +297,17 @@ TEST_F(WaylandDesktop, FramedWindowShowsWholeFramesOfItsClientSize)
     EXPECT_EQ(0u, Record().events.at(1).rfind("InitScene 320 200 ", 0));
 }
 
+// Weston offers no xdg-decoration: the title bar is libdecor's.
+TEST_F(WaylandDesktop, AFramedWindowHasATitleBar)
+{
+    const RgbImage shot = RunAndShoot(u"-windowed -width=320 -height=200 -qaf=30");
+    ASSERT_GT(shot.width, 0) << "no screenshot";
+    const Area frame = FindFrame(shot);
+    EXPECT_EQ(320, frame.width);
+    EXPECT_EQ(200, frame.height);
+    EXPECT_TRUE(HasTitleBar(shot, frame));
+}
+
 TEST_F(WaylandDesktop, FullScreenTakesTheOutputSize)
 {
     const RgbImage shot = RunAndShoot(u"-qaf=30");
@@ -287,6 +319,45 @@ TEST_F(WaylandDesktop, FullScreenTakesTheOutputSize)
     EXPECT_EQ(long(shot.width) * shot.height, frame.pixels) << "the frame covers the whole output";
     EXPECT_EQ(0u, Record().events.at(1).rfind(
                       "InitScene " + std::to_string(shot.width) + " " + std::to_string(shot.height) + " ", 0));
+}
+
+// Weston outputs scaled by two and turned by 90 degrees: the compositor
+// configures the full-screen surface to the output's logical size, which is
+// not its mode, and the frame must cover the output all the same.
+TEST_F(WaylandDesktop, FullScreenFillsScaledAndTurnedOutputs)
+{
+    int tried = 0;
+    for (const char* variable : {"TRELLIS_TEST_WAYLAND_SCALED_DISPLAY", "TRELLIS_TEST_WAYLAND_ROTATED_DISPLAY"}) {
+        const char* name = std::getenv(variable);
+        if (name == nullptr) {
+            continue;
+        }
+        ++tried;
+        displayName = name;
+        ResetApp();
+        RgbImage shot;
+        EGLint drawn[2] = {};
+        Script().onFrame = [&](int frame) {
+            if (frame == 20) {
+                shot = Screenshot(displayName);
+                eglQuerySurface(eglGetCurrentDisplay(), eglGetCurrentSurface(EGL_DRAW), EGL_WIDTH, &drawn[0]);
+                eglQuerySurface(eglGetCurrentDisplay(), eglGetCurrentSurface(EGL_DRAW), EGL_HEIGHT, &drawn[1]);
+            }
+        };
+        EXPECT_EQ(0, Run(u"-qaf=30"));
+        ASSERT_GT(shot.width, 0) << "no screenshot of " << variable;
+        const Area frame = FindFrame(shot);
+        EXPECT_EQ(long(shot.width) * shot.height, frame.pixels) << variable;
+        // The application's size is the surface's: its viewport covers what is shown.
+        EXPECT_EQ(0u, Record().events.at(1).rfind(
+                          "InitScene " + std::to_string(drawn[0]) + " " + std::to_string(drawn[1]) + " ", 0))
+            << variable;
+        // At scale 2 a buffer pixel for each pixel of the output: sharp.
+        EXPECT_EQ(long(shot.width) * shot.height, long(drawn[0]) * drawn[1]) << variable;
+    }
+    if (tried == 0) {
+        GTEST_SKIP() << "neither a scaled nor a turned compositor is named";
+    }
 }
 
 TEST_F(WaylandDesktop, QuarterSizeFullScreenKeepsItsSurface)
@@ -363,6 +434,19 @@ protected:
     // may rest there already (a fresh server starts it there), and a surface
     // that appears under a pointer at rest is not entered until it moves.
     void ClickMiddle() { Xdotool("mousemove 401 301 mousemove 400 300 click 1"); }
+
+    // What the compositor's window on the X server shows.
+    RgbImage ScreenOfX()
+    {
+        const std::string path = "/tmp/trellis-wl-seat-" + std::to_string(getpid()) + ".png";
+        const std::string command = "import -display " + xDisplay + " -window root " + path + " 2>/dev/null";
+        RgbImage image;
+        if (std::system(command.c_str()) == 0) {
+            image = ReadPng(path);
+        }
+        std::remove(path.c_str());
+        return image;
+    }
 
     std::string xDisplay;
 };
@@ -534,6 +618,97 @@ TEST_F(WaylandDesktop, FramedWindowFollowsTheSizeTheCompositorConfigures)
         EXPECT_EQ(height, frame.height);
         EXPECT_EQ(long(width) * height, frame.pixels);
     }
+}
+
+TEST_F(WaylandDesktop, LeavingMaximizedGoesBackToTheFloatingSize)
+{
+    Area frame;
+    Script().onFrame = [&](int drawn) {
+        WindowHandle window = kNoWindow;
+        AppSurface(&window);
+        if (drawn == 2) {
+            system->OnToplevelConfigure(window, 600, 400, true);
+            system->OnSurfaceConfigure(window);
+        }
+        if (drawn == 10) {
+            // No size: the window chooses, and takes back the one it had.
+            system->OnToplevelConfigure(window, 0, 0, false);
+            system->OnSurfaceConfigure(window);
+        }
+        if (drawn >= 30 && drawn % 10 == 0 && (frame.width != 320 || frame.height != 200)) {
+            frame = FindFrame(Screenshot(displayName));
+        }
+    };
+    EXPECT_EQ(0, Run(u"-windowed -width=320 -height=200 -qaf=90"));
+    const std::vector<TrellisEvent> resizes = InputsOf(TrellisEventKind::Resize);
+    ASSERT_EQ(2u, resizes.size());
+    EXPECT_EQ(600, resizes[0].width);
+    EXPECT_EQ(320, resizes[1].width);
+    EXPECT_EQ(200, resizes[1].height);
+    EXPECT_EQ(320, frame.width);
+    EXPECT_EQ(200, frame.height);
+}
+
+TEST_F(WaylandSeat, TheTitleBarsCloseButtonEndsTheProgram)
+{
+    ExpectEndedBy(u"-windowed -width=320 -height=200 -qaf=500", [this] {
+        const RgbImage screen = ScreenOfX();
+        const Area frame = FindFrame(screen);
+        ASSERT_TRUE(HasTitleBar(screen, frame));
+        // libdecor's close button is the last of the bar, 16 pixels from its right end.
+        const std::string x = std::to_string(frame.left + frame.width - 16);
+        const std::string y = std::to_string(frame.top - 11);
+        Xdotool("mousemove " + x + " 1 mousemove " + x + " " + y + " click 1");
+    });
+}
+
+TEST_F(WaylandSeat, AHeldKeyRepeatsUntilItIsLetGo)
+{
+    int releasedAt = -1;
+    Script().onFrame = [&](int frame) {
+        if (frame == 2) {
+            Xdotool("keydown a");
+        }
+        if (frame == 90) {
+            Xdotool("keyup a");
+            releasedAt = Record().renderCalls;
+        }
+        if (frame == 120) {
+            Xdotool("key Escape");
+        }
+    };
+    EXPECT_EQ(0, Run(u"-windowed -qaf=500"));
+    int repeats = 0;
+    for (size_t i = 0; i < Record().inputs.size(); ++i) {
+        const TrellisEvent& event = Record().inputs[i];
+        if (event.kind == TrellisEventKind::KeyDown && event.key == TrellisKey::A && event.repeat == 1) {
+            ++repeats;
+            EXPECT_LE(Record().inputFrames[i], releasedAt) << "no repeat after the release";
+        }
+    }
+    EXPECT_GT(repeats, 0);
+}
+
+// Over a client's surface the compositor draws no pointer until the client
+// gives it an image: here the theme's arrow, at the pointer's tip.
+TEST_F(WaylandSeat, ThePointerShowsAnArrowOverTheWindow)
+{
+    RgbImage screen;
+    Script().onFrame = [&](int frame) {
+        if (frame == 2) {
+            Xdotool("mousemove 401 301 mousemove 400 300");
+        }
+        if (frame == 30) {
+            screen = ScreenOfX();
+            Xdotool("key Escape");
+        }
+    };
+    EXPECT_EQ(0, Run(u"-qaf=500"));
+    ASSERT_GT(screen.width, 0) << "no picture of the X server";
+    // The full-screen frame covers the output but where the arrow lies.
+    const Area frame = FindFrame(screen);
+    EXPECT_EQ(long(screen.width) * screen.height, long(frame.width) * frame.height);
+    EXPECT_GT(long(screen.width) * screen.height - frame.pixels, 12) << "no arrow at the pointer";
 }
 
 } // namespace
