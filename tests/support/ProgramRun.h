@@ -1,0 +1,63 @@
+#pragma once
+// A program under test started as a user starts it: a real execve with the
+// arguments as typed, in an environment each test chooses.
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+struct ProgramOutcome {
+    int exitCode = -1;   // -1 when it did not exit by itself: a signal, or killed on time-out
+    std::string output;  // standard output, and standard error where merged
+    std::string errors;  // standard error unless merged
+};
+
+// The test's own environment less the names `removed` and those `added` sets, plus `added`
+// (NAME=value). By default no window system is chosen.
+struct ProgramEnvironment {
+    std::vector<std::string> removed{"DISPLAY", "WAYLAND_DISPLAY", "TRELLIS_PLATFORM"};
+    std::vector<std::string> added;
+};
+
+// AsAUser: leaks are checked with only the suppressions that the program carries
+// itself, as when a user starts a sanitizer build. Inherited: the test run's settings.
+enum class LeakCheck { AsAUser, Inherited };
+
+struct ProgramOptions {
+    ProgramEnvironment environment;
+    // Every program test takes AsAUser, so that the leak report a user would see
+    // fails the run, and kestrel-capture is held to one standard in every suite.
+    LeakCheck leaks = LeakCheck::AsAUser;
+    bool mergeErrors = false;  // standard error into the output, in the order written
+    bool terminal = false;     // standard output on a pseudo-terminal
+    std::string folder;        // working folder; empty: the test's
+    int timeoutSeconds = 120;  // for each wait; then the program is killed
+};
+
+// A running program, killed if it still runs when this goes.
+class ProgramRun {
+public:
+    ProgramRun(const std::string& path, std::vector<std::string> arguments, const ProgramOptions& options);
+    ~ProgramRun();
+    ProgramRun(const ProgramRun&) = delete;
+    ProgramRun& operator=(const ProgramRun&) = delete;
+
+    pid_t Id() const { return child; }
+    const ProgramOutcome& SoFar() const { return outcome; }
+    // Reads until the output holds `text`; false if the output ends or time runs out first.
+    bool WaitForOutput(const std::string& text) { return ReadUntil(&text); }
+    // Reads to the end and reaps the program.
+    ProgramOutcome Finish();
+
+private:
+    bool ReadUntil(const std::string* text);
+
+    ProgramOutcome outcome;
+    int outputEnd = -1;
+    int errorEnd = -1;
+    pid_t child = 0;
+    int timeoutSeconds;
+};
+
+ProgramOutcome RunProgram(const std::string& path, const std::vector<std::string>& arguments,
+                          const ProgramOptions& options = {});
