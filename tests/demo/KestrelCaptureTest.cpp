@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -30,26 +29,12 @@ bool HaveImageMagick()
                        "/usr/bin/identify -version 2>/dev/null | grep -q ImageMagick") == 0;
 }
 
-std::string Output(const std::string& command)
-{
-    std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t got = 0;
-        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            text.append(buffer, got);
-        }
-        pclose(pipe);
-    }
-    return text;
-}
-
-// The program as a user starts it without a display, standard error in its output.
-ProgramOutcome Capture(const std::vector<std::string>& arguments)
+// What a program started without a display prints, standard error included.
+ProgramOutcome RunMerged(const std::string& path, const std::vector<std::string>& arguments)
 {
     ProgramOptions options;
     options.mergeErrors = true;
-    return RunProgram(KESTREL_CAPTURE_PATH, arguments, options);
+    return RunProgram(path, arguments, options);
 }
 
 class KestrelCaptureFiles : public testing::Test {
@@ -72,15 +57,15 @@ TEST_F(KestrelCaptureFiles, ImageMagickOpensTheBmpWithThePixelsOfThePngBeside)
         const std::string prefix = dir.File(run.size);
         std::vector<std::string> arguments = run.options;
         arguments.push_back("-prefix=" + prefix);
-        const ProgramOutcome outcome = Capture(arguments);
+        const ProgramOutcome outcome = RunMerged(KESTREL_CAPTURE_PATH, arguments);
         ASSERT_EQ(0, outcome.exitCode) << outcome.output;
         const std::string bmp = prefix + "0000.bmp";
         const std::string png = prefix + "0000.png";
         EXPECT_EQ(std::string(run.size) + " " + run.size + " ",
-                  Output("/usr/bin/identify -format '%wx%h ' '" + bmp + "' '" + png + "' 2>&1"));
-        const std::string bmpPixels = Output("/usr/bin/convert '" + bmp + "' -depth 8 rgb:- 2>&1");
+                  RunMerged("/usr/bin/identify", {"-format", "%wx%h ", bmp, png}).output);
+        const std::string bmpPixels = RunMerged("/usr/bin/convert", {bmp, "-depth", "8", "rgb:-"}).output;
         EXPECT_GT(bmpPixels.size(), 320u * 240u * 3u);
-        EXPECT_TRUE(bmpPixels == Output("/usr/bin/convert '" + png + "' -depth 8 rgb:- 2>&1"));
+        EXPECT_TRUE(bmpPixels == RunMerged("/usr/bin/convert", {png, "-depth", "8", "rgb:-"}).output);
     }
     // Frames asked for in any order, and twice, are saved once each in order.
     const std::string prefix = dir.File("321x241");
@@ -93,7 +78,8 @@ TEST_F(KestrelCaptureFiles, PicturesLeftFromEarlierRunsAreKeptAndTheirNumbersSki
     const std::string prefix = dir.File("shot");
     WriteWholeFile(prefix + "0000.png", {1, 2, 3});
     WriteWholeFile(prefix + "0001.bmp", {4, 5, 6});
-    const ProgramOutcome outcome = Capture({"-windowed", "-width=64", "-height=48", "-prefix=" + prefix});
+    const ProgramOutcome outcome =
+        RunMerged(KESTREL_CAPTURE_PATH, {"-windowed", "-width=64", "-height=48", "-prefix=" + prefix});
     EXPECT_EQ(0, outcome.exitCode) << outcome.output;
     EXPECT_NE(std::string::npos, outcome.output.find("frame 0: " + prefix + "0002.bmp " + prefix + "0002.png\n"))
         << outcome.output;

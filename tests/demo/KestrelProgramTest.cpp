@@ -12,9 +12,9 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "../capture/TempDir.h"
 #include "ProgramRun.h"
 #include "ReferenceImage.h"
 #include "XWindows.h"
@@ -83,13 +83,11 @@ TEST(KestrelProgram, FillsAFramedWindowThatIsResized)
     }
     Display* person = XOpenDisplay(displayName);
     ASSERT_NE(nullptr, person);
-    ProgramOutcome outcome;
-    std::thread program([&] {
-        outcome = Launch(KESTREL_PATH, {"-windowed", "-width=640", "-height=480", "-qaf=100000"},
-                             {std::string("DISPLAY=") + displayName, "TRELLIS_PLATFORM=x11"});
-    });
-    // The X tests run one at a time, so the window titled "Trellis" is kestrel's.
-    const Window window = WaitForViewableWindow(person, "Trellis");
+    ProgramOptions options;
+    options.environment.added = {std::string("DISPLAY=") + displayName, "TRELLIS_PLATFORM=x11"};
+    options.mergeErrors = true;
+    ProgramRun program(KESTREL_PATH, {"-windowed", "-width=640", "-height=480", "-qaf=100000"}, options);
+    const Window window = WaitForViewableWindow(person, "Trellis", program.Id());
     int black = -1;
     if (window != 0) {
         EXPECT_EQ(0, RunXdotool(displayName, window, "windowsize --sync %W 800 600"));
@@ -100,7 +98,7 @@ TEST(KestrelProgram, FillsAFramedWindowThatIsResized)
         }
         EXPECT_EQ(0, RunXdotool(displayName, window, "windowfocus --sync %W key Escape"));
     }
-    program.join();
+    const ProgramOutcome outcome = program.Finish();
     XCloseDisplay(person);
     ASSERT_NE(0u, window);
     EXPECT_EQ(0, black);
@@ -155,13 +153,7 @@ TEST(KestrelProgram, BothProgramsPrintTheirUsageAndVersionAndExitZeroWithoutAWin
 
 class KestrelCaptureProgram : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/kestrel-capture-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        folder = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(folder); }
+    void SetUp() override { ASSERT_TRUE(dir.Ok()); }
 
     // Names in the folder (and below it), sorted.
     std::vector<std::string> Written() const
@@ -174,7 +166,8 @@ protected:
         return names;
     }
 
-    std::string folder;
+    TempDir dir;
+    const std::string folder = dir.Path();
 };
 
 using Names = std::vector<std::string>;

@@ -36,7 +36,6 @@ protected:
 
     void TearDown() override
     {
-        program.reset();
         if (person != nullptr) {
             XCloseDisplay(person);
         }
@@ -47,7 +46,7 @@ protected:
     {
         ProgramOptions options;
         options.environment.added = {std::string("DISPLAY=") + displayName, "TRELLIS_PLATFORM=x11"};
-        options.folder = folder.File("");
+        options.folder = folder.Path();
         options.timeoutSeconds = 20;
         // The frame limit is a safety net only: Escape ends it.
         program = std::make_unique<ProgramRun>(TRELLIS_INPUT_PATH, std::vector<std::string>{"-qaf=20000"}, options);

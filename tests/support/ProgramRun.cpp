@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <iterator>
 
 extern char** environ;
 
@@ -24,22 +25,18 @@ std::string Name(const std::string& entry)
 
 std::vector<std::string> Environment(const ProgramOptions& options)
 {
-    std::vector<std::string> removed = options.environment.removed;
-    std::vector<std::string> added = options.environment.added;
+    std::vector<std::string> environment = options.environment.added;
     if (options.leaks == LeakCheck::AsAUser) {
         // abort_on_error: a report ends the program by a signal, which no exit code check accepts.
-        added.insert(added.begin(), "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1");
-        removed.push_back("LSAN_OPTIONS");
+        environment.insert(environment.end(), {"ASAN_OPTIONS=detect_leaks=1:abort_on_error=1", "LSAN_OPTIONS="});
     }
-    std::vector<std::string> environment;
+    std::vector<std::string> removed = options.environment.removed;
+    std::transform(environment.begin(), environment.end(), std::back_inserter(removed), Name);
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string name = Name(*entry);
-        if (std::find(removed.begin(), removed.end(), name) == removed.end() &&
-            std::none_of(added.begin(), added.end(), [&](const std::string& set) { return Name(set) == name; })) {
+        if (std::find(removed.begin(), removed.end(), Name(*entry)) == removed.end()) {
             environment.emplace_back(*entry);
         }
     }
-    environment.insert(environment.end(), added.begin(), added.end());
     return environment;
 }
 
@@ -82,8 +79,10 @@ ProgramRun::ProgramRun(const std::string& path, std::vector<std::string> argumen
     const std::vector<char*> envp = Pointers(environment);
     int output[2] = {-1, -1};
     int errors[2] = {-1, -1};
-    int failure = EPIPE;
-    if (Channel(options.terminal, output) && (options.mergeErrors || Channel(false, errors))) {
+    int failure = 0;
+    if (!Channel(options.terminal, output) || !(options.mergeErrors || Channel(false, errors))) {
+        failure = errno;
+    } else {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
@@ -96,8 +95,8 @@ ProgramRun::ProgramRun(const std::string& path, std::vector<std::string> argumen
     }
     Close(output[1]);
     Close(errors[1]);
-    outputEnd = output[0];
-    errorEnd = errors[0];
+    ends[0] = output[0];
+    ends[1] = errors[0];
     if (failure != 0) {
         child = 0;
         outcome.errors = "cannot start " + path + ": " + std::strerror(failure);
@@ -110,8 +109,8 @@ ProgramRun::~ProgramRun()
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
     }
-    Close(outputEnd);
-    Close(errorEnd);
+    Close(ends[0]);
+    Close(ends[1]);
 }
 
 // Both channels are read together so that neither fills while the other is awaited.
@@ -121,28 +120,27 @@ bool ProgramRun::ReadUntil(const std::string* text)
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
     const auto seen = [&] { return text != nullptr && outcome.output.find(*text) != std::string::npos; };
-    while ((outputEnd >= 0 || errorEnd >= 0) && !seen()) {
-        pollfd channels[2] = {{outputEnd, POLLIN, 0}, {errorEnd, POLLIN, 0}};
+    std::string* texts[2] = {&outcome.output, &outcome.errors};
+    while ((ends[0] >= 0 || ends[1] >= 0) && !seen()) {
+        pollfd channels[2] = {{ends[0], POLLIN, 0}, {ends[1], POLLIN, 0}};
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0 || poll(channels, 2, int(left)) == 0) {
             return false;
         }
-        int* ends[2] = {&outputEnd, &errorEnd};
-        std::string* texts[2] = {&outcome.output, &outcome.errors};
         for (int i = 0; i < 2; ++i) {
             char buffer[4096];
-            const ssize_t got = channels[i].revents == 0 ? 0 : read(*ends[i], buffer, sizeof buffer);
+            const ssize_t got = channels[i].revents == 0 ? 0 : read(ends[i], buffer, sizeof buffer);
             if (got > 0) {
                 texts[i]->append(buffer, size_t(got));
             } else if (channels[i].revents != 0) {
-                Close(*ends[i]);
+                Close(ends[i]);
             }
         }
     }
     return text == nullptr || seen();
 }
 
-// A program that closed its output is ending; one that did not within the time is killed.
+// A program that closed its output is ending; one that did not in time is killed.
 ProgramOutcome ProgramRun::Finish()
 {
     if (child <= 0) {

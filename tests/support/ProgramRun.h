@@ -19,14 +19,14 @@ struct ProgramEnvironment {
     std::vector<std::string> added;
 };
 
-// AsAUser: leaks are checked with only the suppressions that the program carries
-// itself, as when a user starts a sanitizer build. Inherited: the test run's settings.
+// AsAUser, which every program test takes: leaks checked with only the suppressions the
+// program carries itself, as a user's sanitizer build runs, so that a leak a user would be
+// shown fails the test and kestrel-capture meets one standard in every suite.
+// Inherited: the sanitizer settings of the test run.
 enum class LeakCheck { AsAUser, Inherited };
 
 struct ProgramOptions {
     ProgramEnvironment environment;
-    // Every program test takes AsAUser, so that the leak report a user would see
-    // fails the run, and kestrel-capture is held to one standard in every suite.
     LeakCheck leaks = LeakCheck::AsAUser;
     bool mergeErrors = false;  // standard error into the output, in the order written
     bool terminal = false;     // standard output on a pseudo-terminal
@@ -46,15 +46,13 @@ public:
     const ProgramOutcome& SoFar() const { return outcome; }
     // Reads until the output holds `text`; false if the output ends or time runs out first.
     bool WaitForOutput(const std::string& text) { return ReadUntil(&text); }
-    // Reads to the end and reaps the program.
-    ProgramOutcome Finish();
+    ProgramOutcome Finish();  // reads to the end and reaps the program
 
 private:
     bool ReadUntil(const std::string* text);
 
     ProgramOutcome outcome;
-    int outputEnd = -1;
-    int errorEnd = -1;
+    int ends[2] = {-1, -1};  // reading ends: output, errors
     pid_t child = 0;
     int timeoutSeconds;
 };
