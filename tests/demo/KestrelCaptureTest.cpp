@@ -32,9 +32,7 @@ bool HaveImageMagick()
 // What a program started without a display prints, standard error included.
 ProgramOutcome RunMerged(const std::string& path, const std::vector<std::string>& arguments)
 {
-    ProgramOptions options;
-    options.mergeErrors = true;
-    return RunProgram(path, arguments, options);
+    return RunProgram(path, arguments, {}, {Streams::Merged});
 }
 
 class KestrelCaptureFiles : public testing::Test {
@@ -109,13 +107,11 @@ TEST_F(KestrelCaptureFiles, AFrameIsSavedAsAPairOrNotAtAll)
 
 TEST_F(KestrelCaptureFiles, ShowsWhichFrameALongRunIsAtOnATerminal)
 {
-    ProgramOptions options;
-    options.terminal = true;
     // The time limit ends the run after two and a half seconds, long before the last frame.
     const ProgramOutcome outcome =
         RunProgram(KESTREL_CAPTURE_PATH,
                    {"-windowed", "-width=32", "-height=24", "-frames=0,100000", "-qat=2.5", "-prefix=" + dir.File("long")},
-                   options);
+                   {}, {Streams::Terminal});
     const std::string& shown = outcome.output;
     EXPECT_NE(std::string::npos, shown.find("frame 0: " + dir.File("long") + "0000.bmp")) << shown;
     EXPECT_NE(std::string::npos, shown.find(" of 100001")) << shown;

@@ -26,10 +26,7 @@ namespace {
 ProgramOutcome Launch(const std::string& program, const std::vector<std::string>& arguments,
                       const std::vector<std::string>& extra)
 {
-    ProgramOptions options;
-    options.environment.added = extra;
-    options.mergeErrors = true;
-    return RunProgram(program, arguments, options);
+    return RunProgram(program, arguments, {extra}, {Streams::Merged});
 }
 
 TEST(KestrelProgram, RunsInAnX11WindowAndExitsZeroAtTheFrameLimit)
@@ -83,10 +80,8 @@ TEST(KestrelProgram, FillsAFramedWindowThatIsResized)
     }
     Display* person = XOpenDisplay(displayName);
     ASSERT_NE(nullptr, person);
-    ProgramOptions options;
-    options.environment.added = {std::string("DISPLAY=") + displayName, "TRELLIS_PLATFORM=x11"};
-    options.mergeErrors = true;
-    ProgramRun program(KESTREL_PATH, {"-windowed", "-width=640", "-height=480", "-qaf=100000"}, options);
+    ProgramRun program(KESTREL_PATH, {"-windowed", "-width=640", "-height=480", "-qaf=100000"},
+                       {{std::string("DISPLAY=") + displayName, "TRELLIS_PLATFORM=x11"}}, {Streams::Merged});
     const Window window = WaitForViewableWindow(person, "Trellis", program.Id());
     int black = -1;
     if (window != 0) {

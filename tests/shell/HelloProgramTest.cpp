@@ -12,9 +12,7 @@ namespace {
 // trellis-hello with no window system chosen, plus `extra`.
 ProgramOutcome RunHello(const std::vector<std::string>& arguments, const std::vector<std::string>& extra = {})
 {
-    ProgramOptions options;
-    options.environment.added = extra;
-    return RunProgram(TRELLIS_HELLO_PATH, arguments, options);
+    return RunProgram(TRELLIS_HELLO_PATH, arguments, {extra});
 }
 
 // A display that no server answers.

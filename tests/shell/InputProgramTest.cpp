@@ -45,16 +45,15 @@ protected:
     void Start()
     {
         ProgramOptions options;
-        options.environment.added = {std::string("DISPLAY=") + displayName, "TRELLIS_PLATFORM=x11"};
         options.folder = folder.Path();
         options.timeoutSeconds = 20;
         // The frame limit is a safety net only: Escape ends it.
-        program = std::make_unique<ProgramRun>(TRELLIS_INPUT_PATH, std::vector<std::string>{"-qaf=20000"}, options);
+        program = std::make_unique<ProgramRun>(
+            TRELLIS_INPUT_PATH, std::vector<std::string>{"-qaf=20000"},
+            ProgramEnvironment{{std::string("DISPLAY=") + displayName, "TRELLIS_PLATFORM=x11"}}, options);
     }
 
     std::string Output() const { return program->SoFar().output; }
-
-    bool WaitForLine(const std::string& line) { return program->WaitForOutput(line + "\n"); }
 
     Window WaitForWindow() { return WaitForViewableWindow(person, "Trellis input", program->Id()); }
 
@@ -62,8 +61,6 @@ protected:
     {
         ASSERT_EQ(0, RunXdotool(displayName, window, arguments)) << arguments;
     }
-
-    int WaitForExit() { return program->Finish().exitCode; }
 
     const char* displayName = nullptr;
     Display* person = nullptr;
@@ -119,11 +116,11 @@ TEST_F(InputProgram, FollowsThePointerAndKeysPrintsEventsResizesAndDumpsOnF12)
     // A framed 640 x 480 window: row 300 from the top is row 179 from the bottom.
     Do(window, "windowfocus --sync %W mousemove --sync --window %W 400 300 click 1 key Right key h eacute");
     Do(window, "windowsize --sync %W 800 600");
-    ASSERT_TRUE(WaitForLine("resize 800 600")) << Output();
+    ASSERT_TRUE(program->WaitForOutput("resize 800 600\n")) << Output();
     Do(window, "key F12");
-    ASSERT_TRUE(WaitForLine("saved trellis-input-0000.bmp")) << Output();
+    ASSERT_TRUE(program->WaitForOutput("saved trellis-input-0000.bmp\n")) << Output();
     Do(window, "key Escape");
-    EXPECT_EQ(0, WaitForExit());
+    EXPECT_EQ(0, program->Finish().exitCode);
 
     const std::string output = Output();
     for (const char* line : {"button down left at 400 179", "button up left at 400 179", "key down Right text ''",

@@ -23,14 +23,14 @@ std::string Name(const std::string& entry)
     return entry.substr(0, entry.find('='));
 }
 
-std::vector<std::string> Environment(const ProgramOptions& options)
+std::vector<std::string> Environment(const ProgramEnvironment& chosen, LeakCheck leaks)
 {
-    std::vector<std::string> environment = options.environment.added;
-    if (options.leaks == LeakCheck::AsAUser) {
+    std::vector<std::string> environment = chosen.added;
+    if (leaks == LeakCheck::AsAUser) {
         // abort_on_error: a report ends the program by a signal, which no exit code check accepts.
         environment.insert(environment.end(), {"ASAN_OPTIONS=detect_leaks=1:abort_on_error=1", "LSAN_OPTIONS="});
     }
-    std::vector<std::string> removed = options.environment.removed;
+    std::vector<std::string> removed = chosen.removed;
     std::transform(environment.begin(), environment.end(), std::back_inserter(removed), Name);
     for (char** entry = environ; *entry != nullptr; ++entry) {
         if (std::find(removed.begin(), removed.end(), Name(*entry)) == removed.end()) {
@@ -70,23 +70,25 @@ void Close(int& end)
 
 } // namespace
 
-ProgramRun::ProgramRun(const std::string& path, std::vector<std::string> arguments, const ProgramOptions& options)
+ProgramRun::ProgramRun(const std::string& path, std::vector<std::string> arguments,
+                       const ProgramEnvironment& chosen, const ProgramOptions& options)
     : timeoutSeconds(options.timeoutSeconds)
 {
     arguments.insert(arguments.begin(), path);
-    std::vector<std::string> environment = Environment(options);
+    std::vector<std::string> environment = Environment(chosen, options.leaks);
     const std::vector<char*> argv = Pointers(arguments);
     const std::vector<char*> envp = Pointers(environment);
     int output[2] = {-1, -1};
     int errors[2] = {-1, -1};
     int failure = 0;
-    if (!Channel(options.terminal, output) || !(options.mergeErrors || Channel(false, errors))) {
+    const bool merged = options.streams == Streams::Merged;
+    if (!Channel(options.streams == Streams::Terminal, output) || !(merged || Channel(false, errors))) {
         failure = errno;
     } else {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, options.mergeErrors ? output[1] : errors[1], STDERR_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, merged ? output[1] : errors[1], STDERR_FILENO);
         if (!options.folder.empty()) {
             posix_spawn_file_actions_addchdir_np(&actions, options.folder.c_str());
         }
@@ -159,7 +161,7 @@ ProgramOutcome ProgramRun::Finish()
 }
 
 ProgramOutcome RunProgram(const std::string& path, const std::vector<std::string>& arguments,
-                          const ProgramOptions& options)
+                          const ProgramEnvironment& environment, const ProgramOptions& options)
 {
-    return ProgramRun(path, arguments, options).Finish();
+    return ProgramRun(path, arguments, environment, options).Finish();
 }

@@ -15,8 +15,14 @@ struct ProgramOutcome {
 // The test's own environment less the names `removed` and those `added` sets, plus `added`
 // (NAME=value). By default no window system is chosen.
 struct ProgramEnvironment {
-    std::vector<std::string> removed{"DISPLAY", "WAYLAND_DISPLAY", "TRELLIS_PLATFORM"};
     std::vector<std::string> added;
+    std::vector<std::string> removed{"DISPLAY", "WAYLAND_DISPLAY", "TRELLIS_PLATFORM"};
+};
+
+enum class Streams {
+    Pipes,     // standard output and standard error apart
+    Merged,    // standard error into the output, in the order written
+    Terminal,  // standard output on a pseudo-terminal, standard error apart
 };
 
 // AsAUser, which every program test takes: leaks checked with only the suppressions the
@@ -26,18 +32,17 @@ struct ProgramEnvironment {
 enum class LeakCheck { AsAUser, Inherited };
 
 struct ProgramOptions {
-    ProgramEnvironment environment;
+    Streams streams = Streams::Pipes;
     LeakCheck leaks = LeakCheck::AsAUser;
-    bool mergeErrors = false;  // standard error into the output, in the order written
-    bool terminal = false;     // standard output on a pseudo-terminal
-    std::string folder;        // working folder; empty: the test's
+    std::string folder{};      // working folder; empty: the test's
     int timeoutSeconds = 120;  // for each wait; then the program is killed
 };
 
 // A running program, killed if it still runs when this goes.
 class ProgramRun {
 public:
-    ProgramRun(const std::string& path, std::vector<std::string> arguments, const ProgramOptions& options);
+    ProgramRun(const std::string& path, std::vector<std::string> arguments, const ProgramEnvironment& environment,
+               const ProgramOptions& options);
     ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
@@ -58,4 +63,4 @@ private:
 };
 
 ProgramOutcome RunProgram(const std::string& path, const std::vector<std::string>& arguments,
-                          const ProgramOptions& options = {});
+                          const ProgramEnvironment& environment = {}, const ProgramOptions& options = {});
