@@ -19,11 +19,9 @@ struct ProgramEnvironment {
     std::vector<std::string> removed{"DISPLAY", "WAYLAND_DISPLAY", "TRELLIS_PLATFORM"};
 };
 
-enum class Streams {
-    Pipes,     // standard output and standard error apart
-    Merged,    // standard error into the output, in the order written
-    Terminal,  // standard output on a pseudo-terminal, standard error apart
-};
+// Pipes: standard output and standard error apart. Merged: standard error into the output,
+// in the order written. Terminal: standard output on a pseudo-terminal, standard error apart.
+enum class Streams { Pipes, Merged, Terminal };
 
 // AsAUser, which every program test takes: leaks checked with only the suppressions the
 // program carries itself, as a user's sanitizer build runs, so that a leak a user would be
