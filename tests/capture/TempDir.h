@@ -26,6 +26,7 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     bool Ok() const { return !path.empty(); }
+    std::string Path() const { return path.string(); }
     std::string File(const std::string& name) const { return (path / name).string(); }
 
 private:

@@ -2,28 +2,21 @@
 // already there, and what it shows on a terminal.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "../capture/FailingWrites.h"
 #include "../capture/TempDir.h"
+#include "ProgramRun.h"
 #include "demo/KestrelCapture.h"
 #include "shell/Entry.h"
 #include "shell/ce/HeadlessWindowSystem.h"
 
 using namespace trellis;
-
-extern char** environ;
 
 TrellisApp* CreateApplication()
 {
@@ -38,29 +31,10 @@ bool HaveImageMagick()
                        "/usr/bin/identify -version 2>/dev/null | grep -q ImageMagick") == 0;
 }
 
-std::string Output(const std::string& command)
+// What a program started without a display prints, standard error included.
+ProgramOutcome RunMerged(const std::string& path, const std::vector<std::string>& arguments)
 {
-    std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t got = 0;
-        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            text.append(buffer, got);
-        }
-        pclose(pipe);
-    }
-    return text;
-}
-
-// The program as a user starts it without a display; its output and exit code.
-std::string Capture(const std::string& arguments, int* exitCode)
-{
-    const std::string command = "env -u DISPLAY -u TRELLIS_PLATFORM ASAN_OPTIONS=detect_leaks=0 '" +
-                                std::string(KESTREL_CAPTURE_PATH) + "' " + arguments + " 2>&1; echo \"exit $?\"";
-    std::string output = Output(command);
-    const size_t last = output.rfind("exit ");
-    *exitCode = last == std::string::npos ? -1 : std::atoi(output.c_str() + last + 5);
-    return last == std::string::npos ? output : output.substr(0, last);
+    return RunProgram(path, arguments, {}, {Streams::Merged});
 }
 
 class KestrelCaptureFiles : public testing::Test {
@@ -75,22 +49,23 @@ TEST_F(KestrelCaptureFiles, ImageMagickOpensTheBmpWithThePixelsOfThePngBeside)
         GTEST_SKIP() << "ImageMagick (identify, convert) is not installed";
     }
     const struct {
-        const char* options;
+        std::vector<std::string> options;
         const char* size;
-    } runs[] = {{"-frames=0", "640x480"}, {"-windowed -width=321 -height=241 -frames=2,0,2", "321x241"}};
+    } runs[] = {{{"-frames=0"}, "640x480"}, {{"-windowed", "-width=321", "-height=241", "-frames=2,0,2"}, "321x241"}};
     for (const auto& run : runs) {
         SCOPED_TRACE(run.size);
         const std::string prefix = dir.File(run.size);
-        int exitCode = -1;
-        const std::string output = Capture(std::string(run.options) + " '-prefix=" + prefix + "'", &exitCode);
-        ASSERT_EQ(0, exitCode) << output;
+        std::vector<std::string> arguments = run.options;
+        arguments.push_back("-prefix=" + prefix);
+        const ProgramOutcome outcome = RunMerged(KESTREL_CAPTURE_PATH, arguments);
+        ASSERT_EQ(0, outcome.exitCode) << outcome.output;
         const std::string bmp = prefix + "0000.bmp";
         const std::string png = prefix + "0000.png";
         EXPECT_EQ(std::string(run.size) + " " + run.size + " ",
-                  Output("/usr/bin/identify -format '%wx%h ' '" + bmp + "' '" + png + "' 2>&1"));
-        const std::string bmpPixels = Output("/usr/bin/convert '" + bmp + "' -depth 8 rgb:- 2>&1");
+                  RunMerged("/usr/bin/identify", {"-format", "%wx%h ", bmp, png}).output);
+        const std::string bmpPixels = RunMerged("/usr/bin/convert", {bmp, "-depth", "8", "rgb:-"}).output;
         EXPECT_GT(bmpPixels.size(), 320u * 240u * 3u);
-        EXPECT_TRUE(bmpPixels == Output("/usr/bin/convert '" + png + "' -depth 8 rgb:- 2>&1"));
+        EXPECT_TRUE(bmpPixels == RunMerged("/usr/bin/convert", {png, "-depth", "8", "rgb:-"}).output);
     }
     // Frames asked for in any order, and twice, are saved once each in order.
     const std::string prefix = dir.File("321x241");
@@ -103,10 +78,11 @@ TEST_F(KestrelCaptureFiles, PicturesLeftFromEarlierRunsAreKeptAndTheirNumbersSki
     const std::string prefix = dir.File("shot");
     WriteWholeFile(prefix + "0000.png", {1, 2, 3});
     WriteWholeFile(prefix + "0001.bmp", {4, 5, 6});
-    int exitCode = -1;
-    const std::string output = Capture("-windowed -width=64 -height=48 '-prefix=" + prefix + "'", &exitCode);
-    EXPECT_EQ(0, exitCode) << output;
-    EXPECT_NE(std::string::npos, output.find("frame 0: " + prefix + "0002.bmp " + prefix + "0002.png\n")) << output;
+    const ProgramOutcome outcome =
+        RunMerged(KESTREL_CAPTURE_PATH, {"-windowed", "-width=64", "-height=48", "-prefix=" + prefix});
+    EXPECT_EQ(0, outcome.exitCode) << outcome.output;
+    EXPECT_NE(std::string::npos, outcome.output.find("frame 0: " + prefix + "0002.bmp " + prefix + "0002.png\n"))
+        << outcome.output;
     EXPECT_EQ(std::vector<uint8_t>({1, 2, 3}), ReadWholeFile(prefix + "0000.png"));
     EXPECT_EQ(std::vector<uint8_t>({4, 5, 6}), ReadWholeFile(prefix + "0001.bmp"));
     EXPECT_NE(0, access((prefix + "0000.bmp").c_str(), F_OK)) << "a new picture paired with an old one";
@@ -133,37 +109,17 @@ TEST_F(KestrelCaptureFiles, AFrameIsSavedAsAPairOrNotAtAll)
 
 TEST_F(KestrelCaptureFiles, ShowsWhichFrameALongRunIsAtOnATerminal)
 {
-    int terminal = -1, program = -1;
-    ASSERT_EQ(0, openpty(&terminal, &program, nullptr, nullptr, nullptr));
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, program, STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, terminal);
-    std::string path = KESTREL_CAPTURE_PATH;
-    std::string size = "-width=32", height = "-height=24", windowed = "-windowed";
     // The time limit ends the run after two and a half seconds, long before the last frame.
-    std::string frames = "-frames=0,100000", limit = "-qat=2.5", prefix = "-prefix=" + dir.File("long");
-    std::vector<char*> argv{path.data(), windowed.data(), size.data(), height.data(), frames.data(),
-                            limit.data(), prefix.data(), nullptr};
-    pid_t child = 0;
-    ASSERT_EQ(0, posix_spawn(&child, path.c_str(), &actions, nullptr, argv.data(), environ));
-    posix_spawn_file_actions_destroy(&actions);
-    close(program);
-    std::string shown;
-    char buffer[512];
-    ssize_t got = 0;
-    while ((got = read(terminal, buffer, sizeof buffer)) > 0) {  // ends with EIO when the program exits
-        shown.append(buffer, size_t(got));
-    }
-    close(terminal);
-    int status = 0;
-    ASSERT_EQ(child, waitpid(child, &status, 0));
+    const ProgramOutcome outcome =
+        RunProgram(KESTREL_CAPTURE_PATH,
+                   {"-windowed", "-width=32", "-height=24", "-frames=0,100000", "-qat=2.5", "-prefix=" + dir.File("long")},
+                   {}, {Streams::Terminal});
+    const std::string& shown = outcome.output;
     EXPECT_NE(std::string::npos, shown.find("frame 0: " + dir.File("long") + "0000.bmp")) << shown;
     EXPECT_NE(std::string::npos, shown.find(" of 100001")) << shown;
     EXPECT_NE(std::string::npos, shown.find("\rframe ")) << shown;
     // Frame 100000 was never saved: the run did not do what was asked.
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(1, WEXITSTATUS(status));
+    EXPECT_EQ(1, outcome.exitCode) << outcome.errors;
 }
 
 TEST(KestrelCaptureSize, RefusesASurfaceLargerThanItsPicturesBeforeDrawing)

@@ -5,83 +5,28 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "../capture/TempDir.h"
+#include "ProgramRun.h"
 #include "ReferenceImage.h"
 #include "XWindows.h"
 
-extern char** environ;
-
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    std::string output;  // stdout and stderr together
-};
-
-// Runs `program` with the environment minus the display variables and TRELLIS_PLATFORM, plus
-// `extra`. In a sanitizer build the child checks for leaks with no options of
-// ours, as when a user starts it: its report must be clean.
-Outcome RunProgram(const std::string& program, std::vector<std::string> arguments, const std::vector<std::string>& extra)
+// `program` with no window system chosen, plus `extra`; what it writes to
+// standard error is in its output where it was written.
+ProgramOutcome Launch(const std::string& program, const std::vector<std::string>& arguments,
+                      const std::vector<std::string>& extra)
 {
-    std::vector<std::string> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "DISPLAY=", 8) != 0 && std::strncmp(*entry, "WAYLAND_DISPLAY=", 16) != 0 &&
-            std::strncmp(*entry, "TRELLIS_PLATFORM=", 17) != 0 && std::strncmp(*entry, "ASAN_OPTIONS=", 13) != 0 &&
-            std::strncmp(*entry, "LSAN_OPTIONS=", 13) != 0) {
-            environment.emplace_back(*entry);
-        }
-    }
-    environment.emplace_back("ASAN_OPTIONS=detect_leaks=1");
-    environment.insert(environment.end(), extra.begin(), extra.end());
-    std::vector<char*> envp;
-    for (std::string& entry : environment) {
-        envp.push_back(entry.data());
-    }
-    envp.push_back(nullptr);
-    std::string path = program;
-    std::vector<char*> argv{path.data()};
-    for (std::string& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0) {
-        return Outcome{};
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-    pid_t child = 0;
-    const int spawned = posix_spawn(&child, path.c_str(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeEnds[1]);
-    Outcome outcome;
-    char buffer[512];
-    ssize_t got = 0;
-    while ((got = read(pipeEnds[0], buffer, sizeof buffer)) > 0) {
-        outcome.output.append(buffer, size_t(got));
-    }
-    close(pipeEnds[0]);
-    int status = 0;
-    if (spawned == 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
-        outcome.exitCode = WEXITSTATUS(status);
-    }
-    return outcome;
+    return RunProgram(program, arguments, {extra}, {Streams::Merged});
 }
 
 TEST(KestrelProgram, RunsInAnX11WindowAndExitsZeroAtTheFrameLimit)
@@ -90,7 +35,7 @@ TEST(KestrelProgram, RunsInAnX11WindowAndExitsZeroAtTheFrameLimit)
     if (display == nullptr) {
         GTEST_SKIP() << "TRELLIS_TEST_DISPLAY is not set";
     }
-    const Outcome outcome = RunProgram(KESTREL_PATH, {"-windowed", "-width=320", "-height=240", "-qaf=60"},
+    const ProgramOutcome outcome = Launch(KESTREL_PATH, {"-windowed", "-width=320", "-height=240", "-qaf=60"},
                                 {std::string("DISPLAY=") + display, "TRELLIS_PLATFORM=x11"});
     EXPECT_EQ(0, outcome.exitCode) << outcome.output;
     EXPECT_EQ("", outcome.output);
@@ -135,13 +80,9 @@ TEST(KestrelProgram, FillsAFramedWindowThatIsResized)
     }
     Display* person = XOpenDisplay(displayName);
     ASSERT_NE(nullptr, person);
-    Outcome outcome;
-    std::thread program([&] {
-        outcome = RunProgram(KESTREL_PATH, {"-windowed", "-width=640", "-height=480", "-qaf=100000"},
-                             {std::string("DISPLAY=") + displayName, "TRELLIS_PLATFORM=x11"});
-    });
-    // The X tests run one at a time, so the window titled "Trellis" is kestrel's.
-    const Window window = WaitForViewableWindow(person, "Trellis");
+    ProgramRun program(KESTREL_PATH, {"-windowed", "-width=640", "-height=480", "-qaf=100000"},
+                       {{std::string("DISPLAY=") + displayName, "TRELLIS_PLATFORM=x11"}}, {Streams::Merged});
+    const Window window = WaitForViewableWindow(person, "Trellis", program.Id());
     int black = -1;
     if (window != 0) {
         EXPECT_EQ(0, RunXdotool(displayName, window, "windowsize --sync %W 800 600"));
@@ -152,7 +93,7 @@ TEST(KestrelProgram, FillsAFramedWindowThatIsResized)
         }
         EXPECT_EQ(0, RunXdotool(displayName, window, "windowfocus --sync %W key Escape"));
     }
-    program.join();
+    const ProgramOutcome outcome = program.Finish();
     XCloseDisplay(person);
     ASSERT_NE(0u, window);
     EXPECT_EQ(0, black);
@@ -163,7 +104,7 @@ TEST(KestrelProgram, RunsHeadlessWithoutADisplayAndSaysSo)
 {
     // Multisampling included: the driver's own buffers for it stay its business.
     for (const std::vector<std::string>& arguments : {std::vector<std::string>{"-qaf=5"}, {"-FSAAMode=2", "-qaf=1"}}) {
-        const Outcome outcome = RunProgram(KESTREL_PATH, arguments, {});
+        const ProgramOutcome outcome = Launch(KESTREL_PATH, arguments, {});
         EXPECT_EQ(0, outcome.exitCode) << outcome.output;
         EXPECT_EQ("no display (WAYLAND_DISPLAY, DISPLAY not set): running headless\n", outcome.output);
     }
@@ -171,7 +112,7 @@ TEST(KestrelProgram, RunsHeadlessWithoutADisplayAndSaysSo)
 
 TEST(KestrelProgram, AnUnreachableDisplayIsAnErrorNotAHeadlessRun)
 {
-    const Outcome outcome = RunProgram(KESTREL_PATH, {"-windowed"}, {"DISPLAY=:59999"});
+    const ProgramOutcome outcome = Launch(KESTREL_PATH, {"-windowed"}, {"DISPLAY=:59999"});
     EXPECT_EQ(1, outcome.exitCode);
     EXPECT_EQ("cannot open the X display \":59999\" named by DISPLAY; unset it or set TRELLIS_PLATFORM=headless to run "
               "without a display\n",
@@ -183,17 +124,17 @@ TEST(KestrelProgram, BothProgramsPrintTheirUsageAndVersionAndExitZeroWithoutAWin
     // Any window system would fail here: X11 is insisted on and cannot open.
     const std::vector<std::string> noWindow{"DISPLAY=:59999", "TRELLIS_PLATFORM=x11"};
     for (const char* program : {KESTREL_PATH, KESTREL_CAPTURE_PATH}) {
-        const Outcome version = RunProgram(program, {"-windowd", "--version"}, noWindow);
+        const ProgramOutcome version = Launch(program, {"-windowd", "--version"}, noWindow);
         EXPECT_EQ(0, version.exitCode);
         EXPECT_EQ(std::filesystem::path(program).filename().string() + " (Trellis) 1.0.0\n", version.output);
     }
 
-    const Outcome kestrel = RunProgram(KESTREL_PATH, {"-help"}, noWindow);
+    const ProgramOutcome kestrel = Launch(KESTREL_PATH, {"-help"}, noWindow);
     EXPECT_EQ(0, kestrel.exitCode);
     EXPECT_EQ(0u, kestrel.output.find("Usage: kestrel [options]\n")) << kestrel.output;
     EXPECT_NE(std::string::npos, kestrel.output.find("\nkestrel has no options of its own.\n"));
 
-    const Outcome capture = RunProgram(KESTREL_CAPTURE_PATH, {"--help"}, noWindow);
+    const ProgramOutcome capture = Launch(KESTREL_CAPTURE_PATH, {"--help"}, noWindow);
     EXPECT_EQ(0, capture.exitCode);
     EXPECT_EQ(0u, capture.output.find("Usage: kestrel-capture [options]\n")) << capture.output;
     const size_t own = capture.output.find("\nOptions of kestrel-capture:\n");
@@ -207,13 +148,7 @@ TEST(KestrelProgram, BothProgramsPrintTheirUsageAndVersionAndExitZeroWithoutAWin
 
 class KestrelCaptureProgram : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/kestrel-capture-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        folder = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(folder); }
+    void SetUp() override { ASSERT_TRUE(dir.Ok()); }
 
     // Names in the folder (and below it), sorted.
     std::vector<std::string> Written() const
@@ -226,7 +161,8 @@ protected:
         return names;
     }
 
-    std::string folder;
+    TempDir dir;
+    const std::string folder = dir.Path();
 };
 
 using Names = std::vector<std::string>;
@@ -237,7 +173,7 @@ TEST_F(KestrelCaptureProgram, APrefixReachesTheFileNameAsTyped)
     std::filesystem::create_directory(folder + "/My Shots");
     for (const std::string prefix : {"My Shots/k", "\xC3\xBC", "sub\xC4\xAFk", "\xF0\x9F\x90\xA6"}) {
         SCOPED_TRACE(prefix);
-        const Outcome outcome = RunProgram(KESTREL_CAPTURE_PATH,
+        const ProgramOutcome outcome = Launch(KESTREL_CAPTURE_PATH,
                                            {"-windowed", "-width=32", "-height=24", "-prefix=" + folder + "/" + prefix}, {});
         EXPECT_EQ(0, outcome.exitCode) << outcome.output;
         const std::string base = folder + "/" + prefix + "0000";
@@ -260,14 +196,14 @@ TEST_F(KestrelCaptureProgram, EachMistakeIsOneLineAndATypoDoesNotStopTheRun)
         {"-prefix=" + missing, "kestrel-capture: no folder " + folder + "/missing for -prefix=" + missing + "\n"},
     };
     for (const auto& [argument, message] : refused) {
-        const Outcome outcome = RunProgram(KESTREL_CAPTURE_PATH, {argument}, {});
+        const ProgramOutcome outcome = Launch(KESTREL_CAPTURE_PATH, {argument}, {});
         EXPECT_EQ(1, outcome.exitCode);
         EXPECT_EQ(message, outcome.output);
     }
     EXPECT_TRUE(Written().empty());
 
     const std::string shot = folder + "/shot";
-    const Outcome typo = RunProgram(KESTREL_CAPTURE_PATH,
+    const ProgramOutcome typo = Launch(KESTREL_CAPTURE_PATH,
                                     {"-frame=3", "-windowed", "-width=32", "-height=24", "-prefix=" + shot}, {});
     EXPECT_EQ(0, typo.exitCode);
     EXPECT_EQ("unknown option -frame=3; did you mean -frames=3? -help lists the options\n"
@@ -282,7 +218,7 @@ TEST_F(KestrelCaptureProgram, MoreArgumentsThanItTakesAreRefusedBeforeAnyFrame)
         arguments.push_back("-prefix=" + folder + "/junk" + std::to_string(i));
     }
     arguments.insert(arguments.end(), {"-frames=2", "-prefix=" + folder + "/last"});
-    const Outcome outcome = RunProgram(KESTREL_CAPTURE_PATH, arguments, {});
+    const ProgramOutcome outcome = Launch(KESTREL_CAPTURE_PATH, arguments, {});
     EXPECT_EQ(1, outcome.exitCode);
     EXPECT_EQ("too many arguments: 102 are not shell options, and an application takes at most 100\n",
               outcome.output);
@@ -292,8 +228,8 @@ TEST_F(KestrelCaptureProgram, MoreArgumentsThanItTakesAreRefusedBeforeAnyFrame)
 TEST_F(KestrelCaptureProgram, BadShellValuesAreNamedAndTheValuesUsedAreThoseNamed)
 {
     const std::string prefix = folder + "/v";
-    const Outcome outcome =
-        RunProgram(KESTREL_CAPTURE_PATH,
+    const ProgramOutcome outcome =
+        Launch(KESTREL_CAPTURE_PATH,
                    {"-windowed", "-width=48x40", "-height=36", "-frames=0,1,2", "-qaf=1e3", "-prefix=" + prefix}, {});
     // The frame limit of 1 ends the run before the last chosen frame.
     EXPECT_EQ(1, outcome.exitCode);
@@ -311,7 +247,7 @@ TEST_F(KestrelCaptureProgram, BadShellValuesAreNamedAndTheValuesUsedAreThoseName
 TEST_F(KestrelCaptureProgram, SavesTheChosenFramesAndSaysWhere)
 {
     const std::string prefix = folder + "/shot";
-    const Outcome outcome = RunProgram(KESTREL_CAPTURE_PATH,
+    const ProgramOutcome outcome = Launch(KESTREL_CAPTURE_PATH,
                                 {"-windowed", "-width=320", "-height=240", "-frames=150,0", "-prefix=" + prefix},
                                 {"TRELLIS_PLATFORM=x11"});  // ignored: capture is always headless
     ASSERT_EQ(0, outcome.exitCode) << outcome.output;
@@ -330,7 +266,7 @@ TEST_F(KestrelCaptureProgram, RefusesBadFrameLists)
 {
     for (const char* bad : {"-frames=", "-frames=1,,2", "-frames=-3", "-frames=2x", "-frames=99999999999"}) {
         SCOPED_TRACE(bad);
-        const Outcome outcome = RunProgram(KESTREL_CAPTURE_PATH, {bad, "-prefix=" + folder + "/shot"}, {});
+        const ProgramOutcome outcome = Launch(KESTREL_CAPTURE_PATH, {bad, "-prefix=" + folder + "/shot"}, {});
         EXPECT_EQ(1, outcome.exitCode);
         EXPECT_NE(std::string::npos, outcome.output.find("kestrel-capture: ")) << outcome.output;
     }

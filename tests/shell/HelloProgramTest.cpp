@@ -2,88 +2,17 @@
 // as typed and an environment chosen by each case (no display by default).
 #include <gtest/gtest.h>
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstring>
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "ProgramRun.h"
 
 namespace {
 
-struct Outcome {
-    int exitCode;
-    std::string output;  // standard output
-    std::string errors;  // standard error
-};
-
-// Everything a descriptor gives until its writers close it.
-std::string ReadAll(int descriptor)
+// trellis-hello with no window system chosen, plus `extra`.
+ProgramOutcome RunHello(const std::vector<std::string>& arguments, const std::vector<std::string>& extra = {})
 {
-    std::string text;
-    char buffer[512];
-    ssize_t got = 0;
-    while ((got = read(descriptor, buffer, sizeof buffer)) > 0) {
-        text.append(buffer, static_cast<size_t>(got));
-    }
-    close(descriptor);
-    return text;
-}
-
-// Runs trellis-hello with no display or window-system variable in the
-// environment, plus `extra`.
-Outcome RunHello(const std::vector<std::string>& arguments, const std::vector<std::string>& extra = {})
-{
-    std::vector<std::string> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "DISPLAY=", 8) != 0 && std::strncmp(*entry, "WAYLAND_DISPLAY=", 16) != 0 &&
-            std::strncmp(*entry, "TRELLIS_PLATFORM=", 17) != 0) {
-            environment.emplace_back(*entry);
-        }
-    }
-    environment.insert(environment.end(), extra.begin(), extra.end());
-    std::vector<char*> envp;
-    for (auto& entry : environment) {
-        envp.push_back(entry.data());
-    }
-    envp.push_back(nullptr);
-    std::string program = TRELLIS_HELLO_PATH;
-    std::vector<std::string> argumentCopies = arguments;
-    std::vector<char*> argv{program.data()};
-    for (auto& argument : argumentCopies) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-
-    int outputPipe[2];
-    int errorPipe[2];
-    if (pipe(outputPipe) != 0 || pipe(errorPipe) != 0) {
-        return Outcome{-1, "", "pipe failed"};
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outputPipe[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, errorPipe[1], STDERR_FILENO);
-    posix_spawn_file_actions_addclose(&actions, outputPipe[0]);
-    posix_spawn_file_actions_addclose(&actions, errorPipe[0]);
-    pid_t child = 0;
-    const int spawned = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    close(outputPipe[1]);
-    close(errorPipe[1]);
-    Outcome outcome{-1, "", ""};
-    // Help text is short and warnings come before any frame, so reading one
-    // pipe to its end and then the other cannot stall the child.
-    outcome.output = ReadAll(outputPipe[0]);
-    outcome.errors = ReadAll(errorPipe[0]);
-    int status = 0;
-    if (spawned == 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
-        outcome.exitCode = WEXITSTATUS(status);
-    }
-    return outcome;
+    return RunProgram(TRELLIS_HELLO_PATH, arguments, {extra});
 }
 
 // A display that no server answers.
@@ -91,7 +20,7 @@ const std::string kDeadDisplay = "DISPLAY=:59999";
 
 TEST(HelloProgram, RunsHeadlessWithoutADisplayAndSaysSo)
 {
-    const Outcome outcome = RunHello({"-qaf=100"});
+    const ProgramOutcome outcome = RunHello({"-qaf=100"});
     EXPECT_EQ(0, outcome.exitCode);
     EXPECT_EQ("no display (WAYLAND_DISPLAY, DISPLAY not set): running headless\n", outcome.errors);
     EXPECT_EQ("", outcome.output);
@@ -119,7 +48,7 @@ TEST(HelloProgram, EachWindowSystemChoiceSaysWhatItDoes)
     };
     for (const Case& run : cases) {
         SCOPED_TRACE(run.environment.front());
-        const Outcome outcome = RunHello({"-windowed", "-qaf=3"}, run.environment);
+        const ProgramOutcome outcome = RunHello({"-windowed", "-qaf=3"}, run.environment);
         EXPECT_EQ(run.exitCode, outcome.exitCode);
         EXPECT_EQ(run.errors, outcome.errors);
     }
@@ -130,7 +59,7 @@ TEST(HelloProgram, HelpPrintsTheUsageAndExitsZeroWithoutAnyWindowSystem)
     for (const char* help : {"-help", "--help", "-h", "-?"}) {
         SCOPED_TRACE(help);
         // Opening the X display named here would fail the run: help never tries.
-        const Outcome outcome = RunHello({"-windowed", help, "-qaf=abc"}, {"TRELLIS_PLATFORM=x11", kDeadDisplay});
+        const ProgramOutcome outcome = RunHello({"-windowed", help, "-qaf=abc"}, {"TRELLIS_PLATFORM=x11", kDeadDisplay});
         EXPECT_EQ(0, outcome.exitCode);
         EXPECT_EQ(0u, outcome.output.find("Usage: trellis-hello [options]\n\nOptions of every Trellis program:\n"));
         EXPECT_NE(std::string::npos,
@@ -143,7 +72,7 @@ TEST(HelloProgram, HelpPrintsTheUsageAndExitsZeroWithoutAnyWindowSystem)
 
 TEST(HelloProgram, BadValuesAndUnknownOptionsAreNamedAndTheRunGoesOn)
 {
-    const Outcome outcome =
+    const ProgramOutcome outcome =
         RunHello({"-widht=800", "--width=800", "-qaf=abc", "-qat=nan", "-FSAAMode=7", "-fullscreenXYZ", "-qat=-1", "",
                   "--posx=9", "-qaf=2", "na\xC3\xAFve-\xE2\x98\x83", "--", "-qaf=junk", "-windowed"},
                  {"TRELLIS_PLATFORM=headless"});
@@ -165,7 +94,7 @@ TEST(HelloProgram, MoreArgumentsThanTheApplicationTakesAreRefused)
 {
     std::vector<std::string> arguments(101, "word");
     arguments.push_back("-qaf=0");  // shell options do not count
-    Outcome outcome = RunHello(arguments, {"TRELLIS_PLATFORM=headless"});
+    ProgramOutcome outcome = RunHello(arguments, {"TRELLIS_PLATFORM=headless"});
     EXPECT_EQ(1, outcome.exitCode);
     EXPECT_EQ("too many arguments: 101 are not shell options, and an application takes at most 100\n",
               outcome.errors);

@@ -7,24 +7,17 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
-#include <sstream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "../capture/TempDir.h"
+#include "ProgramRun.h"
 #include "SpareKey.h"
 #include "XWindows.h"
-
-extern char** environ;
 
 namespace {
 
@@ -38,96 +31,41 @@ protected:
         }
         person = XOpenDisplay(displayName);
         ASSERT_NE(nullptr, person);
-        char pattern[] = "/tmp/trellis-input-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        folder = pattern;
+        ASSERT_TRUE(folder.Ok());
     }
 
     void TearDown() override
     {
-        if (child > 0) {
-            kill(child, SIGKILL);
-            waitpid(child, nullptr, 0);
-        }
         if (person != nullptr) {
             XCloseDisplay(person);
         }
-        if (!folder.empty()) {
-            std::system(("rm -rf " + folder).c_str());
-        }
     }
 
-    // Starts the program in `folder` on the test display, its output in a file.
+    // Starts the program in `folder` on the test display.
     void Start()
     {
-        std::vector<std::string> environment{std::string("DISPLAY=") + displayName, "TRELLIS_PLATFORM=x11"};
-        for (char** entry = environ; *entry != nullptr; ++entry) {
-            if (std::strncmp(*entry, "DISPLAY=", 8) != 0 && std::strncmp(*entry, "TRELLIS_PLATFORM=", 17) != 0) {
-                environment.emplace_back(*entry);
-            }
-        }
-        std::vector<char*> envp;
-        for (auto& entry : environment) {
-            envp.push_back(entry.data());
-        }
-        envp.push_back(nullptr);
-        std::string program = TRELLIS_INPUT_PATH;
-        std::string limit = "-qaf=20000";  // a safety net only: Escape ends it
-        char* argv[] = {program.data(), limit.data(), nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, (folder + "/output").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ASSERT_EQ(0, posix_spawn(&child, program.c_str(), &actions, nullptr, argv, envp.data()));
-        posix_spawn_file_actions_destroy(&actions);
+        ProgramOptions options;
+        options.folder = folder.Path();
+        options.timeoutSeconds = 20;
+        // The frame limit is a safety net only: Escape ends it.
+        program = std::make_unique<ProgramRun>(
+            TRELLIS_INPUT_PATH, std::vector<std::string>{"-qaf=20000"},
+            ProgramEnvironment{{std::string("DISPLAY=") + displayName, "TRELLIS_PLATFORM=x11"}}, options);
     }
 
-    std::string Output() const
-    {
-        std::ifstream file(folder + "/output");
-        std::stringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
+    std::string Output() const { return program->SoFar().output; }
 
-    // Waits up to 20 s for `line` in the program's output.
-    bool WaitForLine(const std::string& line) const
-    {
-        for (int i = 0; i < 400; ++i) {
-            if (Output().find(line + "\n") != std::string::npos) {
-                return true;
-            }
-            usleep(50000);
-        }
-        return false;
-    }
-
-    Window WaitForWindow() { return WaitForViewableWindow(person, "Trellis input", child); }
+    Window WaitForWindow() { return WaitForViewableWindow(person, "Trellis input", program->Id()); }
 
     void Do(Window window, const std::string& arguments)
     {
         ASSERT_EQ(0, RunXdotool(displayName, window, arguments)) << arguments;
     }
 
-    // Exit code, or -1 if the program does not end within 20 s.
-    int WaitForExit()
-    {
-        for (int i = 0; i < 400; ++i) {
-            int status = 0;
-            if (waitpid(child, &status, WNOHANG) == child) {
-                child = 0;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            usleep(50000);
-        }
-        return -1;
-    }
-
     const char* displayName = nullptr;
     Display* person = nullptr;
-    std::string folder;
-    pid_t child = 0;
+    TempDir folder;
+    std::unique_ptr<ProgramRun> program;  // after `folder`: ended before the folder goes
 };
 
 struct Bitmap {
@@ -178,11 +116,11 @@ TEST_F(InputProgram, FollowsThePointerAndKeysPrintsEventsResizesAndDumpsOnF12)
     // A framed 640 x 480 window: row 300 from the top is row 179 from the bottom.
     Do(window, "windowfocus --sync %W mousemove --sync --window %W 400 300 click 1 key Right key h eacute");
     Do(window, "windowsize --sync %W 800 600");
-    ASSERT_TRUE(WaitForLine("resize 800 600")) << Output();
+    ASSERT_TRUE(program->WaitForOutput("resize 800 600\n")) << Output();
     Do(window, "key F12");
-    ASSERT_TRUE(WaitForLine("saved trellis-input-0000.bmp")) << Output();
+    ASSERT_TRUE(program->WaitForOutput("saved trellis-input-0000.bmp\n")) << Output();
     Do(window, "key Escape");
-    EXPECT_EQ(0, WaitForExit());
+    EXPECT_EQ(0, program->Finish().exitCode);
 
     const std::string output = Output();
     for (const char* line : {"button down left at 400 179", "button up left at 400 179", "key down Right text ''",
@@ -192,7 +130,7 @@ TEST_F(InputProgram, FollowsThePointerAndKeysPrintsEventsResizesAndDumpsOnF12)
 
     // The dump is the resized surface, all of it drawn; the square sits where
     // the click put it, moved 10 pixels right by the arrow key.
-    const Bitmap dump = ReadBitmap(folder + "/trellis-input-0000.bmp");
+    const Bitmap dump = ReadBitmap(folder.File("trellis-input-0000.bmp"));
     ASSERT_EQ(800, dump.width);
     ASSERT_EQ(600, dump.height);
     const unsigned background = dump.Pixel(700, 300);

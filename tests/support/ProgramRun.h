@@ -1,0 +1,64 @@
+#pragma once
+// A program under test started as a user starts it: a real execve with the
+// arguments as typed, in an environment each test chooses.
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+struct ProgramOutcome {
+    int exitCode = -1;   // -1 when it did not exit by itself: a signal, or killed on time-out
+    std::string output;  // standard output, and standard error where merged
+    std::string errors;  // standard error unless merged
+};
+
+// The test's own environment less the names `removed` and those `added` sets, plus `added`
+// (NAME=value). By default no window system is chosen.
+struct ProgramEnvironment {
+    std::vector<std::string> added;
+    std::vector<std::string> removed{"DISPLAY", "WAYLAND_DISPLAY", "TRELLIS_PLATFORM"};
+};
+
+// Pipes: standard output and standard error apart. Merged: standard error into the output,
+// in the order written. Terminal: standard output on a pseudo-terminal, standard error apart.
+enum class Streams { Pipes, Merged, Terminal };
+
+// AsAUser, which every program test takes: leaks checked with only the suppressions the
+// program carries itself, as a user's sanitizer build runs, so that a leak a user would be
+// shown fails the test and kestrel-capture meets one standard in every suite.
+// Inherited: the sanitizer settings of the test run.
+enum class LeakCheck { AsAUser, Inherited };
+
+struct ProgramOptions {
+    Streams streams = Streams::Pipes;
+    LeakCheck leaks = LeakCheck::AsAUser;
+    std::string folder{};      // working folder; empty: the test's
+    int timeoutSeconds = 120;  // for each wait; then the program is killed
+};
+
+// A running program, killed if it still runs when this goes.
+class ProgramRun {
+public:
+    ProgramRun(const std::string& path, std::vector<std::string> arguments, const ProgramEnvironment& environment,
+               const ProgramOptions& options);
+    ~ProgramRun();
+    ProgramRun(const ProgramRun&) = delete;
+    ProgramRun& operator=(const ProgramRun&) = delete;
+
+    pid_t Id() const { return child; }
+    const ProgramOutcome& SoFar() const { return outcome; }
+    // Reads until the output holds `text`; false if the output ends or time runs out first.
+    bool WaitForOutput(const std::string& text) { return ReadUntil(&text); }
+    ProgramOutcome Finish();  // reads to the end and reaps the program
+
+private:
+    bool ReadUntil(const std::string* text);
+
+    ProgramOutcome outcome;
+    int ends[2] = {-1, -1};  // reading ends: output, errors
+    pid_t child = 0;
+    int timeoutSeconds;
+};
+
+ProgramOutcome RunProgram(const std::string& path, const std::vector<std::string>& arguments,
+                          const ProgramEnvironment& environment = {}, const ProgramOptions& options = {});
