@@ -23,15 +23,8 @@ struct ProgramEnvironment {
 // in the order written. Terminal: standard output on a pseudo-terminal, standard error apart.
 enum class Streams { Pipes, Merged, Terminal };
 
-// AsAUser, which every program test takes: leaks checked with only the suppressions the
-// program carries itself, as a user's sanitizer build runs, so that a leak a user would be
-// shown fails the test and kestrel-capture meets one standard in every suite.
-// Inherited: the sanitizer settings of the test run.
-enum class LeakCheck { AsAUser, Inherited };
-
 struct ProgramOptions {
     Streams streams = Streams::Pipes;
-    LeakCheck leaks = LeakCheck::AsAUser;
     std::string folder{};      // working folder; empty: the test's
     int timeoutSeconds = 120;  // for each wait; then the program is killed
 };
