@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "math/Matrix.h"
+#include <trellis/math/Matrix.h>
 
 namespace trellis {
 

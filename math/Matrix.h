@@ -1,6 +1,6 @@
 #pragma once
 
-#include "math/Vector3.h"
+#include <trellis/math/Vector3.h>
 
 namespace trellis {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "math/Matrix.h"
-#include "math/Vector3.h"
+#include <trellis/math/Matrix.h>
+#include <trellis/math/Vector3.h>
 
 namespace trellis {
 

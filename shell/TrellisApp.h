@@ -1,8 +1,8 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/ShellData.h"
-#include "shell/TrellisEvent.h"
+#include <trellis/shell/ShellData.h>
+#include <trellis/shell/TrellisEvent.h>
 
 namespace trellis {
 
@@ -120,11 +120,11 @@ public:
     /// into pixels takes the buffer's size in *width and *height). Pixel
     /// buffers from TrellisCaptureFrame are released by the caller with delete[].
     int32_t TrellisCaptureFrame(int32_t width, int32_t height, uint8_t** pixels) const;
-    /// ::TrellisSaveScreenDump at the surface's size.
+    /// trellis::TrellisSaveScreenDump at the surface's size.
     int32_t TrellisSaveScreenDump(const char* prefix, char* chosenName, const uint8_t* pixels) const;
-    /// ::TrellisWriteBMP, replacing an existing file.
+    /// trellis::TrellisWriteBMP, replacing an existing file.
     int32_t TrellisWriteBMP(const char* fileName, int32_t width, int32_t height, const uint8_t* pixels) const;
-    /// ::TrellisReadBMP.
+    /// trellis::TrellisReadBMP.
     int32_t TrellisReadBMP(const char* fileName, int32_t* width, int32_t* height, uint8_t* pixels) const;
 
 protected:

@@ -4,12 +4,11 @@
 // An application derives from TrellisApp, overrides the lifecycle operations
 // it needs and supplies CreateApplication(); linking Trellis::main gives it
 // the process entry, the window, EGL, the frame loop and the command-line
-// options (try "-windowed -width=320 -height=240" or "-qaf=100").
+// options (try "-windowed -width=320 -height=240" or "-qaf=100"). It uses
+// Trellis's names without the trellis:: namespace, through GlobalNames.h.
 #include <GLES/gl.h>
 
-#include "shell/TrellisApp.h"
-
-using namespace trellis;
+#include <trellis/shell/GlobalNames.h>
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "shell/TrellisApp.h"
-#include "text/Glyphon.h"
+#include <trellis/shell/TrellisApp.h>
+#include <trellis/text/Glyphon.h>
 
 using namespace trellis;
 

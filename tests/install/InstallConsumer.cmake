@@ -84,6 +84,30 @@ separate_arguments(flags UNIX_COMMAND "${flags}")
 run("${CXX_COMPILER}" -std=c++17 "${APP_SOURCE}" ${flags} -o "${WORK_DIR}/pkg-consumer")
 run(${CMAKE_COMMAND} -E env TRELLIS_PLATFORM=headless "LD_LIBRARY_PATH=${pc_dir}/.." "${WORK_DIR}/pkg-consumer" -qaf=2)
 
+# A program with names of its own that Trellis also has inside, and its own
+# math/Matrix.h first on the include path.
+file(WRITE "${WORK_DIR}/own/math/Matrix.h" "#pragma once\nstruct Matrix4 { int own; };\n")
+file(WRITE "${WORK_DIR}/own/app.cpp" "
+#include \"math/Matrix.h\"
+struct Vector3 { int own; };
+class OptionParser {
+public:
+    ~OptionParser();
+};
+OptionParser::~OptionParser() {}
+#include <trellis/math/Matrix.h>
+#include <trellis/shell/TrellisApp.h>
+class App : public trellis::TrellisApp {
+    int32_t InitApp(int32_t, char**, int32_t, int32_t) override { return Matrix4{1}.own + Vector3{0}.own; }
+    int32_t InitScene(int32_t, int32_t) override { trellis::Matrix4 m; trellis::MatrixIdentity(&m); return m.m[0] == 1.0f; }
+    int32_t QuitApp() override { OptionParser parser; return 1; }
+};
+trellis::TrellisApp* CreateApplication() { return new App; }
+")
+run("${CXX_COMPILER}" -std=c++17 -Wall -Werror -I "${WORK_DIR}/own" "${WORK_DIR}/own/app.cpp" ${flags}
+    -o "${WORK_DIR}/own-consumer")
+run(${CMAKE_COMMAND} -E env TRELLIS_PLATFORM=headless "LD_LIBRARY_PATH=${pc_dir}/.." "${WORK_DIR}/own-consumer" -qaf=2)
+
 # A shared library exports the installed headers' names and nothing else.
 file(GLOB_RECURSE shared_library "${prefix}/libtrellis.so")
 if(shared_library)
@@ -100,7 +124,11 @@ endif()
 
 # Each public header alone, with only the installed tree on the include path;
 # and no folder without a header in it.
-file(GLOB_RECURSE headers RELATIVE "${prefix}/include/trellis" "${prefix}/include/trellis/*")
+file(GLOB roots RELATIVE "${prefix}/include" "${prefix}/include/*")
+if(NOT roots STREQUAL "trellis")
+  message(FATAL_ERROR "the include root holds more than trellis/: ${roots}")
+endif()
+file(GLOB_RECURSE headers RELATIVE "${prefix}/include" "${prefix}/include/trellis/*")
 if(NOT headers)
   message(FATAL_ERROR "no headers installed under include/trellis")
 endif()
@@ -112,7 +140,7 @@ foreach(entry ${entries})
   endif()
 endforeach()
 foreach(header ${headers})
-  file(WRITE "${WORK_DIR}/alone.cpp" "#include \"${header}\"\n")
+  file(WRITE "${WORK_DIR}/alone.cpp" "#include <${header}>\n")
   run("${CXX_COMPILER}" -std=c++17 -Wall -Wextra -Werror -fsyntax-only ${flags} "${WORK_DIR}/alone.cpp")
 endforeach()
 foreach(doc LICENSE FONTS-LICENSE CHANGELOG.md)
