@@ -152,6 +152,14 @@ cmake -DBUILD_DIR="$shared" -DWORK_DIR="$PWD/$shared/consumer" -DCXX_COMPILER=c+
   -DAPP_SOURCE="$PWD/examples/hello/HelloApp.cpp" -DINPUT_APP_SOURCE="$PWD/examples/input/InputApp.cpp" \
   -P tests/install/InstallConsumer.cmake
 
+echo "== The library alone without Wayland, and without X11"
+for backend in WAYLAND X11; do
+  cmake -S . -B "build/ci-no-$backend" -DTRELLIS_WERROR=ON -DTRELLIS_$backend=OFF -DTRELLIS_TESTS=OFF >/dev/null
+  cmake --build "build/ci-no-$backend" -j"$jobs" --target trellis trellis-hello
+done
+said=$(TRELLIS_PLATFORM=wayland build/ci-no-WAYLAND/examples/hello/trellis-hello -qaf=2 2>&1 || true)
+grep -q "TRELLIS_PLATFORM=wayland names no window system; use one of: x11, headless" <<<"$said"
+
 echo "== Clang build with AddressSanitizer and UndefinedBehaviorSanitizer"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/tests/support/lsan.supp:print_suppressions=0"

@@ -6,8 +6,12 @@
 #include "shell/DebugOutput.h"
 #include "shell/Utf8.h"
 #include "shell/ce/HeadlessWindowSystem.h"
+#if TRELLIS_HAVE_WAYLAND
 #include "shell/ce/WaylandWindowSystem.h"
+#endif
+#if TRELLIS_HAVE_X11
 #include "shell/ce/X11WindowSystem.h"
+#endif
 
 namespace trellis {
 
@@ -26,26 +30,34 @@ struct Backend {
     std::unique_ptr<WindowSystem> (*open)(const char* display);
 };
 
+#if TRELLIS_HAVE_WAYLAND
 std::unique_ptr<WindowSystem> OpenWayland(const char* display)
 {
     return WaylandWindowSystem::Open(display);
 }
+#endif
 
+#if TRELLIS_HAVE_X11
 std::unique_ptr<WindowSystem> OpenX11(const char* display)
 {
     return X11WindowSystem::Open(display);
 }
+#endif
 
 std::unique_ptr<WindowSystem> OpenHeadless(const char*)
 {
     return std::make_unique<HeadlessWindowSystem>();
 }
 
-// In the order they are tried; the last, with no display variable, is the
-// fallback when no display variable is set.
+// The window systems compiled in, in the order they are tried; the last, with
+// no display variable, is the fallback when no display variable is set.
 constexpr Backend kBackends[] = {
+#if TRELLIS_HAVE_WAYLAND
     {"wayland", "WAYLAND_DISPLAY", "Wayland display", "WAYLAND_SOCKET", OpenWayland},
+#endif
+#if TRELLIS_HAVE_X11
     {"x11", "DISPLAY", "X display", nullptr, OpenX11},
+#endif
     {"headless", nullptr, nullptr, nullptr, OpenHeadless},
 };
 
