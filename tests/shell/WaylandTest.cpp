@@ -724,25 +724,35 @@ TEST_F(WaylandSeat, AHeldKeyRepeatsUntilItIsLetGo)
 }
 
 // Over a client's surface the compositor draws no pointer until the client
-// gives it an image: here the theme's arrow, at the pointer's tip.
-TEST_F(WaylandSeat, ThePointerShowsAnArrowOverTheWindow)
+// gives it an image: here the theme's arrow, at the pointer's tip, unless
+// the application hides it.
+TEST_F(WaylandSeat, ThePointerShowsAnArrowOverTheWindowUnlessHidden)
 {
-    RgbImage screen;
-    Script().onFrame = [&](int frame) {
-        if (frame == 2) {
-            Xdotool("mousemove 401 301 mousemove 400 300");
+    for (const bool hidden : {false, true}) {
+        ResetApp();
+        RgbImage screen;
+        Script().onAppFrame = [&](TrellisApp& app, int frame) {
+            if (frame == 2) {
+                EXPECT_EQ(1, app.ShowCursor(!hidden));
+                Xdotool("mousemove 401 301 mousemove 400 300");
+            }
+            if (frame == 30) {
+                screen = ScreenOfX();
+                Xdotool("key Escape");
+            }
+        };
+        EXPECT_EQ(0, Run(u"-qaf=500"));
+        ASSERT_GT(screen.width, 0) << "no picture of the X server";
+        // The full-screen frame covers the output but where the arrow lies.
+        const Area frame = FindFrame(screen);
+        const long area = long(screen.width) * screen.height;
+        EXPECT_EQ(area, long(frame.width) * frame.height);
+        if (hidden) {
+            EXPECT_EQ(area, frame.pixels) << "a pointer over the window";
+        } else {
+            EXPECT_GT(area - frame.pixels, 12) << "no arrow at the pointer";
         }
-        if (frame == 30) {
-            screen = ScreenOfX();
-            Xdotool("key Escape");
-        }
-    };
-    EXPECT_EQ(0, Run(u"-qaf=500"));
-    ASSERT_GT(screen.width, 0) << "no picture of the X server";
-    // The full-screen frame covers the output but where the arrow lies.
-    const Area frame = FindFrame(screen);
-    EXPECT_EQ(long(screen.width) * screen.height, long(frame.width) * frame.height);
-    EXPECT_GT(long(screen.width) * screen.height - frame.pixels, 12) << "no arrow at the pointer";
+    }
 }
 
 } // namespace
