@@ -12,6 +12,8 @@ packages=(
   libx11-dev xvfb x11-utils
   # a real window manager, and X events sent from outside for the input tests
   openbox xdotool libxtst-dev
+  # the pointer image the X server shows, read back by the window tests
+  libxfixes-dev
   # native Wayland windows, and a headless compositor for their tests
   libwayland-dev wayland-protocols libxkbcommon-dev weston libdecor-0-dev libdecor-0-plugin-1-cairo
   # tests and benchmarks

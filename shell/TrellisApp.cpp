@@ -14,6 +14,7 @@
 #include "shell/ExtensionString.h"
 #include "shell/Ticks.h"
 #include "shell/Utf8.h"
+#include "shell/ce/TrellisPlatformCE.h"
 #include "trellis/Version.h"
 
 namespace trellis {
@@ -65,6 +66,33 @@ void TrellisApp::SetWindowTitle(const char* title)
     if (++windowTitleVersion == 0) {
         windowTitleVersion = 1;
     }
+}
+
+int32_t TrellisApp::SetSwapInterval(int32_t interval)
+{
+    if (platform == nullptr) {
+        ShellLog("SetSwapInterval needs the window: call it in InitScene or later\n");
+        return 0;
+    }
+    return platform->SetSwapInterval(interval);
+}
+
+int32_t TrellisApp::SetFullScreen(bool on)
+{
+    if (platform == nullptr) {
+        ShellLog("SetFullScreen needs the window: call it in InitScene or later\n");
+        return 0;
+    }
+    return platform->SetFullScreen(on);
+}
+
+int32_t TrellisApp::ShowCursor(bool show)
+{
+    if (platform == nullptr) {
+        ShellLog("ShowCursor needs the window: call it in InitScene or later\n");
+        return 0;
+    }
+    return platform->ShowCursor(show);
 }
 
 const TrellisAppOption* TrellisApp::GetAppOptions() const

@@ -6,6 +6,8 @@
 
 namespace trellis {
 
+class TrellisPlatformCE;
+
 /// One option of the application's own, for the usage text and so that the
 /// shell can tell the application's tokens from typos.
 struct TrellisAppOption {
@@ -84,6 +86,24 @@ public:
     /// How many times the title was set.
     uint32_t GetWindowTitleVersion() const { return windowTitleVersion; }
 
+    /// Vsync: 1 presents each frame at the display's refresh, 0 as soon as it is
+    /// drawn. Takes effect from the next frame; call it in InitScene or later.
+    /// On X11 and headless it is eglSwapInterval on the current display; on
+    /// Wayland 1 waits for the compositor's frame callback and 0 never waits.
+    /// 1 = success, 0 = failure (no window yet, a negative interval, or EGL refused).
+    int32_t SetSwapInterval(int32_t interval);
+    /// Switches between full screen on the monitor and a framed window while the
+    /// program runs; a Resize event with the new size follows, and IsFullScreen,
+    /// GetWidth and GetHeight follow it. A tap or a lost focus still ends the
+    /// program only when it started in full screen. Refused (0, with a message)
+    /// before the window exists, for a quarter-size (320 x 240) surface and where
+    /// there is no display (headless). 1 = success.
+    int32_t SetFullScreen(bool on);
+    /// Hides (false) or shows (true) the pointer over the window. 1 = success;
+    /// 0, with a message, before the window exists and where there is no
+    /// pointer (headless).
+    int32_t ShowCursor(bool show);
+
     /// 1 if `name` is a whole word of the current context's GL_EXTENSIONS, else 0.
     int32_t IsGLExtensionSupported(const char* name) const;
     /// The platform's millisecond tick count (monotonic).
@@ -139,6 +159,7 @@ private:
 
     static constexpr int32_t kKeyWords = (static_cast<int32_t>(TrellisKey::Count) + 63) / 64;
     uint64_t keysDown[kKeyWords] = {};
+    TrellisPlatformCE* platform = nullptr;  // while the window exists
     char windowTitle[128] = {};
     uint32_t windowTitleVersion = 0;
 };

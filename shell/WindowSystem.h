@@ -210,6 +210,18 @@ public:
         return eglSwapBuffers(display, surface);
     }
 
+    // Vsync for the surfaces of `display`: 1 presents at the refresh, 0 at once.
+    virtual bool SetSwapInterval(EGLDisplay display, int32_t interval)
+    {
+        return eglSwapInterval(display, interval) == EGL_TRUE;
+    }
+    // Switches a window between full screen on its monitor and a framed window
+    // whose client area is `framedClient`; the new size comes back as a
+    // resize. False where the window system has no such thing.
+    virtual bool SwitchFullScreen(WindowHandle, bool, const Rect&) { return false; }
+    // Hides or shows the pointer over a window; false where there is no pointer.
+    virtual bool ShowPointer(WindowHandle, bool) { return false; }
+
     // For messages that say what failed where: the window system and its
     // display ("X11 display :0"), and the EGL call CreateEGLSurface makes.
     virtual std::string Describe() const { return "an unnamed window system"; }

@@ -1,7 +1,8 @@
 // trellis-input: an interactive Trellis application. A square follows the
 // pointer and the arrow keys; the buttons colour it and the wheel sizes it;
 // Glyphon prints the last events and the text typed; F12 saves a screen dump
-// (trellis-input-0000.bmp, 0001 ...) in the current folder. It opens a framed
+// (trellis-input-0000.bmp, 0001 ...) in the current folder; F11 switches full
+// screen, V vsync and C the pointer on and off. It opens a framed
 // window named "Trellis input" that can be resized ("-fullscreen" still
 // works), and it writes each event, except pointer motion, to standard output.
 //
@@ -111,6 +112,8 @@ public:
                         size, width, height);
         glyphon.PrintAt(2.0f, 92.0f, -1.0f, kWhite, "Arrows or pointer move, buttons colour, wheel sizes, F12 dumps %s",
                         dumpName);
+        glyphon.PrintAt(2.0f, 87.0f, -1.0f, kWhite, "F11 full screen, V vsync %s, C pointer %s",
+                        vsync ? "on" : "off", pointerShown ? "shown" : "hidden");
         glyphon.Flush();
 
         // The frame is complete and not yet presented: what the dump holds
@@ -188,6 +191,18 @@ private:
         case TrellisKey::Up: markerY += kArrowStep; break;
         case TrellisKey::Down: markerY -= kArrowStep; break;
         case TrellisKey::F12: dumpRequested = true; break;
+        case TrellisKey::F11: SetFullScreen(IsFullScreen() == 0); break;
+        // The window controls take their letters: they type nothing.
+        case TrellisKey::V:
+            if (SetSwapInterval(vsync ? 0 : 1) != 0) {
+                vsync = !vsync;
+            }
+            return;
+        case TrellisKey::C:
+            if (ShowCursor(!pointerShown) != 0) {
+                pointerShown = !pointerShown;
+            }
+            return;
         case TrellisKey::Backspace: {
             // Drop the last character, however many bytes it took.
             size_t length = std::strlen(typed);
@@ -288,6 +303,8 @@ private:
     int32_t size = 24;
     int buttons = 0;  // bit 1 << TrellisButton for each button held
     bool dumpRequested = false;
+    bool vsync = true;         // the drivers' default
+    bool pointerShown = true;
     char dumpName[200] = "";
     char shown[kShownEvents][64] = {};
     int next = 0;

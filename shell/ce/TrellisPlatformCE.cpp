@@ -65,6 +65,10 @@ int32_t TrellisPlatformCE::InitPlatform()
         }
         return 0;
     }
+    // A program that started in full screen gets a framed window of half the monitor.
+    framedWidth = shellData->fullScreen == 1 ? (monitor.right - monitor.left) / 2 : shellData->width;
+    framedHeight = shellData->fullScreen == 1 ? (monitor.bottom - monitor.top) / 2 : shellData->height;
+    app->platform = this;
     return 1;
 }
 
@@ -451,7 +455,14 @@ void TrellisPlatformCE::Recover()
     ReleaseEGL();
     if (InitEGL(windows.mainWindow) == 0) {
         failed = 1;
-    } else if (app->InitScene(shellData->width, shellData->height) == 0) {
+        shellData->recovering = 0;
+        return;
+    }
+    // The interval belongs to the surface, which is new.
+    if (swapInterval >= 0) {
+        system.SetSwapInterval(eglDisplay, swapInterval);
+    }
+    if (app->InitScene(shellData->width, shellData->height) == 0) {
         app->ShellLog("InitScene returned 0\n");
         failed = 1;
     }
@@ -493,8 +504,70 @@ void TrellisPlatformCE::PumpCoverWindow()
     }
 }
 
+int32_t TrellisPlatformCE::SetSwapInterval(int32_t interval)
+{
+    if (interval < 0) {
+        app->ShellLog("SetSwapInterval: the interval cannot be negative\n");
+        return 0;
+    }
+    if (!system.SetSwapInterval(eglDisplay, interval)) {
+        app->ShellLog("SetSwapInterval: %s refused the interval\n", system.Describe().c_str());
+        return 0;
+    }
+    swapInterval = interval;
+    return 1;
+}
+
+// Centred in the work area, as a framed window starts.
+Rect TrellisPlatformCE::FramedClientRect() const
+{
+    Rect window{0, 0, framedWidth, framedHeight};
+    system.AdjustWindowRectEx(window, WS_FRAMED, false, 0);
+    const Rect work = system.GetWorkRect(windows.mainWindow);
+    const int32_t left = work.left + (work.right - work.left - (window.right - window.left)) / 2 - window.left;
+    const int32_t top =
+        work.top + std::max(0, (work.bottom - work.top - (window.bottom - window.top)) / 2) - window.top;
+    return Rect{left, top, left + framedWidth, top + framedHeight};
+}
+
+int32_t TrellisPlatformCE::SetFullScreen(bool on)
+{
+    if (windows.coverMode == 1 || IsQuarterSize(shellData->width, shellData->height)) {
+        app->ShellLog("SetFullScreen: a quarter-size surface keeps the mode it started in\n");
+        return 0;
+    }
+    if ((shellData->fullScreen == 1) == on) {
+        return 1;
+    }
+    if (on) {
+        framedWidth = shellData->width;
+        framedHeight = shellData->height;
+    }
+    if (!system.SwitchFullScreen(windows.mainWindow, on, FramedClientRect())) {
+        app->ShellLog("SetFullScreen has no meaning on %s\n", system.Describe().c_str());
+        return 0;
+    }
+    if (!modeSwitched) {
+        startingMode = *shellData;
+        modeSwitched = true;
+        system.SetWindowUserData(windows.mainWindow, &startingMode);
+    }
+    shellData->fullScreen = on ? 1 : 0;
+    return 1;
+}
+
+int32_t TrellisPlatformCE::ShowCursor(bool show)
+{
+    if (!system.ShowPointer(windows.mainWindow, show)) {
+        app->ShellLog("ShowCursor has no meaning on %s\n", system.Describe().c_str());
+        return 0;
+    }
+    return 1;
+}
+
 void TrellisPlatformCE::ReleasePlatform()
 {
+    app->platform = nullptr;
     if (windows.dualDisplayActive != 0) {
         StopDualDisplay();
     }

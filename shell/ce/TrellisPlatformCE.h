@@ -4,13 +4,13 @@
 #include <cstdint>
 
 #include "dualdisplay/DualDisplay.h"
+#include "shell/ShellData.h"
 #include "shell/TrellisPlatform.h"
 #include "shell/WindowSystem.h"
 
 namespace trellis {
 
 class TrellisApp;
-struct ShellData;
 
 // The windows and display state that outlive any one EGL set-up; the
 // display-driver configuration reads and clears the windows too.
@@ -53,6 +53,12 @@ public:
     static intptr_t RedrawDesktopProc(WindowSystem& system, WindowHandle window, uint32_t message, uintptr_t wParam,
                                       intptr_t lParam);
 
+    // The application's window controls (TrellisApp::SetSwapInterval,
+    // SetFullScreen and ShowCursor), with their results.
+    int32_t SetSwapInterval(int32_t interval);
+    int32_t SetFullScreen(bool on);
+    int32_t ShowCursor(bool show);
+
     int32_t IsQuitRequested() const { return quitRequested; }
     int32_t HasPowerManagement() const { return powerManagement; }
     const PlatformWindows& Windows() const { return windows; }
@@ -73,6 +79,7 @@ private:
     void StopDualDisplay();
     void SendDualDisplayEscape(int32_t escape, uint32_t word0, uint32_t word1);
     void Recover();
+    Rect FramedClientRect() const;
     void PumpMainWindow();
     void PumpCoverWindow();
     void DeliverEvent(TrellisEvent& event);
@@ -106,6 +113,14 @@ private:
     char16_t titleText[128] = {};  // the application's title, when it set one
     int32_t failed = 0;          // a recovery or the presentation failed; the loop ends
     int32_t swapFailures = 0;    // swap failures in a row that were not a lost context
+    int32_t swapInterval = -1;   // the application's vsync choice; -1 = the driver's default
+    int32_t framedWidth = 0;     // the client size a switch to a framed window takes
+    int32_t framedHeight = 0;
+    // The record as the window started, which the window procedure reads once
+    // the mode has been switched: taps and focus keep ending a program that
+    // started in full screen, and only that one.
+    ShellData startingMode{};
+    bool modeSwitched = false;
     DualDisplay dualDisplay{system, DualDisplayWindows{windows.mainWindow, windows.coverWindow, windows.showCommand,
                                                        instanceHandle, RedrawDesktopProc}};
 };

@@ -699,7 +699,12 @@ void WaylandWindowSystem::QueueFocus(const wl_surface* surface, TrellisEventKind
 void WaylandWindowSystem::ShowPointerImage(const wl_surface* surface, uint32_t serial)
 {
     // Over a window frame drawn by libdecor, libdecor chooses.
-    if (FindBySurface(surface) == nullptr) {
+    if (FindBySurface(surface) == nullptr || pointer == nullptr) {
+        return;
+    }
+    pointerSerial = serial;
+    if (pointerHidden) {
+        wl_pointer_set_cursor(pointer, serial, nullptr, 0, 0);
         return;
     }
     if (cursorTheme == nullptr && shm != nullptr) {
@@ -1089,6 +1094,55 @@ void WaylandWindowSystem::FullScreen(WindowHandle window, uint32_t)
     }
 }
 
+bool WaylandWindowSystem::SetSwapInterval(EGLDisplay, int32_t interval)
+{
+    framePaced = interval != 0;
+    return true;
+}
+
+// The compositor answers with a configure: the monitor's size, or for the
+// framed window its floating size, which a window that started in full
+// screen has yet to get and takes from `framedClient`.
+bool WaylandWindowSystem::SwitchFullScreen(WindowHandle window, bool on, const Rect& framedClient)
+{
+    NativeWindow* native = Find(window);
+    if (native == nullptr || (native->frame == nullptr && native->toplevel == nullptr)) {
+        return false;
+    }
+    native->fullScreenRequested = on;
+    native->keepsOwnSize = false;
+    if (!on && (native->floatingWidth <= 0 || native->floatingHeight <= 0)) {
+        native->floatingWidth = std::max(1, (framedClient.right - framedClient.left) / native->scale);
+        native->floatingHeight = std::max(1, (framedClient.bottom - framedClient.top) / native->scale);
+    }
+    if (native->frame != nullptr && on) {
+        libdecor_frame_set_fullscreen(native->frame, output);
+    } else if (native->frame != nullptr) {
+        libdecor_frame_unset_fullscreen(native->frame);
+    } else if (on) {
+        xdg_toplevel_set_fullscreen(native->toplevel, output);
+    } else {
+        xdg_toplevel_unset_fullscreen(native->toplevel);
+    }
+    wl_display_flush(display);
+    return true;
+}
+
+// Hidden: no image on enter, and none now where the pointer is over the window.
+bool WaylandWindowSystem::ShowPointer(WindowHandle window, bool show)
+{
+    NativeWindow* native = Find(window);
+    if (native == nullptr) {
+        return false;
+    }
+    pointerHidden = !show;
+    if (native->surface != nullptr && native->surface == pointerSurface) {
+        ShowPointerImage(pointerSurface, pointerSerial);
+        wl_display_flush(display);
+    }
+    return true;
+}
+
 // The monitor is the output in the pixels of a buffer that fills it: its
 // logical size (where xdg-output tells it, else its mode turned by its
 // transform and divided by its scale) times its scale. Without an output
@@ -1274,7 +1328,7 @@ EGLBoolean WaylandWindowSystem::SwapBuffers(EGLDisplay eglConnection, EGLSurface
         wl_callback_add_listener(native->frameRequest, &kFrameListener, native);
     }
     const EGLBoolean presented = eglSwapBuffers(eglConnection, surface);
-    if (presented == EGL_TRUE) {
+    if (presented == EGL_TRUE && framePaced) {
         AwaitFrame(*native, kLongestFrameWaitMs);
     }
     return presented;

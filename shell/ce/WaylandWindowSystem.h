@@ -45,7 +45,9 @@ namespace trellis {
 // the buffer scale of that output, sizes the shell sees being buffer pixels;
 // server-side decorations where the compositor offers xdg-decoration, else a
 // title bar drawn by libdecor on framed windows; the cursor theme's arrow as
-// the pointer image; frames paced by the compositor's frame callbacks with a
+// the pointer image, or none while the application hides it; switching full
+// screen on and off while running (sizes from the configure that follows);
+// frames paced (unless the application turns vsync off) by the compositor's frame callbacks with a
 // 250 ms limit, so a window it does not show goes on rendering; input mapped
 // to messages: the toplevel's close -> WM_CLOSE, button 1 (BTN_LEFT) ->
 // WM_LBUTTONDOWN at the pointer's position, keyboard focus leaving ->
@@ -79,6 +81,10 @@ public:
     // for the next frame, reading its events meanwhile.
     EGLBoolean SwapBuffers(EGLDisplay display, EGLSurface surface) override;
     std::string Describe() const override { return "Wayland display " + displayName; }
+    // 1 waits for the compositor's frame callback after each swap; 0 never waits.
+    bool SetSwapInterval(EGLDisplay display, int32_t interval) override;
+    bool SwitchFullScreen(WindowHandle window, bool on, const Rect& framedClient) override;
+    bool ShowPointer(WindowHandle window, bool show) override;
 
     // Whether framed windows get a title bar: the compositor's (xdg-decoration) or libdecor's.
     bool HasDecorations() const { return decorationManager != nullptr || decorator != nullptr; }
@@ -209,6 +215,9 @@ private:
     wl_shm* shm = nullptr;
     wl_cursor_theme* cursorTheme = nullptr;  // loaded at the first enter
     wl_surface* pointerImage = nullptr;
+    bool pointerHidden = false;  // the application hid the pointer over its windows
+    uint32_t pointerSerial = 0;  // the latest enter's, which a new pointer image needs
+    bool framePaced = true;      // swaps wait for the compositor's frame callback
     // The output as announced: its current mode in device pixels, how the
     // compositor turns and scales it, and the logical size that results
     // (from xdg-output; 0 x 0 until it says).

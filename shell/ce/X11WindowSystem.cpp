@@ -238,6 +238,9 @@ X11WindowSystem::~X11WindowSystem()
             XDestroyWindow(display, entry.second);
         }
     }
+    if (blankCursor != 0) {
+        XFreeCursor(display, blankCursor);
+    }
     XCloseDisplay(display);
 }
 
@@ -515,6 +518,63 @@ void X11WindowSystem::FullScreen(WindowHandle window, uint32_t)
     const Atom state = spans ? netWmStateFullscreen : netWmStateAbove;
     SendToRoot(NativeWindow(window), netWmState, kAdd, static_cast<long>(state), 0, kFromApplication);
     XFlush(display);
+}
+
+bool X11WindowSystem::ManagerSupports(unsigned long state)
+{
+    const std::vector<long> supported = ReadLongs(DefaultRootWindow(display), netSupported, XA_ATOM);
+    return std::find(supported.begin(), supported.end(), static_cast<long>(state)) != supported.end();
+}
+
+// A window manager keeps a full-screen window on the monitor through the
+// EWMH state, and puts back the size it had before it, which for a window
+// that started in full screen is the monitor's: the framed rectangle is asked
+// for on top. Without a manager the window is simply given the monitor's
+// rectangle. A window that started without decorations gets the manager's.
+bool X11WindowSystem::SwitchFullScreen(WindowHandle window, bool on, const Rect& framedClient)
+{
+    constexpr long kFromApplication = 1;
+    const Window native = NativeWindow(window);
+    if (native == 0) {
+        return false;
+    }
+    const bool managed = ManagerSupports(netWmStateFullscreen);
+    if (!on) {
+        XDeleteProperty(display, native, motifWmHints);
+    }
+    if (managed) {
+        SendToRoot(native, netWmState, on ? 1 : 0, static_cast<long>(netWmStateFullscreen), 0, kFromApplication);
+    }
+    if (!on || !managed) {
+        const Rect rect = on ? GetMonitorRect(window) : framedClient;
+        XMoveResizeWindow(display, native, Coordinate(rect.left), Coordinate(rect.top),
+                          Dimension(rect.right - rect.left), Dimension(rect.bottom - rect.top));
+        XRaiseWindow(display, native);
+    }
+    XFlush(display);
+    return true;
+}
+
+bool X11WindowSystem::ShowPointer(WindowHandle window, bool show)
+{
+    const Window native = NativeWindow(window);
+    if (native == 0) {
+        return false;
+    }
+    if (show) {
+        XUndefineCursor(display, native);
+    } else {
+        if (blankCursor == 0) {
+            const char bits[1] = {0};
+            const Pixmap pixmap = XCreateBitmapFromData(display, native, bits, 1, 1);
+            XColor black{};
+            blankCursor = XCreatePixmapCursor(display, pixmap, pixmap, &black, &black, 0, 0);
+            XFreePixmap(display, pixmap);
+        }
+        XDefineCursor(display, native, blankCursor);
+    }
+    XFlush(display);
+    return true;
 }
 
 void X11WindowSystem::LimitClientSize(WindowHandle window, int32_t maxWidth, int32_t maxHeight)

@@ -21,7 +21,9 @@ namespace trellis {
 // focusing; windows without a caption left undecorated; black until a
 // rendering surface is made on them; WM_CLASS "Trellis" with the program's
 // name (RESOURCE_NAME where set); a server that goes away ends the program
-// with a message; full screen through the EWMH _NET_WM_STATE_FULLSCREEN
+// with a message; switching full screen on and off while running (the EWMH
+// state with a window manager, the monitor's size without one); a hidden
+// pointer (a blank cursor); full screen through the EWMH _NET_WM_STATE_FULLSCREEN
 // request for a window that spans the monitor, and for a smaller one the
 // _NET_WM_STATE_ABOVE request at its own rectangle; the monitor as the whole X
 // screen; input mapped to messages and application events: Expose ->
@@ -53,6 +55,8 @@ public:
     void GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes) override;
     EGLSurface CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window) override;
     std::string Describe() const override;
+    bool SwitchFullScreen(WindowHandle window, bool on, const Rect& framedClient) override;
+    bool ShowPointer(WindowHandle window, bool show) override;
 
 protected:
     bool OpenNativeWindow(WindowHandle window, const WindowRecord& record, const char16_t* title) override;
@@ -78,6 +82,8 @@ private:
     bool AwaitEvent(unsigned long window, int type, int waitMs, const std::function<bool(const _XEvent&)>& wanted,
                     _XEvent& event);
     void MeasureFrame();
+    // Whether a window manager runs that announces `state` in _NET_SUPPORTED.
+    bool ManagerSupports(unsigned long state);
     void AwaitSize(WindowHandle window, int width, int height);
 
     _XDisplay* display;
@@ -97,6 +103,7 @@ private:
     unsigned long netWorkarea;
     unsigned long netCurrentDesktop;
     bool frameMeasured = false;
+    unsigned long blankCursor = 0;  // made the first time the pointer is hidden
     std::map<WindowHandle, unsigned long> nativeWindows;
     _XIM* inputMethod = nullptr;
     std::map<WindowHandle, _XIC*> inputContexts;

@@ -185,4 +185,22 @@ TEST_F(Lifecycle, AWindowSystemServesASecondRunWithNothingLeftFromTheFirst)
     }
 }
 
+TEST_F(Lifecycle, HeadlessWindowControlsSetVsyncAndRefuseWhatNeedsADisplay)
+{
+    HeadlessWindowSystem headless;
+    std::vector<int32_t> results;
+    Script().onAppFrame = [&](TrellisApp& app, int frame) {
+        if (frame == 0) {
+            results = {app.SetSwapInterval(0), app.SetSwapInterval(-1), app.SetFullScreen(true),
+                       app.ShowCursor(false), app.IsFullScreen()};
+        }
+    };
+    EXPECT_EQ(0, RunTrellisMain(u"-windowed -qaf=1", headless, errors));
+    EXPECT_EQ((std::vector<int32_t>{1, 0, 0, 0, 0}), results);
+    const std::string where = headless.Describe() + "\n";
+    EXPECT_EQ("SetSwapInterval: the interval cannot be negative\nSetFullScreen has no meaning on " + where +
+                  "ShowCursor has no meaning on " + where,
+              errors);
+}
+
 } // namespace

@@ -74,6 +74,9 @@ public:
         if (Script().onFrame) {
             Script().onFrame(frame);
         }
+        if (Script().onAppFrame) {
+            Script().onAppFrame(*this, frame);
+        }
         return frame == Script().stopAtFrame ? 1 : 0;
     }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "shell/ShellData.h"
+#include "shell/TrellisApp.h"
 #include "shell/TrellisEvent.h"
 
 using namespace trellis;
@@ -24,6 +25,8 @@ struct AppScript {
     std::function<void(ShellData& data)> onInitApp;  // may change ShellData before the second parse
     const char* title = nullptr;  // the window title the application sets (in InitApp or a later frame)
     std::function<void(const TrellisEvent& event)> onEvent;
+    // Inside RenderFrame after onFrame, with the application, for its window controls.
+    std::function<void(TrellisApp& app, int frame)> onAppFrame;
 };
 
 struct AppRecord {

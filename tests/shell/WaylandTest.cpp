@@ -649,6 +649,36 @@ TEST_F(WaylandDesktop, LeavingMaximizedGoesBackToTheFloatingSize)
     EXPECT_EQ(200, frame.height);
 }
 
+// The sizes come from the compositor's configures: the output's, then the
+// floating size back. A busy compositor may show a new size some frames late.
+TEST_F(WaylandDesktop, FullScreenSwitchesOnAndOffWhileRunning)
+{
+    Area framed;
+    std::vector<int32_t> results;
+    Script().onAppFrame = [&](TrellisApp& app, int drawn) {
+        const std::vector<TrellisEvent> resizes = InputsOf(TrellisEventKind::Resize);
+        const int lastWidth = resizes.empty() ? 0 : resizes.back().width;
+        if (drawn == 2) {
+            // Vsync off and on again: frames stay paced by the compositor.
+            results = {app.SetSwapInterval(0), app.SetSwapInterval(1), app.SetFullScreen(true), app.ShowCursor(false)};
+        } else if (results.size() == 4 && lastWidth == system->GetMonitorRect(kNoWindow).right && drawn % 10 == 0) {
+            const RgbImage full = Screenshot(displayName);
+            if (full.width > 0 && long(full.width) * full.height == FindFrame(full).pixels) {
+                results.push_back(app.SetFullScreen(false));
+            }
+        } else if (results.size() == 5 && lastWidth == 320 && drawn % 10 == 0) {
+            framed = FindFrame(Screenshot(displayName));
+            if (framed.width == 320) {
+                PressKey(KEY_ESC);
+            }
+        }
+    };
+    EXPECT_EQ(0, Run(u"-windowed -width=320 -height=200 -qaf=3000"));
+    EXPECT_EQ((std::vector<int32_t>{1, 1, 1, 1, 1}), results) << "the full-screen frame never covered the output";
+    EXPECT_EQ((std::vector<long>{320, 200, 320 * 200}), (std::vector<long>{framed.width, framed.height, framed.pixels}));
+    EXPECT_LT(Record().renderCalls, 3000);
+}
+
 TEST_F(WaylandSeat, TheTitleBarsCloseButtonEndsTheProgram)
 {
     ExpectEndedBy(u"-windowed -width=320 -height=200 -qaf=500", [this] {

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <X11/keysym.h>
+#include <X11/extensions/Xfixes.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -399,6 +400,49 @@ TEST_P(X11Placement, SizesTheDriverCannotRenderAreHeldAtItsLimit)
                   errors.find("Window size 32767 x 100 is larger than the driver renders; held at " + held + " x 100\n"))
             << errors;
     }
+    EXPECT_EQ(Record().expectedPixels, Record().pixels);
+}
+
+// A framed window goes full screen and back while running; each switch is
+// read once its resize has reached the program. Hidden, the pointer shows as
+// the blank 1 x 1 image (over a full-screen window, wherever it is).
+TEST_P(X11Placement, FullScreenSwitchesOnAndOffWhileRunning)
+{
+    ScreenRect framedBefore{};
+    ScreenRect full{};
+    ScreenRect framedAfter{};
+    std::vector<int32_t> results;
+    int pointerPixels = -1;
+    int clickedAt = 0;
+    Script().onAppFrame = [&](TrellisApp& app, int frame) {
+        const std::vector<TrellisEvent> resizes = InputsOf(TrellisEventKind::Resize);
+        if (frame == 1) {
+            WaitForWindows(1);
+            framedBefore = OnScreen(FindAppWindow());
+            results = {app.SetSwapInterval(0), app.SetFullScreen(true), app.ShowCursor(false), app.IsFullScreen()};
+        } else if (full.width == 0 && !resizes.empty() && resizes.back().width == MonitorWidth()) {
+            WaitForWindows(1);
+            full = OnScreen(FindAppWindow());
+            XFixesCursorImage* image = XFixesGetCursorImage(person);
+            pointerPixels = image != nullptr ? image->width * image->height : -1;
+            XFree(image);
+            // Started framed: a click in full screen does not end the program.
+            Click(FindAppWindow());
+            clickedAt = frame;
+        } else if (clickedAt > 0 && frame == clickedAt + 5) {
+            results.push_back(app.SetFullScreen(false));
+            results.push_back(app.IsFullScreen());
+        } else if (results.size() == 6 && framedAfter.width == 0 && resizes.back().width == 320) {
+            WaitForWindows(1);
+            framedAfter = OnScreen(FindAppWindow());
+            PressEscape(FindAppWindow());
+        }
+    };
+    EXPECT_EQ(0, RunOnX11(displayName, u"-windowed -width=320 -height=200 -qaf=2000"));
+    EXPECT_EQ((std::vector<int32_t>{1, 1, 1, 1, 1, 0}), results);
+    EXPECT_EQ((ScreenRect{0, 0, MonitorWidth(), MonitorHeight()}), full);
+    EXPECT_EQ(framedBefore, framedAfter);
+    EXPECT_EQ(1, pointerPixels) << "the blank pointer";
     EXPECT_EQ(Record().expectedPixels, Record().pixels);
 }
 
