@@ -34,13 +34,13 @@ extern const unsigned char kestrel_newnormalmap[];
 extern const unsigned char kestrel_newdiffuse[];
 extern const unsigned char kestrel_seamless[];
 extern const unsigned char kestrel_zellogo[];
-extern const unsigned char glyphon_font_atlas[];
-extern const unsigned char glyphon_frame_bevel_translucent[];
-extern const unsigned char glyphon_frame_plain_translucent[];
-extern const unsigned char glyphon_frame_bevel_opaque[];
-extern const unsigned char glyphon_frame_plain_opaque[];
-extern const unsigned char glyphon_logo_trellis[];
-extern const unsigned char glyphon_logo_glyphon[];
+extern const unsigned char trellis_glyphon_font_atlas[];
+extern const unsigned char trellis_glyphon_frame_bevel_translucent[];
+extern const unsigned char trellis_glyphon_frame_plain_translucent[];
+extern const unsigned char trellis_glyphon_frame_bevel_opaque[];
+extern const unsigned char trellis_glyphon_frame_plain_opaque[];
+extern const unsigned char trellis_glyphon_logo_trellis[];
+extern const unsigned char trellis_glyphon_logo_glyphon[];
 }
 
 namespace {
@@ -125,7 +125,7 @@ GLuint LoadFontTexture()
 {
     std::vector<uint16_t> texels(256 * 256);
     for (size_t i = 0; i < texels.size(); ++i) {
-        texels[i] = uint16_t(0xFFF0 | (glyphon_font_atlas[i] >> 4));
+        texels[i] = uint16_t(0xFFF0 | (trellis_glyphon_font_atlas[i] >> 4));
     }
     return LoadLinearTexture(256, GL_RGBA, GL_UNSIGNED_SHORT_4_4_4_4, texels.data());
 }
@@ -247,13 +247,13 @@ void BuildView(float* m)
 bool InitScene(Scene& scene)
 {
     const float sx = scene.width * 0.0015625f, sy = scene.height * 0.0020833334f;
-    scene.frames[0] = LoadFrameTexture(glyphon_frame_bevel_translucent);
-    scene.frames[1] = LoadFrameTexture(glyphon_frame_plain_translucent);
-    scene.frames[2] = LoadFrameTexture(glyphon_frame_bevel_opaque);
-    scene.frames[3] = LoadFrameTexture(glyphon_frame_plain_opaque);
+    scene.frames[0] = LoadFrameTexture(trellis_glyphon_frame_bevel_translucent);
+    scene.frames[1] = LoadFrameTexture(trellis_glyphon_frame_plain_translucent);
+    scene.frames[2] = LoadFrameTexture(trellis_glyphon_frame_bevel_opaque);
+    scene.frames[3] = LoadFrameTexture(trellis_glyphon_frame_plain_opaque);
     scene.font = LoadFontTexture();
-    scene.logos[0] = LoadLinearTexture(128, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, glyphon_logo_trellis + 44);
-    scene.logos[1] = LoadLinearTexture(128, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, glyphon_logo_glyphon + 44);
+    scene.logos[0] = LoadLinearTexture(128, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, trellis_glyphon_logo_trellis + 44);
+    scene.logos[1] = LoadLinearTexture(128, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, trellis_glyphon_logo_glyphon + 44);
     scene.normalMap = LoadMipmappedTexture(kestrel_newnormalmap);
     scene.diffuse = LoadMipmappedTexture(kestrel_newdiffuse);
     scene.seamless = LoadMipmappedTexture(kestrel_seamless);

@@ -74,7 +74,7 @@ GLuint CreateFontTexture()
         return 0;
     }
     for (unsigned i = 0; i < count; ++i) {
-        texels[i] = static_cast<uint16_t>(0xFFF0 | (glyphon_font_atlas[i] >> 4));
+        texels[i] = static_cast<uint16_t>(0xFFF0 | (trellis_glyphon_font_atlas[i] >> 4));
     }
     const GLuint name = CreateRgba4444Texture(kGlyphonAtlasSize, texels);
     std::free(texels);
@@ -310,8 +310,8 @@ bool GlyphonContext::Initialise(int32_t width, int32_t height)
         return false;
     }
     state->indexBuffer = static_cast<uint16_t*>(std::malloc(kGlyphonIndexCount * sizeof(uint16_t)));
-    state->logoTextures[0] = CreateLogoTexture(glyphon_logo_trellis);
-    state->logoTextures[1] = CreateLogoTexture(glyphon_logo_glyphon);
+    state->logoTextures[0] = CreateLogoTexture(trellis_glyphon_logo_trellis);
+    state->logoTextures[1] = CreateLogoTexture(trellis_glyphon_logo_glyphon);
     state->queue = static_cast<TextVertex*>(std::malloc(kGlyphonInitialQueue * sizeof(TextVertex)));
     if (state->indexBuffer == nullptr || state->queue == nullptr) {
         DiscardResources();
@@ -330,8 +330,8 @@ bool GlyphonContext::Initialise(int32_t width, int32_t height)
 
 bool GlyphonContext::CreateTextures()
 {
-    const unsigned char* frames[4] = {glyphon_frame_bevel_translucent, glyphon_frame_plain_translucent,
-                                      glyphon_frame_bevel_opaque, glyphon_frame_plain_opaque};
+    const unsigned char* frames[4] = {trellis_glyphon_frame_bevel_translucent, trellis_glyphon_frame_plain_translucent,
+                                      trellis_glyphon_frame_bevel_opaque, trellis_glyphon_frame_plain_opaque};
     for (int i = 0; i < 4; ++i) {
         state->frameTextures[i] = CreateFrameTexture(frames[i]);
         if (state->frameTextures[i] == 0) {

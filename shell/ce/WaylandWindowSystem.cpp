@@ -394,16 +394,16 @@ void WaylandWindowSystem::OnGlobal(uint32_t name, const char* interface, uint32_
     if (std::strcmp(interface, wl_compositor_interface.name) == 0 && compositor == nullptr) {
         compositor = static_cast<wl_compositor*>(
             wl_registry_bind(registry, name, &wl_compositor_interface, std::min<uint32_t>(version, 4)));
-    } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0 && wmBase == nullptr) {
-        wmBase = static_cast<xdg_wm_base*>(wl_registry_bind(registry, name, &xdg_wm_base_interface, 1));
+    } else if (std::strcmp(interface, trellis_xdg_wm_base_interface.name) == 0 && wmBase == nullptr) {
+        wmBase = static_cast<xdg_wm_base*>(wl_registry_bind(registry, name, &trellis_xdg_wm_base_interface, 1));
         xdg_wm_base_add_listener(wmBase, &kWmBaseListener, this);
-    } else if (std::strcmp(interface, zxdg_decoration_manager_v1_interface.name) == 0 &&
+    } else if (std::strcmp(interface, trellis_zxdg_decoration_manager_v1_interface.name) == 0 &&
                decorationManager == nullptr) {
         decorationManager = static_cast<zxdg_decoration_manager_v1*>(
-            wl_registry_bind(registry, name, &zxdg_decoration_manager_v1_interface, 1));
-    } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0 && outputManager == nullptr) {
+            wl_registry_bind(registry, name, &trellis_zxdg_decoration_manager_v1_interface, 1));
+    } else if (std::strcmp(interface, trellis_zxdg_output_manager_v1_interface.name) == 0 && outputManager == nullptr) {
         outputManager = static_cast<zxdg_output_manager_v1*>(
-            wl_registry_bind(registry, name, &zxdg_output_manager_v1_interface, 1));
+            wl_registry_bind(registry, name, &trellis_zxdg_output_manager_v1_interface, 1));
     } else if (std::strcmp(interface, wl_output_interface.name) == 0 && output == nullptr) {
         output = static_cast<wl_output*>(
             wl_registry_bind(registry, name, &wl_output_interface, std::min<uint32_t>(version, 3)));

@@ -108,6 +108,18 @@ run("${CXX_COMPILER}" -std=c++17 -Wall -Werror -I "${WORK_DIR}/own" "${WORK_DIR}
     -o "${WORK_DIR}/own-consumer")
 run(${CMAKE_COMMAND} -E env TRELLIS_PLATFORM=headless "LD_LIBRARY_PATH=${pc_dir}/.." "${WORK_DIR}/own-consumer" -qaf=2)
 
+# Every name the static library defines for good is Trellis's own: in its
+# namespace, or prefixed where C names it (embedded assets, protocol tables).
+file(GLOB_RECURSE static_library "${prefix}/libtrellis.a")
+if(static_library)
+  execute_process(COMMAND nm -C --defined-only --extern-only "${static_library}" OUTPUT_VARIABLE symbols)
+  string(REGEX MATCHALL "[0-9a-f]+ [TDBR] [^\n]*" strong "${symbols}")
+  list(FILTER strong EXCLUDE REGEX "^[0-9a-f]+ [TDBR] ((typeinfo (name )?for |vtable for )?trellis::|trellis_)")
+  if(strong)
+    message(FATAL_ERROR "libtrellis.a defines names outside trellis: ${strong}")
+  endif()
+endif()
+
 # A shared library exports the installed headers' names and nothing else.
 file(GLOB_RECURSE shared_library "${prefix}/libtrellis.so")
 if(shared_library)

@@ -93,7 +93,7 @@ Cell CellOf(const GlyphFont& font, unsigned code, float topOffset, float height)
 
 TEST(GlyphAtlas, GlyphsStayInsideTheirCellsAndNeverMeetANeighbour)
 {
-    ASSERT_EQ(glyphon_font_atlas_size, 65536u);
+    ASSERT_EQ(trellis_glyphon_font_atlas_size, 65536u);
     std::vector<int> owner(256 * 256, -1);
     std::vector<Cell> cells;
     for (unsigned code = 0; code < 256; ++code) {
@@ -119,7 +119,7 @@ TEST(GlyphAtlas, GlyphsStayInsideTheirCellsAndNeverMeetANeighbour)
     // around each cell belongs to no other glyph (rows and columns wrap).
     for (int texel = 0; texel < 256 * 256; ++texel) {
         if (owner[texel] == -1) {
-            EXPECT_EQ(glyphon_font_atlas[texel], 0) << "row " << texel / 256 << " column " << texel % 256;
+            EXPECT_EQ(trellis_glyphon_font_atlas[texel], 0) << "row " << texel / 256 << " column " << texel % 256;
         }
     }
     for (size_t i = 0; i < cells.size(); ++i) {
@@ -134,13 +134,13 @@ TEST(GlyphAtlas, GlyphsStayInsideTheirCellsAndNeverMeetANeighbour)
     // Glyphs have ink, and the block pictogram fills its whole cell.
     const Cell block = CellOf(kGlyphLargeFont, 4, 0.0043478f, 0.11372549f);
     for (int row = block.bottom; row <= block.top; ++row) {
-        EXPECT_EQ(glyphon_font_atlas[row * 256 + block.left], 255);
+        EXPECT_EQ(trellis_glyphon_font_atlas[row * 256 + block.left], 255);
     }
     int inkA = 0;
     const Cell a = CellOf(kGlyphLargeFont, 'A', 0.0043478f, 0.11372549f);
     for (int row = a.bottom; row <= a.top; ++row) {
         for (int column = a.left; column <= a.right; ++column) {
-            inkA += glyphon_font_atlas[row * 256 + column] > 128 ? 1 : 0;
+            inkA += trellis_glyphon_font_atlas[row * 256 + column] > 128 ? 1 : 0;
         }
     }
     EXPECT_GT(inkA, 60);
@@ -154,10 +154,10 @@ unsigned Texel(const unsigned char* image, int x, int row)
 
 TEST(FrameImages, PackingAndAlpha)
 {
-    const unsigned char* images[4] = {glyphon_frame_bevel_translucent, glyphon_frame_plain_translucent,
-                                      glyphon_frame_bevel_opaque, glyphon_frame_plain_opaque};
-    const unsigned sizes[4] = {glyphon_frame_bevel_translucent_size, glyphon_frame_plain_translucent_size,
-                               glyphon_frame_bevel_opaque_size, glyphon_frame_plain_opaque_size};
+    const unsigned char* images[4] = {trellis_glyphon_frame_bevel_translucent, trellis_glyphon_frame_plain_translucent,
+                                      trellis_glyphon_frame_bevel_opaque, trellis_glyphon_frame_plain_opaque};
+    const unsigned sizes[4] = {trellis_glyphon_frame_bevel_translucent_size, trellis_glyphon_frame_plain_translucent_size,
+                               trellis_glyphon_frame_bevel_opaque_size, trellis_glyphon_frame_plain_opaque_size};
     for (int i = 0; i < 4; ++i) {
         ASSERT_EQ(sizes[i], 16u + 512u);
         const bool bevelled = i % 2 == 0, opaque = i >= 2;
@@ -187,19 +187,19 @@ TEST(LogoImages, HeadersLevelsAndBoxFilter)
 {
     // headerSize, height, width, mipMapCount, flags, dataSize, bitCount, the four masks.
     const uint32_t expected[11] = {44, 128, 128, 7, 0x102, 43690, 16, 0xF800, 0x07E0, 0x001F, 0};
-    for (const unsigned char* block : {glyphon_logo_trellis, glyphon_logo_glyphon}) {
+    for (const unsigned char* block : {trellis_glyphon_logo_trellis, trellis_glyphon_logo_glyphon}) {
         for (int field = 0; field < 11; ++field) {
             const unsigned char* p = block + 4 * field;
             const uint32_t value = p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
             EXPECT_EQ(value, expected[field]) << "field " << field;
         }
     }
-    EXPECT_EQ(glyphon_logo_trellis_size, 44u + 43690u);
-    EXPECT_EQ(glyphon_logo_glyphon_size, 44u + 43690u);
+    EXPECT_EQ(trellis_glyphon_logo_trellis_size, 44u + 43690u);
+    EXPECT_EQ(trellis_glyphon_logo_glyphon_size, 44u + 43690u);
 
     // Each level is the average of level 0 over its box: compare level 1 with
     // level 0 and the last 1 x 1 level with the whole image, per channel.
-    for (const unsigned char* block : {glyphon_logo_trellis, glyphon_logo_glyphon}) {
+    for (const unsigned char* block : {trellis_glyphon_logo_trellis, trellis_glyphon_logo_glyphon}) {
         const unsigned char* level0 = block + 44;
         auto texel = [](const unsigned char* level, int size, int x, int y) {
             const unsigned char* p = level + 2 * (y * size + x);

@@ -117,7 +117,7 @@ bool WriteAtlas(const std::string& folder)
     std::vector<uint8_t> image(size_t(size * zoom) * size * zoom);
     for (int y = 0; y < size * zoom; ++y) {
         for (int x = 0; x < size * zoom; ++x) {
-            image[size_t(y) * size * zoom + x] = glyphon_font_atlas[(size - 1 - y / zoom) * size + x / zoom];
+            image[size_t(y) * size * zoom + x] = trellis_glyphon_font_atlas[(size - 1 - y / zoom) * size + x / zoom];
         }
     }
     return WritePng(folder + "/glyph_atlas.png", size * zoom, size * zoom, 1, image);
@@ -128,7 +128,7 @@ bool WriteLogos(const std::string& folder)
 {
     const int size = kGlyphonLogoSize, zoom = 2, width = 2 * size * zoom + 16;
     std::vector<uint8_t> image(size_t(width) * size * zoom * 3, 0);
-    const unsigned char* logos[2] = {glyphon_logo_trellis, glyphon_logo_glyphon};
+    const unsigned char* logos[2] = {trellis_glyphon_logo_trellis, trellis_glyphon_logo_glyphon};
     for (int logo = 0; logo < 2; ++logo) {
         for (int y = 0; y < size * zoom; ++y) {
             for (int x = 0; x < size * zoom; ++x) {
