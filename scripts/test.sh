@@ -158,7 +158,8 @@ for backend in WAYLAND X11; do
   cmake --build "build/ci-no-$backend" -j"$jobs" --target trellis trellis-hello
 done
 said=$(TRELLIS_PLATFORM=wayland build/ci-no-WAYLAND/examples/hello/trellis-hello -qaf=2 2>&1 || true)
-grep -q "TRELLIS_PLATFORM=wayland names no window system; use one of: x11, headless" <<<"$said"
+grep -q "TRELLIS_PLATFORM=wayland names no window system; use one of: x11, headless" <<<"$said" ||
+  { echo "a build without Wayland should refuse TRELLIS_PLATFORM=wayland, but said: $said"; exit 1; }
 
 echo "== Clang build with AddressSanitizer and UndefinedBehaviorSanitizer"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
