@@ -117,8 +117,12 @@ std::string WindowSystemUsage()
     std::string order;
     for (const Backend& backend : kBackends) {
         order += backend.name;
-        order += backend.displayVariable != nullptr ? std::string(" when ") + backend.displayVariable + " is set, else "
-                                                    : "";
+        if (backend.handedDownVariable != nullptr) {
+            order += std::string(" when ") + backend.handedDownVariable + " or " + backend.displayVariable +
+                     " is set, else ";
+        } else if (backend.displayVariable != nullptr) {
+            order += std::string(" when ") + backend.displayVariable + " is set, else ";
+        }
     }
     return "TRELLIS_PLATFORM chooses the window system (" + WindowSystemNames() + "); without it: " + order + ".\n";
 }
