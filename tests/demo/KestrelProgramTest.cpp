@@ -17,6 +17,7 @@
 #include "../capture/TempDir.h"
 #include "ProgramRun.h"
 #include "ReferenceImage.h"
+#include "XServerTest.h"
 #include "XWindows.h"
 
 namespace {
@@ -71,15 +72,11 @@ int BlackLinesInTheGrownPart(Display* display, Window window)
     return lines;
 }
 
+using KestrelOnX11 = XServerTest;
+
 // A person makes kestrel's framed window larger: the scene fills all of it.
-TEST(KestrelProgram, FillsAFramedWindowThatIsResized)
+TEST_F(KestrelOnX11, FillsAFramedWindowThatIsResized)
 {
-    const char* displayName = std::getenv("TRELLIS_TEST_DISPLAY");
-    if (displayName == nullptr) {
-        GTEST_SKIP() << "TRELLIS_TEST_DISPLAY is not set";
-    }
-    Display* person = XOpenDisplay(displayName);
-    ASSERT_NE(nullptr, person);
     ProgramRun program(KESTREL_PATH, {"-windowed", "-width=640", "-height=480", "-qaf=100000"},
                        {{std::string("DISPLAY=") + displayName, "TRELLIS_PLATFORM=x11"}}, {Streams::Merged});
     const Window window = WaitForViewableWindow(person, "Trellis", program.Id());
@@ -94,7 +91,6 @@ TEST(KestrelProgram, FillsAFramedWindowThatIsResized)
         EXPECT_EQ(0, RunXdotool(displayName, window, "windowfocus --sync %W key Escape"));
     }
     const ProgramOutcome outcome = program.Finish();
-    XCloseDisplay(person);
     ASSERT_NE(0u, window);
     EXPECT_EQ(0, black);
     EXPECT_EQ(0, outcome.exitCode) << outcome.output;

@@ -21,6 +21,7 @@
 #include "RecordingApp.h"
 #include "ScriptedWindowSystem.h"
 #include "SpareKey.h"
+#include "XServerTest.h"
 #include "XWindows.h"
 #include "shell/ShellData.h"
 #include "shell/ce/EventQueue.h"
@@ -350,24 +351,12 @@ std::string Key(TrellisKey key, uint32_t modifiers, const char* text)
     return ::testing::AssertionFailure() << "missing \"" << expected[next] << "\" in order; got:" << all;
 }
 
-class X11Events : public testing::Test {
+class X11Events : public XServerTest {
 protected:
     void SetUp() override
     {
-        displayName = std::getenv("TRELLIS_TEST_DISPLAY");
-        if (displayName == nullptr) {
-            GTEST_SKIP() << "TRELLIS_TEST_DISPLAY is not set";
-        }
-        person = XOpenDisplay(displayName);
-        ASSERT_NE(nullptr, person) << "cannot open " << displayName;
+        XServerTest::SetUp();
         ResetApp();
-    }
-
-    void TearDown() override
-    {
-        if (person != nullptr) {
-            XCloseDisplay(person);
-        }
     }
 
     void Do(Window window, const std::string& arguments)
@@ -393,8 +382,6 @@ protected:
         return black;
     }
 
-    const char* displayName = nullptr;
-    Display* person = nullptr;
 };
 
 // What a person does in a framed 640 x 480 window, and the events the

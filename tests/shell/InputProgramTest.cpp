@@ -17,28 +17,17 @@
 #include "../capture/TempDir.h"
 #include "ProgramRun.h"
 #include "SpareKey.h"
+#include "XServerTest.h"
 #include "XWindows.h"
 
 namespace {
 
-class InputProgram : public testing::Test {
+class InputProgram : public XServerTest {
 protected:
     void SetUp() override
     {
-        displayName = std::getenv("TRELLIS_TEST_DISPLAY");
-        if (displayName == nullptr) {
-            GTEST_SKIP() << "TRELLIS_TEST_DISPLAY is not set";
-        }
-        person = XOpenDisplay(displayName);
-        ASSERT_NE(nullptr, person);
+        XServerTest::SetUp();
         ASSERT_TRUE(folder.Ok());
-    }
-
-    void TearDown() override
-    {
-        if (person != nullptr) {
-            XCloseDisplay(person);
-        }
     }
 
     // Starts the program in `folder` on the test display.
@@ -62,8 +51,6 @@ protected:
         ASSERT_EQ(0, RunXdotool(displayName, window, arguments)) << arguments;
     }
 
-    const char* displayName = nullptr;
-    Display* person = nullptr;
     TempDir folder;
     std::unique_ptr<ProgramRun> program;  // after `folder`: ended before the folder goes
 };

@@ -17,12 +17,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "RecordingApp.h"
+#include "XServerTest.h"
 #include "XWindows.h"
 #include "ScriptedWindowSystem.h"
 #include "shell/Entry.h"
@@ -34,48 +34,12 @@ namespace {
 
 constexpr int kFrameLimit = 500;
 
-class X11Desktop : public testing::Test {
+class X11Desktop : public XServerTest {
 protected:
     void SetUp() override
     {
-        const char* variable = DisplayVariable();
-        displayName = std::getenv(variable);
-        if (displayName == nullptr) {
-            GTEST_SKIP() << variable << " is not set";
-        }
-        Display*& connection = people[displayName];
-        if (connection == nullptr) {
-            connection = OpenDisplay(displayName);
-        }
-        person = connection;
-        ASSERT_NE(nullptr, person) << "cannot open " << displayName;
+        XServerTest::SetUp();
         ResetApp();
-    }
-
-    // The server to run on: bare, or with a window manager (TRELLIS_TEST_WM_DISPLAY).
-    virtual const char* DisplayVariable() const { return "TRELLIS_TEST_DISPLAY"; }
-
-    // One connection per server for the whole suite keeps it from resetting between tests.
-    static void TearDownTestSuite()
-    {
-        for (auto& entry : people) {
-            if (entry.second != nullptr) {
-                XCloseDisplay(entry.second);
-            }
-        }
-        people.clear();
-    }
-
-    // An X server without -noreset resets when its last client leaves (as
-    // when another test process ends) and refuses connections meanwhile.
-    static Display* OpenDisplay(const char* name)
-    {
-        Display* display = XOpenDisplay(name);
-        for (int attempt = 0; display == nullptr && attempt < 40; ++attempt) {
-            usleep(50000);
-            display = XOpenDisplay(name);
-        }
-        return display;
     }
 
     // True when `window` belongs to this process by its _NET_WM_PID.
@@ -275,13 +239,7 @@ protected:
         EXPECT_EQ(1, CountEvents("QuitApp"));
         EXPECT_EQ(0u, FindAppWindow()) << "the window is gone";
     }
-
-    const char* displayName = nullptr;
-    Display* person = nullptr;
-    static std::map<std::string, Display*> people;
 };
-
-std::map<std::string, Display*> X11Desktop::people;
 
 // Placement and size, on the bare server and under a window manager.
 class X11Placement : public X11Desktop, public testing::WithParamInterface<const char*> {
@@ -506,7 +464,7 @@ TEST_F(X11Desktop, ServerGoingAwayEndsTheProgramWithExitOne)
                static_cast<char*>(nullptr));
         _exit(127);
     }
-    Display* watcher = OpenDisplay(name.c_str());
+    Display* watcher = OpenXDisplay(name.c_str());
     const std::string command = "DISPLAY=" + name + " TRELLIS_PLATFORM=x11 exec " KESTREL_PATH " -windowed 2>&1";
     FILE* program = popen(command.c_str(), "r");
     const bool shown = watcher != nullptr && WaitForViewableWindow(watcher, "Trellis") != 0;
