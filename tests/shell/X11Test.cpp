@@ -467,7 +467,19 @@ TEST_F(X11Desktop, ServerGoingAwayEndsTheProgramWithExitOne)
     Display* watcher = OpenXDisplay(name.c_str());
     const std::string command = "DISPLAY=" + name + " TRELLIS_PLATFORM=x11 exec " KESTREL_PATH " -windowed 2>&1";
     FILE* program = popen(command.c_str(), "r");
-    const bool shown = watcher != nullptr && WaitForViewableWindow(watcher, "Trellis") != 0;
+    const Window window = watcher != nullptr ? WaitForViewableWindow(watcher, "Trellis") : 0;
+    // The server goes once frames are drawn, not while EGL is still being set up.
+    bool drawn = false;
+    for (int attempt = 0; window != 0 && !drawn && attempt < 400; ++attempt) {
+        XImage* image = XGetImage(watcher, window, 100, 100, 1, 1, AllPlanes, ZPixmap);
+        drawn = image != nullptr && (XGetPixel(image, 0, 0) & 0xFFFFFF) != 0;
+        if (image != nullptr) {
+            XDestroyImage(image);
+        }
+        if (!drawn) {
+            usleep(50000);
+        }
+    }
     if (watcher != nullptr) {
         XCloseDisplay(watcher);
     }
@@ -479,7 +491,7 @@ TEST_F(X11Desktop, ServerGoingAwayEndsTheProgramWithExitOne)
         output += buffer;
     }
     const int status = pclose(program);
-    EXPECT_TRUE(shown);
+    EXPECT_TRUE(drawn);
     EXPECT_EQ(1, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
     EXPECT_EQ("The X server of display " + name + " has gone away\n", output);
 }
