@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "text/GlyphMetrics.h"
+#include "text/GlyphonAssets.h"
 
 using namespace trellis;
 
@@ -34,13 +35,6 @@ extern const unsigned char kestrel_newnormalmap[];
 extern const unsigned char kestrel_newdiffuse[];
 extern const unsigned char kestrel_seamless[];
 extern const unsigned char kestrel_zellogo[];
-extern const unsigned char trellis_glyphon_font_atlas[];
-extern const unsigned char trellis_glyphon_frame_bevel_translucent[];
-extern const unsigned char trellis_glyphon_frame_plain_translucent[];
-extern const unsigned char trellis_glyphon_frame_bevel_opaque[];
-extern const unsigned char trellis_glyphon_frame_plain_opaque[];
-extern const unsigned char trellis_glyphon_logo_trellis[];
-extern const unsigned char trellis_glyphon_logo_glyphon[];
 }
 
 namespace {

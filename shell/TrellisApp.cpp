@@ -1,7 +1,5 @@
 #include "shell/TrellisApp.h"
 
-#include <algorithm>
-#include <iterator>
 
 #include <GLES/gl.h>
 
@@ -115,26 +113,30 @@ uint64_t TrellisApp::GetTimeNs() const
     return TrellisMonotonicNanoseconds();
 }
 
+namespace {
+
+// The slot of `key` among the keys tracked, or -1 for Unknown and values beyond them.
+int32_t KeySlot(TrellisKey key)
+{
+    const auto code = static_cast<int32_t>(key);
+    return code > 0 && code < static_cast<int32_t>(TrellisKey::Count) ? code : -1;
+}
+
+} // namespace
+
 int32_t TrellisApp::IsKeyDown(TrellisKey key) const
 {
-    const auto code = static_cast<uint32_t>(key);
-    if (key == TrellisKey::Unknown || code >= static_cast<uint32_t>(TrellisKey::Count)) {
-        return 0;
-    }
-    return static_cast<int32_t>((keysDown[code / 64] >> (code % 64)) & 1u);
+    const int32_t slot = KeySlot(key);
+    return slot >= 0 && keysDown.test(static_cast<size_t>(slot)) ? 1 : 0;
 }
 
 void TrellisApp::TrackKeys(const TrellisEvent& event)
 {
-    const auto code = static_cast<uint32_t>(event.key);
-    const bool known = event.key != TrellisKey::Unknown && code < static_cast<uint32_t>(TrellisKey::Count);
-    const uint64_t bit = uint64_t{1} << (code % 64);
+    const int32_t slot = KeySlot(event.key);
     if (event.kind == TrellisEventKind::FocusLost) {
-        std::fill(std::begin(keysDown), std::end(keysDown), 0);
-    } else if (event.kind == TrellisEventKind::KeyDown && known) {
-        keysDown[code / 64] |= bit;
-    } else if (event.kind == TrellisEventKind::KeyUp && known) {
-        keysDown[code / 64] &= ~bit;
+        keysDown.reset();
+    } else if ((event.kind == TrellisEventKind::KeyDown || event.kind == TrellisEventKind::KeyUp) && slot >= 0) {
+        keysDown.set(static_cast<size_t>(slot), event.kind == TrellisEventKind::KeyDown);
     }
 }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include <bitset>
+#include <cstddef>
 #include <cstdint>
 
 #include <trellis/shell/ShellData.h>
@@ -157,8 +159,7 @@ private:
     /// Keeps IsKeyDown's answers; the platform calls it before HandleEvent.
     void TrackKeys(const TrellisEvent& event);
 
-    static constexpr int32_t kKeyWords = (static_cast<int32_t>(TrellisKey::Count) + 63) / 64;
-    uint64_t keysDown[kKeyWords] = {};
+    std::bitset<static_cast<size_t>(TrellisKey::Count)> keysDown;
     TrellisPlatformCE* platform = nullptr;  // while the window exists
     char windowTitle[128] = {};
     uint32_t windowTitleVersion = 0;
