@@ -286,7 +286,7 @@ protected:
     std::unique_ptr<WaylandWindowSystem> system;
 };
 
-TEST_F(WaylandDesktop, FramedWindowShowsWholeFramesOfItsClientSize)
+TEST_F(WaylandDesktop, FramedWindowShowsWholeFramesOfItsClientSizeUnderATitleBar)
 {
     const RgbImage shot = RunAndShoot(u"-windowed -width=320 -height=200 -qaf=30");
     ASSERT_GT(shot.width, 0) << "no screenshot";
@@ -295,16 +295,7 @@ TEST_F(WaylandDesktop, FramedWindowShowsWholeFramesOfItsClientSize)
     EXPECT_EQ(200, frame.height);
     EXPECT_EQ(320 * 200, frame.pixels);
     EXPECT_EQ(0u, Record().events.at(1).rfind("InitScene 320 200 ", 0));
-}
-
-// Weston offers no xdg-decoration: the title bar is libdecor's.
-TEST_F(WaylandDesktop, AFramedWindowHasATitleBar)
-{
-    const RgbImage shot = RunAndShoot(u"-windowed -width=320 -height=200 -qaf=30");
-    ASSERT_GT(shot.width, 0) << "no screenshot";
-    const Area frame = FindFrame(shot);
-    EXPECT_EQ(320, frame.width);
-    EXPECT_EQ(200, frame.height);
+    // Weston offers no xdg-decoration: the title bar is libdecor's.
     EXPECT_TRUE(HasTitleBar(shot, frame));
 }
 
