@@ -5,7 +5,6 @@
 // -height=240" gives any other size).
 #include "demo/KestrelCapture.h"
 #include "shell/Entry.h"
-#include "shell/ce/HeadlessWindowSystem.h"
 
 using namespace trellis;
 
@@ -16,6 +15,5 @@ TrellisApp* CreateApplication()
 
 int main(int argc, char** argv)
 {
-    HeadlessWindowSystem headless;
-    return TrellisMain(argc, argv, headless);
+    return TrellisMainHeadless(argc, argv);
 }

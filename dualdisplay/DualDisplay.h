@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/WindowSystem.h"
+#include "shell/ce/WindowSystem.h"
 
 namespace trellis {
 

@@ -12,6 +12,7 @@
 #include "shell/OptionParser.h"
 #include "shell/TrellisApp.h"
 #include "shell/ce/DefaultWindowSystem.h"
+#include "shell/ce/HeadlessBackend.h"
 #include "shell/ce/TrellisPlatformCE.h"
 
 namespace trellis {
@@ -241,6 +242,12 @@ int TrellisMain(int argc, char** argv)
 int TrellisMain(int argc, char** argv, WindowSystem& windowSystem)
 {
     return Run(FromArgv(argc, argv), &windowSystem);
+}
+
+int TrellisMainHeadless(int argc, char** argv)
+{
+    WindowSystem headless(std::make_unique<HeadlessBackend>());
+    return Run(FromArgv(argc, argv), &headless);
 }
 
 int TrellisMain(const char16_t* commandLine)

@@ -26,6 +26,9 @@ class WindowSystem;
 /// OpenDefaultWindowSystem); a choice that cannot be made returns 1.
 int TrellisMain(int argc, char** argv);
 int TrellisMain(int argc, char** argv, WindowSystem& windowSystem);
+/// The same entry on the headless window system, whatever display the
+/// environment names: for programs that only render into files.
+int TrellisMainHeadless(int argc, char** argv);
 int TrellisMain(const char16_t* commandLine);
 int TrellisMain(const char16_t* commandLine, WindowSystem& windowSystem);
 

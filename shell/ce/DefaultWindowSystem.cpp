@@ -5,12 +5,12 @@
 
 #include "shell/DebugOutput.h"
 #include "shell/Utf8.h"
-#include "shell/ce/HeadlessWindowSystem.h"
+#include "shell/ce/HeadlessBackend.h"
 #if TRELLIS_HAVE_WAYLAND
-#include "shell/ce/WaylandWindowSystem.h"
+#include "shell/ce/WaylandBackend.h"
 #endif
 #if TRELLIS_HAVE_X11
-#include "shell/ce/X11WindowSystem.h"
+#include "shell/ce/X11Backend.h"
 #endif
 
 namespace trellis {
@@ -27,36 +27,28 @@ struct Backend {
     const char* handedDownVariable;
     // Null when the display `display` (never null for a backend with a
     // display variable) does not open.
-    std::unique_ptr<WindowSystem> (*open)(const char* display);
+    std::unique_ptr<WindowBackend> (*open)(const char* display);
 };
 
-#if TRELLIS_HAVE_WAYLAND
-std::unique_ptr<WindowSystem> OpenWayland(const char* display)
+template <typename Kind>
+std::unique_ptr<WindowBackend> Open(const char* display)
 {
-    return WaylandWindowSystem::Open(display);
+    return Kind::Open(display);
 }
-#endif
 
-#if TRELLIS_HAVE_X11
-std::unique_ptr<WindowSystem> OpenX11(const char* display)
+std::unique_ptr<WindowBackend> OpenHeadless(const char*)
 {
-    return X11WindowSystem::Open(display);
-}
-#endif
-
-std::unique_ptr<WindowSystem> OpenHeadless(const char*)
-{
-    return std::make_unique<HeadlessWindowSystem>();
+    return std::make_unique<HeadlessBackend>();
 }
 
 // The window systems compiled in, in the order they are tried; the last, with
 // no display variable, is the fallback when no display variable is set.
 constexpr Backend kBackends[] = {
 #if TRELLIS_HAVE_WAYLAND
-    {"wayland", "WAYLAND_DISPLAY", "Wayland display", "WAYLAND_SOCKET", OpenWayland},
+    {"wayland", "WAYLAND_DISPLAY", "Wayland display", "WAYLAND_SOCKET", Open<WaylandBackend>},
 #endif
 #if TRELLIS_HAVE_X11
-    {"x11", "DISPLAY", "X display", nullptr, OpenX11},
+    {"x11", "DISPLAY", "X display", nullptr, Open<X11Backend>},
 #endif
     {"headless", nullptr, nullptr, nullptr, OpenHeadless},
 };
@@ -77,10 +69,10 @@ const char* Variable(const char* name)
 
 // Opens the display that `display` names; `prefix` and `advice` frame the
 // message when it does not open.
-std::unique_ptr<WindowSystem> OpenNamed(const Backend& backend, const char* display, const std::string& prefix,
+std::unique_ptr<WindowBackend> OpenNamed(const Backend& backend, const char* display, const std::string& prefix,
                                         const std::string& advice)
 {
-    std::unique_ptr<WindowSystem> system = backend.open(display);
+    std::unique_ptr<WindowBackend> system = backend.open(display);
     if (!system) {
         Say(prefix + "cannot open the " + backend.displayKind + " \"" + display + "\" named by " +
             backend.displayVariable + advice + "\n");
@@ -90,10 +82,10 @@ std::unique_ptr<WindowSystem> OpenNamed(const Backend& backend, const char* disp
 
 // The connection a parent handed down (WAYLAND_SOCKET), which the backend
 // opens by itself when it is given no display name.
-std::unique_ptr<WindowSystem> OpenHandedDown(const Backend& backend, const char* connection,
+std::unique_ptr<WindowBackend> OpenHandedDown(const Backend& backend, const char* connection,
                                              const std::string& prefix, const std::string& advice)
 {
-    std::unique_ptr<WindowSystem> system = backend.open(nullptr);
+    std::unique_ptr<WindowBackend> system = backend.open(nullptr);
     if (!system) {
         Say(prefix + "cannot use the " + backend.displayKind + " connection \"" + connection + "\" handed down in " +
             backend.handedDownVariable + advice + "\n");
@@ -127,7 +119,9 @@ std::string WindowSystemUsage()
     return "TRELLIS_PLATFORM chooses the window system (" + WindowSystemNames() + "); without it: " + order + ".\n";
 }
 
-std::unique_ptr<WindowSystem> OpenDefaultWindowSystem()
+namespace {
+
+std::unique_ptr<WindowBackend> OpenDefaultBackend()
 {
     if (const char* choice = Variable("TRELLIS_PLATFORM")) {
         for (const Backend& backend : kBackends) {
@@ -173,6 +167,14 @@ std::unique_ptr<WindowSystem> OpenDefaultWindowSystem()
         }
     }
     return nullptr;
+}
+
+} // namespace
+
+std::unique_ptr<WindowSystem> OpenDefaultWindowSystem()
+{
+    std::unique_ptr<WindowBackend> backend = OpenDefaultBackend();
+    return backend ? std::make_unique<WindowSystem>(std::move(backend)) : nullptr;
 }
 
 } // namespace trellis

@@ -2,7 +2,7 @@
 #include <memory>
 #include <string>
 
-#include "shell/WindowSystem.h"
+#include "shell/ce/WindowSystem.h"
 
 namespace trellis {
 

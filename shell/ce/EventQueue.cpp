@@ -2,79 +2,13 @@
 
 #include <algorithm>
 
-#include "shell/ce/KeySymbols.h"
-
 namespace trellis {
 
 namespace {
 
 constexpr size_t kFrameOfEvents = 256;
 
-uint32_t ButtonMessage(TrellisButton button, bool down)
-{
-    switch (button) {
-    case TrellisButton::Left:
-        return down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
-    case TrellisButton::Middle:
-        return down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
-    case TrellisButton::Right:
-        return down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
-    default:
-        return WM_NULL;
-    }
-}
-
-uint32_t InputMessage(const TrellisEvent& input)
-{
-    switch (input.kind) {
-    case TrellisEventKind::KeyDown:
-        return WM_KEYDOWN;
-    case TrellisEventKind::KeyUp:
-        return WM_KEYUP;
-    case TrellisEventKind::PointerMove:
-        return WM_MOUSEMOVE;
-    case TrellisEventKind::ButtonDown:
-    case TrellisEventKind::ButtonUp:
-        return ButtonMessage(input.button, input.kind == TrellisEventKind::ButtonDown);
-    case TrellisEventKind::Wheel:
-        // The window procedure knows only the vertical wheel.
-        return input.wheelY != 0.0f ? WM_MOUSEWHEEL : WM_NULL;
-    case TrellisEventKind::FocusGained:
-        return WM_SETFOCUS;
-    case TrellisEventKind::FocusLost:
-        return WM_KILLFOCUS;
-    case TrellisEventKind::Resize:
-        return WM_SIZE;
-    default:
-        return WM_NULL;
-    }
-}
-
 } // namespace
-
-WindowMessage MessageFor(const NativeEvent& event)
-{
-    WindowMessage message{event.window, WM_NULL, 0, 0};
-    switch (event.kind) {
-    case NativeEventKind::Close:
-        message.message = WM_CLOSE;
-        break;
-    case NativeEventKind::Destroy:
-        message.message = WM_DESTROY;
-        break;
-    case NativeEventKind::Repaint:
-        message.message = WM_PAINT;
-        break;
-    case NativeEventKind::Input:
-        message.message = InputMessage(event.input);
-        message.event = event.input;
-        if (event.input.kind == TrellisEventKind::KeyDown || event.input.kind == TrellisEventKind::KeyUp) {
-            message.wParam = VirtualKeyOf(event.input.key);
-        }
-        break;
-    }
-    return message;
-}
 
 EventQueue::EventQueue() : slots(kFrameOfEvents) {}
 

@@ -3,32 +3,9 @@
 #include <cstddef>
 #include <vector>
 
-#include "shell/WindowSystem.h"
+#include "shell/ce/WindowBackend.h"
 
 namespace trellis {
-
-// What a backend reports of a window: an input event for the application, or
-// one of the window system's own notices that only the window procedure sees.
-enum class NativeEventKind : uint8_t {
-    Input,
-    Close,    // the user or the compositor asks the window to close
-    Destroy,  // another client destroyed the window
-    Repaint,  // part of the window must be drawn again
-};
-
-struct NativeEvent {
-    NativeEvent() = default;
-    explicit NativeEvent(WindowHandle of, NativeEventKind what = NativeEventKind::Input) : window(of), kind(what) {}
-
-    WindowHandle window = kNoWindow;
-    NativeEventKind kind = NativeEventKind::Input;
-    TrellisEvent input;
-    uint32_t keyCode = 0;  // key events: the window system's code of the key
-};
-
-// The window message a native event becomes, the event riding along. This is
-// the one place where events turn into WM_* messages.
-WindowMessage MessageFor(const NativeEvent& event);
 
 // Native events between the window system and the pump. Pointer motion is
 // merged (a move right after another move of the same window replaces it:

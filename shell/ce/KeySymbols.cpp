@@ -2,7 +2,7 @@
 
 #include <xkbcommon/xkbcommon-keysyms.h>
 
-#include "shell/WindowSystem.h"
+#include "shell/ce/WindowSystem.h"
 
 namespace trellis {
 

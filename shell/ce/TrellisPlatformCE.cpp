@@ -300,7 +300,7 @@ void TrellisPlatformCE::DebugOutput(const char16_t* text)
 
 void TrellisPlatformCE::ExplainEGLFailure(const char* call, EGLint error)
 {
-    app->ShellLog("%s failed with %s on %s\n", call, EGLErrorName(error), system.Describe().c_str());
+    app->ShellLog("%s failed with %s on %s\n", call, EGLErrorName(error), system.Backend().Describe().c_str());
 }
 
 int32_t TrellisPlatformCE::InitEGL(WindowHandle window)
@@ -326,7 +326,7 @@ int32_t TrellisPlatformCE::InitEGL(WindowHandle window)
         eglSurface = system.CreateEGLSurface(eglDisplay, eglConfig, window);
         if (eglSurface == EGL_NO_SURFACE) {
             DebugOutput(u"Unable to create window surface\n");
-            ExplainEGLFailure(system.SurfaceCall(), eglGetError());
+            ExplainEGLFailure(system.Backend().SurfaceCall(), eglGetError());
             return 0;
         }
         if (eglMakeCurrent(eglDisplay, eglSurface, eglSurface, eglContext)) {
@@ -383,7 +383,7 @@ void TrellisPlatformCE::ReleaseEGL()
 void TrellisPlatformCE::EndFrame()
 {
     EGLint error = EGL_SUCCESS;
-    if (system.SwapBuffers(eglDisplay, eglSurface)) {
+    if (system.Backend().SwapBuffers(eglDisplay, eglSurface)) {
         swapFailures = 0;
     } else if ((error = eglGetError()) == kContextLost && powerManagement == 1) {
         swapFailures = 0;
@@ -460,7 +460,7 @@ void TrellisPlatformCE::Recover()
     }
     // The interval belongs to the surface, which is new.
     if (swapInterval >= 0) {
-        system.SetSwapInterval(eglDisplay, swapInterval);
+        system.Backend().SetSwapInterval(eglDisplay, swapInterval);
     }
     if (app->InitScene(shellData->width, shellData->height) == 0) {
         app->ShellLog("InitScene returned 0\n");
@@ -510,8 +510,8 @@ int32_t TrellisPlatformCE::SetSwapInterval(int32_t interval)
         app->ShellLog("SetSwapInterval: the interval cannot be negative\n");
         return 0;
     }
-    if (!system.SetSwapInterval(eglDisplay, interval)) {
-        app->ShellLog("SetSwapInterval: %s refused the interval\n", system.Describe().c_str());
+    if (!system.Backend().SetSwapInterval(eglDisplay, interval)) {
+        app->ShellLog("SetSwapInterval: %s refused the interval\n", system.Backend().Describe().c_str());
         return 0;
     }
     swapInterval = interval;
@@ -543,8 +543,8 @@ int32_t TrellisPlatformCE::SetFullScreen(bool on)
         framedWidth = shellData->width;
         framedHeight = shellData->height;
     }
-    if (!system.SwitchFullScreen(windows.mainWindow, on, FramedClientRect())) {
-        app->ShellLog("SetFullScreen has no meaning on %s\n", system.Describe().c_str());
+    if (!system.Backend().SwitchFullScreen(windows.mainWindow, on, FramedClientRect())) {
+        app->ShellLog("SetFullScreen has no meaning on %s\n", system.Backend().Describe().c_str());
         return 0;
     }
     if (!modeSwitched) {
@@ -558,8 +558,8 @@ int32_t TrellisPlatformCE::SetFullScreen(bool on)
 
 int32_t TrellisPlatformCE::ShowCursor(bool show)
 {
-    if (!system.ShowPointer(windows.mainWindow, show)) {
-        app->ShellLog("ShowCursor has no meaning on %s\n", system.Describe().c_str());
+    if (!system.Backend().ShowPointer(windows.mainWindow, show)) {
+        app->ShellLog("ShowCursor has no meaning on %s\n", system.Backend().Describe().c_str());
         return 0;
     }
     return 1;

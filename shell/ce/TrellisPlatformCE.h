@@ -6,7 +6,7 @@
 #include "dualdisplay/DualDisplay.h"
 #include "shell/ShellData.h"
 #include "shell/TrellisPlatform.h"
-#include "shell/WindowSystem.h"
+#include "shell/ce/WindowSystem.h"
 
 namespace trellis {
 

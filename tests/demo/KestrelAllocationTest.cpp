@@ -14,7 +14,7 @@
 #include <new>
 
 #include "GlTestContext.h"
-#include "shell/ce/HeadlessWindowSystem.h"
+#include "ScriptedWindowSystem.h"
 #include "demo/KestrelDemo.h"
 #include "shell/Entry.h"
 

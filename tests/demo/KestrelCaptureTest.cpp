@@ -14,7 +14,7 @@
 #include "ProgramRun.h"
 #include "demo/KestrelCapture.h"
 #include "shell/Entry.h"
-#include "shell/ce/HeadlessWindowSystem.h"
+#include "ScriptedWindowSystem.h"
 
 using namespace trellis;
 

@@ -21,7 +21,7 @@
 #include "GlTestContext.h"
 #include "demo/KestrelDemo.h"
 #include "shell/Entry.h"
-#include "shell/ce/HeadlessWindowSystem.h"
+#include "ScriptedWindowSystem.h"
 
 using namespace trellis;
 

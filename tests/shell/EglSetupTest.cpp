@@ -12,7 +12,6 @@
 #include "RecordingApp.h"
 #include "ScriptedWindowSystem.h"
 #include "shell/Entry.h"
-#include "shell/ce/HeadlessWindowSystem.h"
 
 using namespace trellis;
 

@@ -10,7 +10,6 @@
 #include "EglShim.h"
 #include "RecordingApp.h"
 #include "ScriptedWindowSystem.h"
-#include "shell/ce/HeadlessWindowSystem.h"
 #include "shell/Entry.h"
 
 using namespace trellis;
@@ -197,7 +196,7 @@ TEST_F(Lifecycle, HeadlessWindowControlsSetVsyncAndRefuseWhatNeedsADisplay)
     };
     EXPECT_EQ(0, RunTrellisMain(u"-windowed -qaf=1", headless, errors));
     EXPECT_EQ((std::vector<int32_t>{1, 0, 0, 0, 0}), results);
-    const std::string where = headless.Describe() + "\n";
+    const std::string where = headless.Backend().Describe() + "\n";
     EXPECT_EQ("SetSwapInterval: the interval cannot be negative\nSetFullScreen has no meaning on " + where +
                   "ShowCursor has no meaning on " + where,
               errors);

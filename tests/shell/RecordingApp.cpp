@@ -7,7 +7,8 @@
 
 #include "shell/Entry.h"
 #include "shell/TrellisApp.h"
-#include "shell/ce/X11WindowSystem.h"
+#include "shell/ce/WindowSystem.h"
+#include "shell/ce/X11Backend.h"
 
 using namespace trellis;
 
@@ -179,10 +180,11 @@ TrellisApp* CreateApplication()
 
 int RunOnX11(const char* display, const char16_t* commandLine)
 {
-    std::unique_ptr<X11WindowSystem> system = X11WindowSystem::Open(display);
-    if (!system) {
+    std::unique_ptr<X11Backend> backend = X11Backend::Open(display);
+    if (!backend) {
         ADD_FAILURE() << "the window system cannot open " << display;
         return -1;
     }
-    return TrellisMain(commandLine, *system);
+    WindowSystem system(std::move(backend));
+    return TrellisMain(commandLine, system);
 }

@@ -28,7 +28,8 @@
 #include "InputBurst.h"
 #include "RecordingApp.h"
 #include "shell/Entry.h"
-#include "shell/ce/WaylandWindowSystem.h"
+#include "shell/ce/WaylandBackend.h"
+#include "shell/ce/WindowSystem.h"
 
 using namespace trellis;
 
@@ -175,11 +176,13 @@ protected:
     // A window system serves one run, as in a program.
     int Run(const char16_t* commandLine)
     {
-        system = WaylandWindowSystem::Open(displayName.c_str());
-        if (!system) {
+        std::unique_ptr<WaylandBackend> opened = WaylandBackend::Open(displayName.c_str());
+        if (!opened) {
             ADD_FAILURE() << "cannot connect to " << displayName;
             return -1;
         }
+        backend = opened.get();
+        system = std::make_unique<WindowSystem>(std::move(opened));
         return TrellisMain(commandLine, *system);
     }
 
@@ -187,7 +190,7 @@ protected:
     wl_surface* AppSurface(WindowHandle* handle = nullptr)
     {
         for (WindowHandle window = 1; window < 8; ++window) {
-            if (wl_surface* surface = system->NativeSurface(window)) {
+            if (wl_surface* surface = backend->NativeSurface(window)) {
                 if (handle != nullptr) {
                     *handle = window;
                 }
@@ -221,7 +224,7 @@ protected:
         const size_t size = std::strlen(text) + 1;
         const int fd = memfd_create("keymap", MFD_CLOEXEC);
         ASSERT_EQ(ssize_t(size), write(fd, text, size));
-        system->OnKeymap(fd, uint32_t(size));
+        backend->OnKeymap(fd, uint32_t(size));
         std::free(text);
         xkb_keymap_unref(keymap);
         xkb_context_unref(context);
@@ -230,16 +233,16 @@ protected:
     void PressKey(uint32_t key)
     {
         HandKeymap();
-        system->OnKeyboardEnter(AppSurface());
-        system->OnKey(key, true);
-        system->OnKey(key, false);
+        backend->OnKeyboardEnter(AppSurface());
+        backend->OnKey(key, true);
+        backend->OnKey(key, false);
     }
 
     void Click()
     {
-        system->OnPointerEnter(AppSurface(), 10.5, 12.25);
-        system->OnPointerButton(BTN_LEFT, true);
-        system->OnPointerButton(BTN_LEFT, false);
+        backend->OnPointerEnter(AppSurface(), 10.5, 12.25);
+        backend->OnPointerButton(BTN_LEFT, true);
+        backend->OnPointerButton(BTN_LEFT, false);
     }
 
     // Runs the program and does `act` at the third frame; it must end on its
@@ -283,7 +286,8 @@ protected:
     }
 
     std::string displayName;
-    std::unique_ptr<WaylandWindowSystem> system;
+    std::unique_ptr<WindowSystem> system;
+    WaylandBackend* backend = nullptr;  // the compositor's side of `system`
 };
 
 TEST_F(WaylandDesktop, FramedWindowShowsWholeFramesOfItsClientSizeUnderATitleBar)
@@ -379,7 +383,7 @@ TEST_F(WaylandDesktop, CompositorCloseRequestEndsTheProgram)
     ExpectEndedBy(u"-windowed -width=160 -height=120 -qaf=500", [this] {
         WindowHandle window = kNoWindow;
         AppSurface(&window);
-        system->OnToplevelClose(window);
+        backend->OnToplevelClose(window);
     });
 }
 
@@ -388,13 +392,13 @@ TEST_F(WaylandDesktop, ClickAndFocusLossEndTheProgramInFullScreenOnly)
     ExpectEndedBy(u"-qaf=500", [this] { Click(); });
     ExpectEndedBy(u"-width=320 -height=240 -qaf=500", [this] { Click(); });
     ExpectEndedBy(u"-qaf=500", [this] {
-        system->OnKeyboardEnter(AppSurface());
-        system->OnKeyboardLeave(AppSurface());
+        backend->OnKeyboardEnter(AppSurface());
+        backend->OnKeyboardLeave(AppSurface());
     });
     ExpectIgnored(u"-windowed -width=160 -height=120 -qaf=500", [this] { Click(); });
     ExpectIgnored(u"-windowed -width=160 -height=120 -qaf=500", [this] {
-        system->OnKeyboardEnter(AppSurface());
-        system->OnKeyboardLeave(AppSurface());
+        backend->OnKeyboardEnter(AppSurface());
+        backend->OnKeyboardLeave(AppSurface());
     });
 }
 
@@ -551,12 +555,12 @@ TEST_F(WaylandDesktop, HeldKeyRepeatsAtTheCompositorsRateUntilReleased)
     Script().onFrame = [&](int frame) {
         if (frame == 2) {
             HandKeymap();
-            system->OnRepeatInfo(1000, 0);
-            system->OnKeyboardEnter(AppSurface());
-            system->OnKey(KEY_A, true);
+            backend->OnRepeatInfo(1000, 0);
+            backend->OnKeyboardEnter(AppSurface());
+            backend->OnKey(KEY_A, true);
         }
         if (frame == 6) {
-            system->OnKey(KEY_A, false);
+            backend->OnKey(KEY_A, false);
             releasedAt = Record().renderCalls;
         }
     };
@@ -592,8 +596,8 @@ TEST_F(WaylandDesktop, FramedWindowFollowsTheSizeTheCompositorConfigures)
                 if (limited) {
                     system->LimitClientSize(window, 250, 150);
                 }
-                system->OnToplevelConfigure(window, 300, 200, false);
-                system->OnSurfaceConfigure(window);
+                backend->OnToplevelConfigure(window, 300, 200, false);
+                backend->OnSurfaceConfigure(window);
             }
             // A busy compositor may show the new size some frames late.
             if (drawn >= 20 && drawn % 10 == 0 && (frame.width != width || frame.height != height)) {
@@ -618,13 +622,13 @@ TEST_F(WaylandDesktop, LeavingMaximizedGoesBackToTheFloatingSize)
         WindowHandle window = kNoWindow;
         AppSurface(&window);
         if (drawn == 2) {
-            system->OnToplevelConfigure(window, 600, 400, true);
-            system->OnSurfaceConfigure(window);
+            backend->OnToplevelConfigure(window, 600, 400, true);
+            backend->OnSurfaceConfigure(window);
         }
         if (drawn == 10) {
             // No size: the window chooses, and takes back the one it had.
-            system->OnToplevelConfigure(window, 0, 0, false);
-            system->OnSurfaceConfigure(window);
+            backend->OnToplevelConfigure(window, 0, 0, false);
+            backend->OnSurfaceConfigure(window);
         }
         if (drawn >= 30 && drawn % 10 == 0 && (frame.width != 320 || frame.height != 200)) {
             frame = FindFrame(Screenshot(displayName));

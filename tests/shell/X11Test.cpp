@@ -26,7 +26,7 @@
 #include "XWindows.h"
 #include "ScriptedWindowSystem.h"
 #include "shell/Entry.h"
-#include "shell/ce/X11WindowSystem.h"
+#include "shell/ce/X11Backend.h"
 
 using namespace trellis;
 
@@ -336,10 +336,11 @@ TEST_P(X11Placement, SizesTheDriverCannotRenderAreHeldAtItsLimit)
             XGetWindowAttributes(person, window, &afterResize);
         }
     };
-    std::unique_ptr<X11WindowSystem> system = X11WindowSystem::Open(displayName);
-    ASSERT_TRUE(system);
+    std::unique_ptr<X11Backend> backend = X11Backend::Open(displayName);
+    ASSERT_TRUE(backend);
+    WindowSystem system(std::move(backend));
     std::string errors;
-    EXPECT_EQ(0, RunTrellisMain(u"-windowed -width=65536 -height=64 -qaf=40", *system, errors));
+    EXPECT_EQ(0, RunTrellisMain(u"-windowed -width=65536 -height=64 -qaf=40", system, errors));
     ASSERT_LT(limits[0], 32767) << "the driver renders what X carries; nothing to hold";
     const std::string held = std::to_string(limits[0]);
     EXPECT_EQ(0u, errors.rfind("Surface size 65536 x 64 is larger than the driver renders; using " + held + " x 64\n", 0))

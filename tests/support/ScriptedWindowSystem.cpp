@@ -57,8 +57,19 @@ std::string Narrow(const char16_t* text)
     return narrow;
 }
 
+namespace {
+
+// Frames as on the device: 4 pixels on the sides and bottom, 26 on top with the caption.
+class FramedHeadlessBackend : public HeadlessBackend {
+public:
+    using HeadlessBackend::HeadlessBackend;
+    Rect FrameInsets() override { return Rect{4, 26, 4, 4}; }
+};
+
+} // namespace
+
 ScriptedWindowSystem::ScriptedWindowSystem(int32_t monitorWidth, int32_t monitorHeight)
-    : HeadlessWindowSystem(monitorWidth, monitorHeight, Rect{4, 26, 4, 4})
+    : WindowSystem(std::make_unique<FramedHeadlessBackend>(monitorWidth, monitorHeight))
 {
 }
 
@@ -91,7 +102,7 @@ void ScriptedWindowSystem::SetTicks(uint32_t start, uint32_t step)
 
 bool ScriptedWindowSystem::RegisterClass(const WindowClass& windowClass)
 {
-    const bool registered = HeadlessWindowSystem::RegisterClass(windowClass);
+    const bool registered = WindowSystem::RegisterClass(windowClass);
     Record("RegisterClass", Narrow(windowClass.className), windowClass.style, windowClass.cursor,
            windowClass.backgroundBrush, "->", registered);
     return registered;
@@ -103,7 +114,7 @@ WindowHandle ScriptedWindowSystem::CreateWindowEx(uint32_t exStyle, const char16
 {
     WindowHandle window = kNoWindow;
     if (failingCreation != 1) {
-        window = HeadlessWindowSystem::CreateWindowEx(exStyle, className, title, style, x, y, width, height, instance);
+        window = WindowSystem::CreateWindowEx(exStyle, className, title, style, x, y, width, height, instance);
         created.push_back(window);
     }
     if (failingCreation > 0) {
@@ -118,62 +129,62 @@ void ScriptedWindowSystem::SetWindowPos(WindowHandle window, int32_t insertAfter
                                         int32_t height, uint32_t flags)
 {
     Record("SetWindowPos", window, insertAfter, x, y, width, height, Hex(flags));
-    HeadlessWindowSystem::SetWindowPos(window, insertAfter, x, y, width, height, flags);
+    WindowSystem::SetWindowPos(window, insertAfter, x, y, width, height, flags);
 }
 
 void ScriptedWindowSystem::SetForegroundWindow(WindowHandle window)
 {
     Record("SetForegroundWindow", window);
-    HeadlessWindowSystem::SetForegroundWindow(window);
+    WindowSystem::SetForegroundWindow(window);
 }
 
 void ScriptedWindowSystem::ShowWindow(WindowHandle window, int32_t command)
 {
     Record("ShowWindow", window, command);
-    HeadlessWindowSystem::ShowWindow(window, command);
+    WindowSystem::ShowWindow(window, command);
 }
 
 void ScriptedWindowSystem::UpdateWindow(WindowHandle window)
 {
     Record("UpdateWindow", window);
-    HeadlessWindowSystem::UpdateWindow(window);
+    WindowSystem::UpdateWindow(window);
 }
 
 void ScriptedWindowSystem::MoveWindow(WindowHandle window, int32_t x, int32_t y, int32_t width, int32_t height,
                                       bool repaint)
 {
     Record("MoveWindow", window, x, y, width, height, repaint);
-    HeadlessWindowSystem::MoveWindow(window, x, y, width, height, repaint);
+    WindowSystem::MoveWindow(window, x, y, width, height, repaint);
 }
 
 void ScriptedWindowSystem::DestroyWindow(WindowHandle window)
 {
     Record("DestroyWindow", window);
-    HeadlessWindowSystem::DestroyWindow(window);
+    WindowSystem::DestroyWindow(window);
 }
 
 void ScriptedWindowSystem::InvalidateRect(WindowHandle window, const Rect& rect, bool erase)
 {
     Record("InvalidateRect", window, RectText(rect), erase);
-    HeadlessWindowSystem::InvalidateRect(window, rect, erase);
+    WindowSystem::InvalidateRect(window, rect, erase);
 }
 
 void ScriptedWindowSystem::FullScreen(WindowHandle window, uint32_t flags)
 {
     Record("FullScreen", window, Hex(flags));
-    HeadlessWindowSystem::FullScreen(window, flags);
+    WindowSystem::FullScreen(window, flags);
 }
 
 Rect ScriptedWindowSystem::GetMonitorRect(WindowHandle window)
 {
-    const Rect rect = HeadlessWindowSystem::GetMonitorRect(window);
+    const Rect rect = WindowSystem::GetMonitorRect(window);
     Record("GetMonitorRect", window, "->", RectText(rect));
     return rect;
 }
 
 Rect ScriptedWindowSystem::GetWindowRect(WindowHandle window)
 {
-    const Rect rect = HeadlessWindowSystem::GetWindowRect(window);
+    const Rect rect = WindowSystem::GetWindowRect(window);
     Record("GetWindowRect", window, "->", RectText(rect));
     return rect;
 }
@@ -181,19 +192,19 @@ Rect ScriptedWindowSystem::GetWindowRect(WindowHandle window)
 void ScriptedWindowSystem::AdjustWindowRectEx(Rect& rect, uint32_t style, bool menu, uint32_t exStyle)
 {
     const std::string client = RectText(rect);
-    HeadlessWindowSystem::AdjustWindowRectEx(rect, style, menu, exStyle);
+    WindowSystem::AdjustWindowRectEx(rect, style, menu, exStyle);
     Record("AdjustWindowRectEx", client, Hex(style), menu, Hex(exStyle), "->", RectText(rect));
 }
 
 void ScriptedWindowSystem::SetWindowUserData(WindowHandle window, void* data)
 {
     Record("SetWindowUserData", window, data != nullptr ? "data" : "null");
-    HeadlessWindowSystem::SetWindowUserData(window, data);
+    WindowSystem::SetWindowUserData(window, data);
 }
 
 void* ScriptedWindowSystem::GetWindowUserData(WindowHandle window)
 {
-    void* data = HeadlessWindowSystem::GetWindowUserData(window);
+    void* data = WindowSystem::GetWindowUserData(window);
     Record("GetWindowUserData", window, "->", data != nullptr ? "data" : "null");
     return data;
 }
@@ -201,12 +212,12 @@ void* ScriptedWindowSystem::GetWindowUserData(WindowHandle window)
 void ScriptedWindowSystem::SetWindowText(WindowHandle window, const char16_t* title)
 {
     Record("SetWindowText", window, Narrow(title));
-    HeadlessWindowSystem::SetWindowText(window, title);
+    WindowSystem::SetWindowText(window, title);
 }
 
 bool ScriptedWindowSystem::PeekMessage(WindowMessage& message, WindowHandle window)
 {
-    const bool found = HeadlessWindowSystem::PeekMessage(message, window);
+    const bool found = WindowSystem::PeekMessage(message, window);
     if (found) {
         Record("PeekMessage", window, "->", MessageText(message));
     } else {
@@ -219,48 +230,48 @@ bool ScriptedWindowSystem::TranslateAccelerator(WindowHandle window, uint32_t ac
                                                 const WindowMessage& message)
 {
     Record("TranslateAccelerator", window, accelerators, MessageText(message));
-    return HeadlessWindowSystem::TranslateAccelerator(window, accelerators, message);
+    return WindowSystem::TranslateAccelerator(window, accelerators, message);
 }
 
 void ScriptedWindowSystem::TranslateMessage(const WindowMessage& message)
 {
     Record("TranslateMessage", MessageText(message));
-    HeadlessWindowSystem::TranslateMessage(message);
+    WindowSystem::TranslateMessage(message);
 }
 
 intptr_t ScriptedWindowSystem::DispatchMessage(const WindowMessage& message)
 {
     Record("DispatchMessage", MessageText(message));
-    return HeadlessWindowSystem::DispatchMessage(message);
+    return WindowSystem::DispatchMessage(message);
 }
 
 void ScriptedWindowSystem::PostQuitMessage(int32_t exitCode)
 {
     Record("PostQuitMessage", exitCode);
-    HeadlessWindowSystem::PostQuitMessage(exitCode);
+    WindowSystem::PostQuitMessage(exitCode);
 }
 
 intptr_t ScriptedWindowSystem::DefWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam)
 {
     Record("DefWindowProc", window, message, wParam, lParam);
-    return HeadlessWindowSystem::DefWindowProc(window, message, wParam, lParam);
+    return WindowSystem::DefWindowProc(window, message, wParam, lParam);
 }
 
 void ScriptedWindowSystem::BeginPaint(WindowHandle window)
 {
     Record("BeginPaint", window);
-    HeadlessWindowSystem::BeginPaint(window);
+    WindowSystem::BeginPaint(window);
 }
 
 void ScriptedWindowSystem::EndPaint(WindowHandle window)
 {
     Record("EndPaint", window);
-    HeadlessWindowSystem::EndPaint(window);
+    WindowSystem::EndPaint(window);
 }
 
 DeviceContext ScriptedWindowSystem::GetDC(WindowHandle window)
 {
-    const DeviceContext dc = HeadlessWindowSystem::GetDC(window);
+    const DeviceContext dc = WindowSystem::GetDC(window);
     Record("GetDC", window, "->", Hex(dc));
     return dc;
 }
@@ -268,7 +279,7 @@ DeviceContext ScriptedWindowSystem::GetDC(WindowHandle window)
 void ScriptedWindowSystem::ReleaseDC(WindowHandle window, DeviceContext dc)
 {
     Record("ReleaseDC", window, Hex(dc));
-    HeadlessWindowSystem::ReleaseDC(window, dc);
+    WindowSystem::ReleaseDC(window, dc);
 }
 
 // The scripted driver makes the GDI objects it is asked for as fresh handles.
@@ -289,7 +300,7 @@ int32_t ScriptedWindowSystem::ExtEscape(DeviceContext dc, int32_t escape, int32_
 {
     const std::string sent = Words(inputSize, input);
     const int32_t result = escapeAnswer ? escapeAnswer(escape, inputSize, input, outputSize, output)
-                                        : HeadlessWindowSystem::ExtEscape(dc, escape, inputSize, input, outputSize,
+                                        : WindowSystem::ExtEscape(dc, escape, inputSize, input, outputSize,
                                                                           output);
     Record("ExtEscape", Hex(dc), escape, inputSize, "[" + sent + "]", outputSize, "->", result,
            "[" + Words(outputSize, output) + "]");
@@ -336,7 +347,7 @@ void ScriptedWindowSystem::VirtualFree(uint32_t address, uint32_t size, uint32_t
 void ScriptedWindowSystem::DebugOutput(const char16_t* text)
 {
     Record("DebugOutput", Narrow(text));
-    HeadlessWindowSystem::DebugOutput(text);
+    WindowSystem::DebugOutput(text);
 }
 
 uint32_t ScriptedWindowSystem::GetTickCount()
@@ -356,12 +367,12 @@ void ScriptedWindowSystem::Sleep(uint32_t milliseconds)
 EGLDisplay ScriptedWindowSystem::GetEGLDisplay(DeviceContext dc)
 {
     Record("GetEGLDisplay", Hex(dc));
-    return HeadlessWindowSystem::GetEGLDisplay(dc);
+    return WindowSystem::GetEGLDisplay(dc);
 }
 
 void ScriptedWindowSystem::GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes)
 {
-    HeadlessWindowSystem::GetEGLConfigAttributes(fsaaMode, attributes);
+    WindowSystem::GetEGLConfigAttributes(fsaaMode, attributes);
     std::ostringstream list;
     for (int i = 0; attributes[i] != EGL_NONE; i += 2) {
         list << (i == 0 ? "" : " ") << Hex(static_cast<uint32_t>(attributes[i])) << '=' << attributes[i + 1];
@@ -373,7 +384,7 @@ EGLSurface ScriptedWindowSystem::CreateEGLSurface(EGLDisplay display, EGLConfig 
 {
     const Rect client = GetClientRect(window);
     Record("CreateEGLSurface", window, client.right - client.left, client.bottom - client.top);
-    return HeadlessWindowSystem::CreateEGLSurface(display, config, window);
+    return WindowSystem::CreateEGLSurface(display, config, window);
 }
 
 int RunTrellisMain(const char16_t* commandLine, WindowSystem& system, std::string& errors)

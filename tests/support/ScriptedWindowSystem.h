@@ -2,14 +2,22 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "shell/ce/HeadlessWindowSystem.h"
+#include "shell/ce/HeadlessBackend.h"
+#include "shell/ce/WindowSystem.h"
 
 using namespace trellis;
 
-// Scripted backend, for tests only.
+// The window system a program gets without a display.
+class HeadlessWindowSystem : public WindowSystem {
+public:
+    HeadlessWindowSystem() : WindowSystem(std::make_unique<HeadlessBackend>()) {}
+};
+
+// Scripted window system, for tests only.
 // Supports: a monitor of any size; a Windows CE style frame (4 pixels on the
 // sides and bottom, 26 on top with the caption) so that framed windows grow
 // as on the device; messages injected by the test; display-driver escapes
@@ -19,7 +27,7 @@ using namespace trellis;
 // "CreateWindowEx TrellisClass Trellis 0x10000000 0 0 640 480 -> 1".
 // Rendering is real: the surfaceless EGL platform with a pbuffer of the
 // client size, as headless.
-class ScriptedWindowSystem : public HeadlessWindowSystem {
+class ScriptedWindowSystem : public WindowSystem {
 public:
     // Answers one escape: the arguments of ExtEscape, the driver's result.
     using EscapeAnswer = std::function<int32_t(int32_t escape, int32_t inputSize, const void* input,

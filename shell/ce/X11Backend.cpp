@@ -1,4 +1,4 @@
-#include "shell/ce/X11WindowSystem.h"
+#include "shell/ce/X11Backend.h"
 
 #include "shell/DebugOutput.h"
 #include "shell/Utf8.h"
@@ -77,9 +77,7 @@ int ServerGone(Display* display)
 {
     char text[320];
     std::snprintf(text, sizeof text, "The X server of display %.256s has gone away\n", DisplayString(display));
-    Report(text);
-    std::fflush(nullptr);
-    std::_Exit(1);
+    EndForLostConnection(text);
 }
 
 // Xlib's convention: RESOURCE_NAME where set, else the program's name.
@@ -184,7 +182,7 @@ bool TranslateButton(const XButtonEvent& button, TrellisEvent& input)
 
 } // namespace
 
-std::unique_ptr<X11WindowSystem> X11WindowSystem::Open(const char* displayName)
+std::unique_ptr<X11Backend> X11Backend::Open(const char* displayName)
 {
     Display* display = XOpenDisplay(displayName);
     if (display == nullptr) {
@@ -192,10 +190,10 @@ std::unique_ptr<X11WindowSystem> X11WindowSystem::Open(const char* displayName)
     }
     XSetErrorHandler(IgnoreXError);
     XSetIOErrorHandler(ServerGone);
-    return std::unique_ptr<X11WindowSystem>(new X11WindowSystem(display));
+    return std::unique_ptr<X11Backend>(new X11Backend(display));
 }
 
-X11WindowSystem::X11WindowSystem(Display* connection)
+X11Backend::X11Backend(Display* connection)
     : display(connection),
       wmProtocols(XInternAtom(connection, "WM_PROTOCOLS", False)),
       wmDeleteWindow(XInternAtom(connection, "WM_DELETE_WINDOW", False)),
@@ -225,18 +223,18 @@ X11WindowSystem::X11WindowSystem(Display* connection)
     }
 }
 
-X11WindowSystem::~X11WindowSystem()
+X11Backend::~X11Backend()
 {
-    for (const auto& entry : inputContexts) {
-        XDestroyIC(entry.second);
+    for (const auto& entry : windows) {
+        if (entry.second.inputContext != nullptr) {
+            XDestroyIC(entry.second.inputContext);
+        }
+        if (entry.second.window != 0) {
+            XDestroyWindow(display, entry.second.window);
+        }
     }
     if (inputMethod != nullptr) {
         XCloseIM(inputMethod);
-    }
-    for (const auto& entry : nativeWindows) {
-        if (entry.second != 0) {
-            XDestroyWindow(display, entry.second);
-        }
     }
     if (blankCursor != 0) {
         XFreeCursor(display, blankCursor);
@@ -244,24 +242,26 @@ X11WindowSystem::~X11WindowSystem()
     XCloseDisplay(display);
 }
 
-unsigned long X11WindowSystem::NativeWindow(WindowHandle window) const
+X11Backend::Native* X11Backend::Find(WindowHandle window)
 {
-    const auto found = nativeWindows.find(window);
-    return found == nativeWindows.end() ? 0 : found->second;
+    const auto found = windows.find(window);
+    return found == windows.end() ? nullptr : &found->second;
 }
 
-bool X11WindowSystem::OpenNativeWindow(WindowHandle window, const WindowRecord& record, const char16_t* title)
+unsigned long X11Backend::NativeWindow(WindowHandle window)
 {
-    if ((record.style & WS_FRAMED) != 0) {
-        MeasureFrame();
-    }
+    const Native* native = Find(window);
+    return native != nullptr ? native->window : 0;
+}
+
+bool X11Backend::OpenWindow(WindowHandle window, const Rect& rect, bool framed, bool visible, const char16_t* title)
+{
     XSetWindowAttributes attributes{};
     // Black hides what lay beneath (the cover window's purpose) until a
     // rendering surface paints the window.
     attributes.background_pixel = BlackPixel(display, DefaultScreen(display));
     attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
                             KeyReleaseMask | FocusChangeMask | StructureNotifyMask | LeaveWindowMask;
-    const Rect rect = ClientRectOf(record);
     const Window native =
         XCreateWindow(display, DefaultRootWindow(display), Coordinate(rect.left), Coordinate(rect.top),
                       Dimension(rect.right - rect.left), Dimension(rect.bottom - rect.top), 0, CopyFromParent,
@@ -269,18 +269,18 @@ bool X11WindowSystem::OpenNativeWindow(WindowHandle window, const WindowRecord& 
     if (native == 0) {
         return false;
     }
-    nativeWindows[window] = native;
+    windows[window] = Native{native, nullptr, framed};
     // Lets a person's tools and window-manager rules find the program's windows.
     XClassHint classHint{const_cast<char*>(ResourceName()), const_cast<char*>("Trellis")};
     XSetClassHint(display, native, &classHint);
     Atom deleteWindow = wmDeleteWindow;
     XSetWMProtocols(display, native, &deleteWindow, 1);
-    SetNativeTitle(window, title);
+    SetTitle(window, title);
     if (inputMethod != nullptr) {
         XIC context = XCreateIC(inputMethod, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow,
                                 native, XNFocusWindow, native, nullptr);
         if (context != nullptr) {
-            inputContexts[window] = context;
+            windows[window].inputContext = context;
         }
     }
     // The client area goes where the shell's rectangle less the frame puts
@@ -289,7 +289,7 @@ bool X11WindowSystem::OpenNativeWindow(WindowHandle window, const WindowRecord& 
     hints.flags = PPosition | PSize | PWinGravity;
     hints.win_gravity = StaticGravity;
     XSetWMNormalHints(display, native, &hints);
-    if ((record.style & WS_FRAMED) == 0) {
+    if (!framed) {
         // A window without a caption has no frame at all: decorations off.
         const long motifHints[5] = {2 /* decorations given */, 0, 0 /* none */, 0, 0};
         XChangeProperty(display, native, motifWmHints, motifWmHints, 32, PropModeReplace,
@@ -299,22 +299,27 @@ bool X11WindowSystem::OpenNativeWindow(WindowHandle window, const WindowRecord& 
     const long pid = getpid();
     XChangeProperty(display, native, netWmPid, XA_CARDINAL, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&pid), 1);
-    if ((record.style & WS_VISIBLE) != 0) {
+    if (visible) {
         XMapWindow(display, native);
     }
     XFlush(display);
     return true;
 }
 
-void X11WindowSystem::PlaceNativeWindow(WindowHandle window, const WindowRecord& record)
+void X11Backend::PlaceWindow(WindowHandle window, Rect& rect)
 {
-    const Rect rect = ClientRectOf(record);
-    XMoveResizeWindow(display, NativeWindow(window), Coordinate(rect.left), Coordinate(rect.top),
+    const Native* native = Find(window);
+    if (native == nullptr) {
+        return;
+    }
+    if (native->framed) {
+        KeepFrameReachable(rect);
+    }
+    XMoveResizeWindow(display, native->window, Coordinate(rect.left), Coordinate(rect.top),
                       Dimension(rect.right - rect.left), Dimension(rect.bottom - rect.top));
     XFlush(display);
-    const auto limit = sizeLimits.find(window);
-    if (limit != sizeLimits.end() && rect.right - rect.left <= limit->second.first &&
-        rect.bottom - rect.top <= limit->second.second) {
+    if (native->maxWidth > 0 && rect.right - rect.left <= native->maxWidth &&
+        rect.bottom - rect.top <= native->maxHeight) {
         AwaitSize(window, static_cast<int>(Dimension(rect.right - rect.left)),
                   static_cast<int>(Dimension(rect.bottom - rect.top)));
     }
@@ -325,7 +330,7 @@ void X11WindowSystem::PlaceNativeWindow(WindowHandle window, const WindowRecord&
 // the window larger than the driver renders, and drawing into it then takes
 // the driver down. The answer to this resize is awaited (briefly) before
 // anything is drawn.
-void X11WindowSystem::AwaitSize(WindowHandle window, int width, int height)
+void X11Backend::AwaitSize(WindowHandle window, int width, int height)
 {
     const Window native = NativeWindow(window);
     XWindowAttributes now{};
@@ -350,7 +355,7 @@ void X11WindowSystem::AwaitSize(WindowHandle window, int width, int height)
 
 // Takes events of `type` for `window` as they come, for up to `waitMs`, until
 // `wanted` accepts one; events of other kinds stay queued in order.
-bool X11WindowSystem::AwaitEvent(unsigned long window, int type, int waitMs,
+bool X11Backend::AwaitEvent(unsigned long window, int type, int waitMs,
                                  const std::function<bool(const XEvent&)>& wanted, XEvent& event)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
@@ -375,7 +380,7 @@ bool X11WindowSystem::AwaitEvent(unsigned long window, int type, int waitMs,
 // The frame a window manager will draw around a framed window, measured on a
 // window that is never shown, so that the shell's rectangles include it from
 // the first framed window on. None without a window manager that says.
-void X11WindowSystem::MeasureFrame()
+void X11Backend::MeasureFrame()
 {
     if (frameMeasured) {
         return;
@@ -401,35 +406,30 @@ void X11WindowSystem::MeasureFrame()
         const std::vector<long> extents = ReadLongs(probe, netFrameExtents, XA_CARDINAL);
         if (extents.size() == 4) {
             // Left, right, top, bottom.
-            SetFrame(Rect{static_cast<int32_t>(extents[0]), static_cast<int32_t>(extents[2]),
-                          static_cast<int32_t>(extents[1]), static_cast<int32_t>(extents[3])});
+            frame = Rect{static_cast<int32_t>(extents[0]), static_cast<int32_t>(extents[2]),
+                         static_cast<int32_t>(extents[1]), static_cast<int32_t>(extents[3])};
         }
     }
     XDestroyWindow(display, probe);
 }
 
-void X11WindowSystem::AdjustWindowRectEx(Rect& rect, uint32_t style, bool menu, uint32_t exStyle)
+Rect X11Backend::FrameInsets()
 {
-    if ((style & WS_FRAMED) != 0) {
-        MeasureFrame();
-    }
-    BasicWindowSystem::AdjustWindowRectEx(rect, style, menu, exStyle);
+    MeasureFrame();
+    return frame;
 }
 
 // A frame larger than the work area is centred off it; its top left (the
 // title bar and the window menu) is kept where a person can reach it.
-void X11WindowSystem::ConstrainPlacement(uint32_t style, Rect& rect)
+void X11Backend::KeepFrameReachable(Rect& rect)
 {
-    if ((style & WS_FRAMED) == 0) {
-        return;
-    }
-    const Rect work = GetWorkRect(kNoWindow);
-    const int32_t right = std::max(0, work.left - rect.left);
-    const int32_t down = std::max(0, work.top - rect.top);
+    const Rect work = WorkArea();
+    const int32_t right = std::max(0, work.left - (rect.left - frame.left));
+    const int32_t down = std::max(0, work.top - (rect.top - frame.top));
     rect = Rect{rect.left + right, rect.top + down, rect.right + right, rect.bottom + down};
 }
 
-std::vector<long> X11WindowSystem::ReadLongs(unsigned long window, unsigned long property, unsigned long type)
+std::vector<long> X11Backend::ReadLongs(unsigned long window, unsigned long property, unsigned long type)
 {
     Atom actualType = 0;
     int format = 0;
@@ -449,7 +449,7 @@ std::vector<long> X11WindowSystem::ReadLongs(unsigned long window, unsigned long
     return values;
 }
 
-void X11WindowSystem::SendToRoot(unsigned long window, unsigned long type, long data0, long data1, long data2,
+void X11Backend::SendToRoot(unsigned long window, unsigned long type, long data0, long data1, long data2,
                                  long data3)
 {
     XEvent event{};
@@ -464,7 +464,7 @@ void X11WindowSystem::SendToRoot(unsigned long window, unsigned long type, long 
     XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
 }
 
-void X11WindowSystem::RaiseNativeWindow(WindowHandle window)
+void X11Backend::RaiseWindow(WindowHandle window)
 {
     const Window native = NativeWindow(window);
     XRaiseWindow(display, native);
@@ -474,7 +474,7 @@ void X11WindowSystem::RaiseNativeWindow(WindowHandle window)
     XFlush(display);
 }
 
-void X11WindowSystem::ShowNativeWindow(WindowHandle window, bool visible)
+void X11Backend::ShowWindow(WindowHandle window, bool visible)
 {
     if (visible) {
         XMapWindow(display, NativeWindow(window));
@@ -484,22 +484,20 @@ void X11WindowSystem::ShowNativeWindow(WindowHandle window, bool visible)
     XFlush(display);
 }
 
-void X11WindowSystem::CloseNativeWindow(WindowHandle window)
+void X11Backend::CloseWindow(WindowHandle window)
 {
-    if (XIC context = InputContext(window)) {
-        XDestroyIC(context);
-        inputContexts.erase(window);
+    const Native* native = Find(window);
+    if (native == nullptr) {
+        return;
+    }
+    if (native->inputContext != nullptr) {
+        XDestroyIC(native->inputContext);
     }
     // One that another client destroyed is already gone.
-    if (NativeWindow(window) != 0) {
-        XDestroyWindow(display, NativeWindow(window));
+    if (native->window != 0) {
+        XDestroyWindow(display, native->window);
     }
-    nativeWindows.erase(window);
-    XFlush(display);
-}
-
-void X11WindowSystem::UpdateWindow(WindowHandle)
-{
+    windows.erase(window);
     XFlush(display);
 }
 
@@ -507,20 +505,16 @@ void X11WindowSystem::UpdateWindow(WindowHandle)
 // size, so only one that spans it already is made full screen there. A
 // smaller one (the quarter-size surface and its cover) stays at the
 // rectangle the shell gave it, kept above other windows instead.
-void X11WindowSystem::FullScreen(WindowHandle window, uint32_t)
+void X11Backend::MakeFullScreen(WindowHandle window, bool spans)
 {
     constexpr long kAdd = 1;
     constexpr long kFromApplication = 1;
-    const Rect rect = GetWindowRect(window);
-    const Rect monitor = GetMonitorRect(window);
-    const bool spans = rect.left <= monitor.left && rect.top <= monitor.top && rect.right >= monitor.right &&
-                       rect.bottom >= monitor.bottom;
     const Atom state = spans ? netWmStateFullscreen : netWmStateAbove;
     SendToRoot(NativeWindow(window), netWmState, kAdd, static_cast<long>(state), 0, kFromApplication);
     XFlush(display);
 }
 
-bool X11WindowSystem::ManagerSupports(unsigned long state)
+bool X11Backend::ManagerSupports(unsigned long state)
 {
     const std::vector<long> supported = ReadLongs(DefaultRootWindow(display), netSupported, XA_ATOM);
     return std::find(supported.begin(), supported.end(), static_cast<long>(state)) != supported.end();
@@ -531,7 +525,7 @@ bool X11WindowSystem::ManagerSupports(unsigned long state)
 // that started in full screen is the monitor's: the framed rectangle is asked
 // for on top. Without a manager the window is simply given the monitor's
 // rectangle. A window that started without decorations gets the manager's.
-bool X11WindowSystem::SwitchFullScreen(WindowHandle window, bool on, const Rect& framedClient)
+bool X11Backend::SwitchFullScreen(WindowHandle window, bool on, const Rect& framedClient)
 {
     constexpr long kFromApplication = 1;
     const Window native = NativeWindow(window);
@@ -546,7 +540,7 @@ bool X11WindowSystem::SwitchFullScreen(WindowHandle window, bool on, const Rect&
         SendToRoot(native, netWmState, on ? 1 : 0, static_cast<long>(netWmStateFullscreen), 0, kFromApplication);
     }
     if (!on || !managed) {
-        const Rect rect = on ? GetMonitorRect(window) : framedClient;
+        const Rect rect = on ? Monitor() : framedClient;
         XMoveResizeWindow(display, native, Coordinate(rect.left), Coordinate(rect.top),
                           Dimension(rect.right - rect.left), Dimension(rect.bottom - rect.top));
         XRaiseWindow(display, native);
@@ -555,7 +549,7 @@ bool X11WindowSystem::SwitchFullScreen(WindowHandle window, bool on, const Rect&
     return true;
 }
 
-bool X11WindowSystem::ShowPointer(WindowHandle window, bool show)
+bool X11Backend::ShowPointer(WindowHandle window, bool show)
 {
     const Window native = NativeWindow(window);
     if (native == 0) {
@@ -577,54 +571,55 @@ bool X11WindowSystem::ShowPointer(WindowHandle window, bool show)
     return true;
 }
 
-void X11WindowSystem::LimitClientSize(WindowHandle window, int32_t maxWidth, int32_t maxHeight)
+void X11Backend::LimitClientSize(WindowHandle window, int32_t maxWidth, int32_t maxHeight)
 {
-    const Window native = NativeWindow(window);
-    if (native == 0) {
+    Native* native = Find(window);
+    if (native == nullptr) {
         return;
     }
-    sizeLimits[window] = {maxWidth, maxHeight};
+    native->maxWidth = maxWidth;
+    native->maxHeight = maxHeight;
     XSizeHints hints{};
     hints.flags = PPosition | PSize | PWinGravity | PMaxSize;
     hints.win_gravity = StaticGravity;
     hints.max_width = static_cast<int>(Dimension(maxWidth));
     hints.max_height = static_cast<int>(Dimension(maxHeight));
-    XSetWMNormalHints(display, native, &hints);
+    XSetWMNormalHints(display, native->window, &hints);
     XFlush(display);
 }
 
-Rect X11WindowSystem::GetMonitorRect(WindowHandle)
+Rect X11Backend::Monitor()
 {
     const int screen = DefaultScreen(display);
     return Rect{0, 0, DisplayWidth(display, screen), DisplayHeight(display, screen)};
 }
 
 // The current desktop's work area where a window manager publishes one.
-Rect X11WindowSystem::GetWorkRect(WindowHandle window)
+Rect X11Backend::WorkArea()
 {
     const Window root = DefaultRootWindow(display);
     const std::vector<long> areas = ReadLongs(root, netWorkarea, XA_CARDINAL);
     const std::vector<long> desktop = ReadLongs(root, netCurrentDesktop, XA_CARDINAL);
     const size_t at = desktop.size() == 1 && desktop[0] >= 0 ? 4 * static_cast<size_t>(desktop[0]) : 0;
     if (areas.size() < at + 4 || areas[at + 2] <= 0 || areas[at + 3] <= 0) {
-        return GetMonitorRect(window);
+        return Monitor();
     }
     const auto edge = [](long value) { return static_cast<int32_t>(std::clamp<long>(value, -32768, 65535)); };
     return Rect{edge(areas[at]), edge(areas[at + 1]), edge(areas[at] + areas[at + 2]),
                 edge(areas[at + 1] + areas[at + 3])};
 }
 
-WindowHandle X11WindowSystem::HandleOf(unsigned long native) const
+WindowHandle X11Backend::HandleOf(unsigned long native) const
 {
-    for (const auto& entry : nativeWindows) {
-        if (entry.second == native && native != 0) {
+    for (const auto& entry : windows) {
+        if (entry.second.window == native && native != 0) {
             return entry.first;
         }
     }
     return kNoWindow;
 }
 
-void X11WindowSystem::ReadNativeEvents()
+void X11Backend::PollEvents()
 {
     while (XPending(display) > 0) {
         XEvent event;
@@ -645,7 +640,7 @@ void X11WindowSystem::ReadNativeEvents()
     }
 }
 
-bool X11WindowSystem::TranslateEvent(XEvent& event, NativeEvent& native)
+bool X11Backend::TranslateEvent(XEvent& event, NativeEvent& native)
 {
     TrellisEvent& input = native.input;
     switch (event.type) {
@@ -694,7 +689,7 @@ bool X11WindowSystem::TranslateEvent(XEvent& event, NativeEvent& native)
             return false;
         }
         native.kind = NativeEventKind::Destroy;
-        nativeWindows[native.window] = 0;
+        windows[native.window].window = 0;
         return true;
     case ConfigureNotify:
         NoteResize(native.window, event.xconfigure.width, event.xconfigure.height, input);
@@ -706,7 +701,7 @@ bool X11WindowSystem::TranslateEvent(XEvent& event, NativeEvent& native)
 
 // The text a key typed: the input method's, where one opened; otherwise the
 // character of the key's symbol with the modifiers applied.
-void X11WindowSystem::TypedText(WindowHandle window, XEvent& event, TrellisEvent& input)
+void X11Backend::TypedText(WindowHandle window, XEvent& event, TrellisEvent& input)
 {
     XKeyEvent& key = event.xkey;
     char text[64];
@@ -727,13 +722,13 @@ void X11WindowSystem::TypedText(WindowHandle window, XEvent& event, TrellisEvent
     }
 }
 
-XIC X11WindowSystem::InputContext(WindowHandle window) const
+XIC X11Backend::InputContext(WindowHandle window)
 {
-    const auto found = inputContexts.find(window);
-    return found == inputContexts.end() ? nullptr : found->second;
+    const Native* native = Find(window);
+    return native != nullptr ? native->inputContext : nullptr;
 }
 
-void X11WindowSystem::SetNativeTitle(WindowHandle window, const char16_t* title)
+void X11Backend::SetTitle(WindowHandle window, const char16_t* title)
 {
     const Window native = NativeWindow(window);
     XStoreName(display, native, Latin1Title(title).c_str());
@@ -744,41 +739,41 @@ void X11WindowSystem::SetNativeTitle(WindowHandle window, const char16_t* title)
 }
 
 // The application and the record see the size the window is held at.
-void X11WindowSystem::NoteResize(WindowHandle window, int width, int height, TrellisEvent& resize)
+void X11Backend::NoteResize(WindowHandle window, int width, int height, TrellisEvent& resize)
 {
     HoldWithinLimit(window, width, height);
-    const auto limit = sizeLimits.find(window);
+    const Native* native = Find(window);
+    const bool limited = native != nullptr && native->maxWidth > 0;
     resize.kind = TrellisEventKind::Resize;
-    resize.width = limit == sizeLimits.end() ? width : std::min(width, limit->second.first);
-    resize.height = limit == sizeLimits.end() ? height : std::min(height, limit->second.second);
-    NoteClientSize(window, resize.width, resize.height);
+    resize.width = limited ? std::min(width, native->maxWidth) : width;
+    resize.height = limited ? std::min(height, native->maxHeight) : height;
 }
 
 // Another client (or a window manager that ignores the hints) made the window
 // larger than its surface can be: it is made smaller again before the next
 // frame is drawn.
-void X11WindowSystem::HoldWithinLimit(WindowHandle window, int width, int height)
+void X11Backend::HoldWithinLimit(WindowHandle window, int width, int height)
 {
-    const auto limit = sizeLimits.find(window);
-    if (limit == sizeLimits.end() || (width <= limit->second.first && height <= limit->second.second)) {
+    const Native* native = Find(window);
+    if (native == nullptr || native->maxWidth <= 0 || (width <= native->maxWidth && height <= native->maxHeight)) {
         return;
     }
     // The event may be an old one, from before the shell held the size itself.
     XWindowAttributes now{};
     if (XGetWindowAttributes(display, NativeWindow(window), &now) == 0 ||
-        (now.width <= limit->second.first && now.height <= limit->second.second)) {
+        (now.width <= native->maxWidth && now.height <= native->maxHeight)) {
         return;
     }
     width = now.width;
     height = now.height;
-    ReportHeldSize(static_cast<unsigned>(width), static_cast<unsigned>(height), limit->second.first,
-                   limit->second.second);
-    XResizeWindow(display, NativeWindow(window), Dimension(std::min(width, limit->second.first)),
-                  Dimension(std::min(height, limit->second.second)));
+    ReportHeldSize(static_cast<unsigned>(width), static_cast<unsigned>(height), native->maxWidth,
+                   native->maxHeight);
+    XResizeWindow(display, NativeWindow(window), Dimension(std::min(width, native->maxWidth)),
+                  Dimension(std::min(height, native->maxHeight)));
     XSync(display, False);
 }
 
-EGLDisplay X11WindowSystem::GetEGLDisplay(DeviceContext)
+EGLDisplay X11Backend::GetEGLDisplay()
 {
     // Asked for by platform, so that EGL_PLATFORM in the environment cannot
     // turn the X connection into some other kind of display.
@@ -790,12 +785,12 @@ EGLDisplay X11WindowSystem::GetEGLDisplay(DeviceContext)
     return eglGetDisplay(reinterpret_cast<EGLNativeDisplayType>(display));
 }
 
-void X11WindowSystem::GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes)
+void X11Backend::GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes)
 {
     FillEGLConfigAttributes(EGL_WINDOW_BIT, fsaaMode, attributes);
 }
 
-EGLSurface X11WindowSystem::CreateEGLSurface(EGLDisplay eglDisplay, EGLConfig config, WindowHandle window)
+EGLSurface X11Backend::CreateEGLSurface(EGLDisplay eglDisplay, EGLConfig config, WindowHandle window)
 {
     const Window native = NativeWindow(window);
     if (native == 0) {
@@ -807,7 +802,7 @@ EGLSurface X11WindowSystem::CreateEGLSurface(EGLDisplay eglDisplay, EGLConfig co
     return eglCreateWindowSurface(eglDisplay, config, static_cast<EGLNativeWindowType>(native), nullptr);
 }
 
-std::string X11WindowSystem::Describe() const
+std::string X11Backend::Describe() const
 {
     return std::string("X11 display ") + DisplayString(display);
 }

@@ -1,4 +1,4 @@
-#include "shell/ce/WaylandWindowSystem.h"
+#include "shell/ce/WaylandBackend.h"
 
 #include <EGL/eglext.h>
 #include <linux/input-event-codes.h>
@@ -23,6 +23,8 @@
 #include "xdg-output-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
+#include "shell/DebugOutput.h"
+#include "shell/Ticks.h"
 #include "shell/Utf8.h"
 #include "shell/ce/KeySymbols.h"
 
@@ -36,9 +38,9 @@ namespace {
 constexpr uint32_t kLongestFrameWaitMs = 250;
 
 
-WaylandWindowSystem* Owner(void* data)
+WaylandBackend* Owner(void* data)
 {
-    return static_cast<WaylandWindowSystem*>(data);
+    return static_cast<WaylandBackend*>(data);
 }
 
 // The listeners only hand each event to the backend's handler.
@@ -185,7 +187,7 @@ const wl_pointer_listener kPointerListener = {PointerEnter,      PointerLeave,  
 
 void SurfaceConfigure(void* data, xdg_surface* shellSurface, uint32_t serial)
 {
-    const auto* native = static_cast<const WaylandWindowSystem::NativeWindow*>(data);
+    const auto* native = static_cast<const WaylandBackend::NativeWindow*>(data);
     xdg_surface_ack_configure(shellSurface, serial);
     native->owner->OnSurfaceConfigure(native->handle);
 }
@@ -194,7 +196,7 @@ const xdg_surface_listener kSurfaceListener = {SurfaceConfigure};
 
 void SurfaceEnter(void* data, wl_surface*, wl_output* entered)
 {
-    const auto* native = static_cast<const WaylandWindowSystem::NativeWindow*>(data);
+    const auto* native = static_cast<const WaylandBackend::NativeWindow*>(data);
     native->owner->OnSurfaceEnter(native->handle, entered);
 }
 
@@ -204,7 +206,7 @@ const wl_surface_listener kWindowSurfaceListener = {SurfaceEnter, SurfaceLeave};
 
 void FrameWanted(void* data, wl_callback* callback, uint32_t)
 {
-    auto* native = static_cast<WaylandWindowSystem::NativeWindow*>(data);
+    auto* native = static_cast<WaylandBackend::NativeWindow*>(data);
     wl_callback_destroy(callback);
     native->frameRequest = nullptr;
 }
@@ -213,7 +215,7 @@ const wl_callback_listener kFrameListener = {FrameWanted};
 
 void ToplevelConfigure(void* data, xdg_toplevel*, int32_t width, int32_t height, wl_array* states)
 {
-    const auto* native = static_cast<const WaylandWindowSystem::NativeWindow*>(data);
+    const auto* native = static_cast<const WaylandBackend::NativeWindow*>(data);
     bool fixedSize = false;
     const auto* state = static_cast<const uint32_t*>(states->data);
     for (size_t i = 0; i < states->size / sizeof(uint32_t); ++i) {
@@ -227,7 +229,7 @@ void ToplevelConfigure(void* data, xdg_toplevel*, int32_t width, int32_t height,
 
 void ToplevelClose(void* data, xdg_toplevel*)
 {
-    const auto* native = static_cast<const WaylandWindowSystem::NativeWindow*>(data);
+    const auto* native = static_cast<const WaylandBackend::NativeWindow*>(data);
     native->owner->OnToplevelClose(native->handle);
 }
 
@@ -237,7 +239,7 @@ const xdg_toplevel_listener kToplevelListener = {ToplevelConfigure, ToplevelClos
 // requests here; the size goes the way a plain toplevel's does.
 void FrameConfigure(libdecor_frame* frame, libdecor_configuration* configuration, void* data)
 {
-    auto* native = static_cast<WaylandWindowSystem::NativeWindow*>(data);
+    auto* native = static_cast<WaylandBackend::NativeWindow*>(data);
     int width = 0;
     int height = 0;
     if (!libdecor_configuration_get_content_size(configuration, frame, &width, &height)) {
@@ -258,13 +260,13 @@ void FrameConfigure(libdecor_frame* frame, libdecor_configuration* configuration
 
 void FrameClose(libdecor_frame*, void* data)
 {
-    const auto* native = static_cast<const WaylandWindowSystem::NativeWindow*>(data);
+    const auto* native = static_cast<const WaylandBackend::NativeWindow*>(data);
     native->owner->OnToplevelClose(native->handle);
 }
 
 void FrameCommit(libdecor_frame*, void* data)
 {
-    wl_surface_commit(static_cast<const WaylandWindowSystem::NativeWindow*>(data)->surface);
+    wl_surface_commit(static_cast<const WaylandBackend::NativeWindow*>(data)->surface);
 }
 
 void FrameDismissPopup(libdecor_frame*, const char*, void*) {}
@@ -285,7 +287,7 @@ libdecor_interface kDecoratorInterface = {DecoratorError, nullptr, nullptr, null
 
 } // namespace
 
-std::unique_ptr<WaylandWindowSystem> WaylandWindowSystem::Open(const char* displayName)
+std::unique_ptr<WaylandBackend> WaylandBackend::Open(const char* displayName)
 {
     // Without a name the connection is the one WAYLAND_SOCKET hands down,
     // else WAYLAND_DISPLAY's, as libwayland chooses.
@@ -294,7 +296,7 @@ std::unique_ptr<WaylandWindowSystem> WaylandWindowSystem::Open(const char* displ
     if (display == nullptr) {
         return nullptr;
     }
-    std::unique_ptr<WaylandWindowSystem> system(new WaylandWindowSystem(display));
+    std::unique_ptr<WaylandBackend> system(new WaylandBackend(display));
     const char* named = displayName != nullptr ? displayName : std::getenv("WAYLAND_DISPLAY");
     system->displayName = handedDown != nullptr ? std::string("WAYLAND_SOCKET=") + handedDown
                           : named != nullptr    ? named
@@ -305,11 +307,11 @@ std::unique_ptr<WaylandWindowSystem> WaylandWindowSystem::Open(const char* displ
     return system;
 }
 
-WaylandWindowSystem::WaylandWindowSystem(wl_display* connection) : display(connection) {}
+WaylandBackend::WaylandBackend(wl_display* connection) : display(connection) {}
 
 // Two round trips: the first lists the globals, the second brings what binding
 // them sends (the output's modes, the seat's capabilities, the keymap).
-bool WaylandWindowSystem::Connect()
+bool WaylandBackend::Connect()
 {
     registry = wl_display_get_registry(display);
     wl_registry_add_listener(registry, &kRegistryListener, this);
@@ -324,14 +326,14 @@ bool WaylandWindowSystem::Connect()
     if (decorationManager == nullptr) {
         decorator = libdecor_new(display, &kDecoratorInterface);
         if (decorator == nullptr) {
-            DebugOutput(u"The Wayland compositor draws no window frames and libdecor cannot be loaded: "
-                        u"windows have none\n");
+            TrellisDebugOutput(u"The Wayland compositor draws no window frames and libdecor cannot be loaded: "
+                               u"windows have none\n");
         }
     }
     return compositor != nullptr && wmBase != nullptr;
 }
 
-WaylandWindowSystem::~WaylandWindowSystem()
+WaylandBackend::~WaylandBackend()
 {
     // EGL may still hold the connection (a start-up that failed half-way is
     // never released by the shell); it lets go of it before it closes.
@@ -389,7 +391,7 @@ WaylandWindowSystem::~WaylandWindowSystem()
     wl_display_disconnect(display);
 }
 
-void WaylandWindowSystem::OnGlobal(uint32_t name, const char* interface, uint32_t version)
+void WaylandBackend::OnGlobal(uint32_t name, const char* interface, uint32_t version)
 {
     if (std::strcmp(interface, wl_compositor_interface.name) == 0 && compositor == nullptr) {
         compositor = static_cast<wl_compositor*>(
@@ -420,7 +422,7 @@ void WaylandWindowSystem::OnGlobal(uint32_t name, const char* interface, uint32_
 
 // The logical size, where the compositor tells it, is the size a
 // full-screen surface is configured to, whatever the output's mode.
-void WaylandWindowSystem::DescribeOutput()
+void WaylandBackend::DescribeOutput()
 {
     if (outputManager != nullptr && output != nullptr && outputDescription == nullptr) {
         outputDescription = zxdg_output_manager_v1_get_xdg_output(outputManager, output);
@@ -430,7 +432,7 @@ void WaylandWindowSystem::DescribeOutput()
 
 // The monitor keeps the last size it had: a full-screen window already sized
 // to it stays as it is until the compositor configures another.
-void WaylandWindowSystem::OnGlobalRemove(uint32_t name)
+void WaylandBackend::OnGlobalRemove(uint32_t name)
 {
     if (output != nullptr && name == outputName) {
         if (outputDescription != nullptr) {
@@ -442,7 +444,7 @@ void WaylandWindowSystem::OnGlobalRemove(uint32_t name)
     }
 }
 
-void WaylandWindowSystem::ReleaseOutput()
+void WaylandBackend::ReleaseOutput()
 {
     if (wl_output_get_version(output) >= WL_OUTPUT_RELEASE_SINCE_VERSION) {
         wl_output_release(output);
@@ -451,7 +453,7 @@ void WaylandWindowSystem::ReleaseOutput()
     }
 }
 
-void WaylandWindowSystem::OnOutputMode(uint32_t flags, int32_t width, int32_t height)
+void WaylandBackend::OnOutputMode(uint32_t flags, int32_t width, int32_t height)
 {
     if ((flags & WL_OUTPUT_MODE_CURRENT) != 0) {
         modeWidth = width;
@@ -459,19 +461,19 @@ void WaylandWindowSystem::OnOutputMode(uint32_t flags, int32_t width, int32_t he
     }
 }
 
-void WaylandWindowSystem::OnOutputGeometry(int32_t transform)
+void WaylandBackend::OnOutputGeometry(int32_t transform)
 {
     outputTransform = transform;
 }
 
-void WaylandWindowSystem::OnOutputScale(int32_t scale)
+void WaylandBackend::OnOutputScale(int32_t scale)
 {
     outputScale = std::max(scale, 1);
 }
 
 // A surface on the output takes its scale, as it enters and as the scale
 // changes; the quarter-size surface keeps scale 1.
-void WaylandWindowSystem::OnSurfaceEnter(WindowHandle window, const wl_output* entered)
+void WaylandBackend::OnSurfaceEnter(WindowHandle window, const wl_output* entered)
 {
     NativeWindow* native = Find(window);
     if (native != nullptr && entered == output) {
@@ -480,7 +482,7 @@ void WaylandWindowSystem::OnSurfaceEnter(WindowHandle window, const wl_output* e
     }
 }
 
-void WaylandWindowSystem::OnOutputDone()
+void WaylandBackend::OnOutputDone()
 {
     for (auto& entry : windows) {
         if (entry.second->onOutput) {
@@ -489,7 +491,7 @@ void WaylandWindowSystem::OnOutputDone()
     }
 }
 
-void WaylandWindowSystem::ApplyScale(NativeWindow& native)
+void WaylandBackend::ApplyScale(NativeWindow& native)
 {
     const int32_t scale = native.keepsOwnSize ? 1 : outputScale;
     if (scale == native.scale || native.surface == nullptr) {
@@ -500,13 +502,13 @@ void WaylandWindowSystem::ApplyScale(NativeWindow& native)
     Resize(native, native.width, native.height);
 }
 
-void WaylandWindowSystem::OnOutputLogicalSize(int32_t width, int32_t height)
+void WaylandBackend::OnOutputLogicalSize(int32_t width, int32_t height)
 {
     logicalWidth = width;
     logicalHeight = height;
 }
 
-void WaylandWindowSystem::OnSeatCapabilities(uint32_t capabilities)
+void WaylandBackend::OnSeatCapabilities(uint32_t capabilities)
 {
     const bool hasKeyboard = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
     const bool hasPointer = (capabilities & WL_SEAT_CAPABILITY_POINTER) != 0;
@@ -524,7 +526,7 @@ void WaylandWindowSystem::OnSeatCapabilities(uint32_t capabilities)
     }
 }
 
-void WaylandWindowSystem::ReleasePointer()
+void WaylandBackend::ReleasePointer()
 {
     if (pointer != nullptr) {
         if (wl_pointer_get_version(pointer) >= WL_POINTER_RELEASE_SINCE_VERSION) {
@@ -537,7 +539,7 @@ void WaylandWindowSystem::ReleasePointer()
     pointerSurface = nullptr;
 }
 
-void WaylandWindowSystem::ReleaseKeyboard()
+void WaylandBackend::ReleaseKeyboard()
 {
     if (keyboard != nullptr) {
         if (wl_keyboard_get_version(keyboard) >= WL_KEYBOARD_RELEASE_SINCE_VERSION) {
@@ -558,7 +560,7 @@ void WaylandWindowSystem::ReleaseKeyboard()
     }
 }
 
-void WaylandWindowSystem::OnKeymap(int fd, uint32_t size)
+void WaylandBackend::OnKeymap(int fd, uint32_t size)
 {
     void* text = size > 0 ? mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0) : MAP_FAILED;
     close(fd);
@@ -594,40 +596,40 @@ void WaylandWindowSystem::OnKeymap(int fd, uint32_t size)
     keyState = state;
 }
 
-void WaylandWindowSystem::OnModifiers(uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t group)
+void WaylandBackend::OnModifiers(uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t group)
 {
     if (keyState != nullptr) {
         xkb_state_update_mask(keyState, depressed, latched, locked, 0, 0, group);
     }
 }
 
-void WaylandWindowSystem::OnKey(uint32_t key, bool pressed)
+void WaylandBackend::OnKey(uint32_t key, bool pressed)
 {
     // Evdev key codes are eight below the XKB key codes of the keymap.
     const uint32_t code = key + 8;
     QueueKey(code, pressed);
     if (pressed && keymap != nullptr && xkb_keymap_key_repeats(keymap, code)) {
-        keyRepeat.Press(code, GetTickCount());
+        keyRepeat.Press(code, TrellisTickCount());
     } else if (!pressed) {
         keyRepeat.Release(code);
     }
 }
 
-void WaylandWindowSystem::OnRepeatInfo(int32_t rate, int32_t delay)
+void WaylandBackend::OnRepeatInfo(int32_t rate, int32_t delay)
 {
     keyRepeat.SetRate(rate, delay);
 }
 
-void WaylandWindowSystem::RepeatHeldKey()
+void WaylandBackend::RepeatHeldKey()
 {
-    for (uint32_t due = keyRepeat.Due(GetTickCount()); due > 0; --due) {
+    for (uint32_t due = keyRepeat.Due(TrellisTickCount()); due > 0; --due) {
         QueueKey(keyRepeat.Held(), true);
     }
 }
 
 // Modifiers as they stand before the key's own press or release: the
 // compositor sends the change only after the key.
-uint32_t WaylandWindowSystem::Modifiers() const
+uint32_t WaylandBackend::Modifiers() const
 {
     if (keyState == nullptr) {
         return 0;
@@ -641,7 +643,7 @@ uint32_t WaylandWindowSystem::Modifiers() const
 }
 
 // A press of a key that is down already is one of its repeats.
-void WaylandWindowSystem::QueueKey(uint32_t code, bool pressed)
+void WaylandBackend::QueueKey(uint32_t code, bool pressed)
 {
     const NativeWindow* native = FindBySurface(keyboardSurface);
     if (native == nullptr || keyState == nullptr) {
@@ -669,13 +671,13 @@ void WaylandWindowSystem::QueueKey(uint32_t code, bool pressed)
     Deliver(message);
 }
 
-void WaylandWindowSystem::OnKeyboardEnter(wl_surface* surface)
+void WaylandBackend::OnKeyboardEnter(wl_surface* surface)
 {
     keyboardSurface = surface;
     QueueFocus(surface, TrellisEventKind::FocusGained);
 }
 
-void WaylandWindowSystem::OnKeyboardLeave(wl_surface* surface)
+void WaylandBackend::OnKeyboardLeave(wl_surface* surface)
 {
     QueueFocus(surface, TrellisEventKind::FocusLost);
     if (surface == keyboardSurface) {
@@ -684,7 +686,7 @@ void WaylandWindowSystem::OnKeyboardLeave(wl_surface* surface)
     }
 }
 
-void WaylandWindowSystem::QueueFocus(const wl_surface* surface, TrellisEventKind kind)
+void WaylandBackend::QueueFocus(const wl_surface* surface, TrellisEventKind kind)
 {
     if (const NativeWindow* native = FindBySurface(surface)) {
         NativeEvent focus{native->handle};
@@ -696,7 +698,7 @@ void WaylandWindowSystem::QueueFocus(const wl_surface* surface, TrellisEventKind
 // A surface shows no pointer of its own until its client gives it one: the
 // theme's arrow (XCURSOR_THEME and XCURSOR_SIZE choose it, as for other
 // programs), at the output's scale.
-void WaylandWindowSystem::ShowPointerImage(const wl_surface* surface, uint32_t serial)
+void WaylandBackend::ShowPointerImage(const wl_surface* surface, uint32_t serial)
 {
     // Over a window frame drawn by libdecor, libdecor chooses.
     if (FindBySurface(surface) == nullptr || pointer == nullptr) {
@@ -740,13 +742,13 @@ void WaylandWindowSystem::ShowPointerImage(const wl_surface* surface, uint32_t s
                           int32_t(image->hotspot_y) / scale);
 }
 
-void WaylandWindowSystem::OnPointerEnter(wl_surface* surface, double x, double y)
+void WaylandBackend::OnPointerEnter(wl_surface* surface, double x, double y)
 {
     pointerSurface = surface;
     OnPointerMotion(x, y);
 }
 
-void WaylandWindowSystem::OnPointerLeave(wl_surface* surface)
+void WaylandBackend::OnPointerLeave(wl_surface* surface)
 {
     if (surface == pointerSurface) {
         Deliver(PointerEvent(TrellisEventKind::PointerLeave));
@@ -754,14 +756,14 @@ void WaylandWindowSystem::OnPointerLeave(wl_surface* surface)
     }
 }
 
-void WaylandWindowSystem::OnPointerMotion(double x, double y)
+void WaylandBackend::OnPointerMotion(double x, double y)
 {
     pointerX = x;
     pointerY = y;
     Deliver(PointerEvent(TrellisEventKind::PointerMove));
 }
 
-void WaylandWindowSystem::OnPointerButton(uint32_t button, bool pressed)
+void WaylandBackend::OnPointerButton(uint32_t button, bool pressed)
 {
     NativeEvent event = PointerEvent(pressed ? TrellisEventKind::ButtonDown : TrellisEventKind::ButtonUp);
     event.input.button = button == BTN_LEFT     ? TrellisButton::Left
@@ -773,7 +775,7 @@ void WaylandWindowSystem::OnPointerButton(uint32_t button, bool pressed)
     }
 }
 
-void WaylandWindowSystem::OnPointerAxisDiscrete(uint32_t axis, int32_t steps)
+void WaylandBackend::OnPointerAxisDiscrete(uint32_t axis, int32_t steps)
 {
     if (axis <= WL_POINTER_AXIS_HORIZONTAL_SCROLL) {
         pendingSteps[axis] = steps;
@@ -783,7 +785,7 @@ void WaylandWindowSystem::OnPointerAxisDiscrete(uint32_t axis, int32_t steps)
 // Wayland's vertical axis grows towards the user and its horizontal one to
 // the right; a wheel notch is one step (ten units where the device gives no
 // steps, as for a notch).
-void WaylandWindowSystem::OnPointerAxis(uint32_t axis, double value)
+void WaylandBackend::OnPointerAxis(uint32_t axis, double value)
 {
     if (axis > WL_POINTER_AXIS_HORIZONTAL_SCROLL) {
         return;
@@ -801,7 +803,7 @@ void WaylandWindowSystem::OnPointerAxis(uint32_t axis, double value)
 
 // An event at the pointer's position, for the window under it (none, and so
 // not delivered, when the pointer is over no window of ours).
-NativeEvent WaylandWindowSystem::PointerEvent(TrellisEventKind kind) const
+NativeEvent WaylandBackend::PointerEvent(TrellisEventKind kind) const
 {
     const NativeWindow* native = FindBySurface(pointerSurface);
     NativeEvent event{native != nullptr ? native->handle : kNoWindow};
@@ -813,7 +815,7 @@ NativeEvent WaylandWindowSystem::PointerEvent(TrellisEventKind kind) const
     return event;
 }
 
-void WaylandWindowSystem::OnToplevelConfigure(WindowHandle window, int32_t width, int32_t height, bool fixedSize)
+void WaylandBackend::OnToplevelConfigure(WindowHandle window, int32_t width, int32_t height, bool fixedSize)
 {
     if (NativeWindow* native = Find(window)) {
         native->pendingWidth = width;
@@ -822,7 +824,7 @@ void WaylandWindowSystem::OnToplevelConfigure(WindowHandle window, int32_t width
     }
 }
 
-void WaylandWindowSystem::OnToplevelClose(WindowHandle window)
+void WaylandBackend::OnToplevelClose(WindowHandle window)
 {
     Deliver(NativeEvent{window, NativeEventKind::Close});
 }
@@ -832,7 +834,7 @@ void WaylandWindowSystem::OnToplevelClose(WindowHandle window)
 // which keeps its own and is shown alone on the output. No size (0 x 0)
 // leaves the choice to the window: it goes back to its floating size, the
 // last it had outside full screen and maximized.
-void WaylandWindowSystem::OnSurfaceConfigure(WindowHandle window)
+void WaylandBackend::OnSurfaceConfigure(WindowHandle window)
 {
     NativeWindow* native = Find(window);
     if (native == nullptr) {
@@ -856,7 +858,7 @@ void WaylandWindowSystem::OnSurfaceConfigure(WindowHandle window)
 
 // The surface takes a size in surface units; its buffers, the window's
 // rectangle and the application count pixels of the buffer.
-void WaylandWindowSystem::Resize(NativeWindow& native, int32_t width, int32_t height)
+void WaylandBackend::Resize(NativeWindow& native, int32_t width, int32_t height)
 {
     const int32_t pixelsWide = width * native.scale;
     const int32_t pixelsHigh = height * native.scale;
@@ -865,10 +867,9 @@ void WaylandWindowSystem::Resize(NativeWindow& native, int32_t width, int32_t he
     }
     native.width = width;
     native.height = height;
-    const Rect client = GetClientRect(native.handle);
-    if (pixelsWide != client.right - client.left || pixelsHigh != client.bottom - client.top) {
-        // The window's rectangle follows, so that the shell reads the size the surface has.
-        NoteClientSize(native.handle, pixelsWide, pixelsHigh);
+    if (pixelsWide != native.clientWidth || pixelsHigh != native.clientHeight) {
+        native.clientWidth = pixelsWide;
+        native.clientHeight = pixelsHigh;
         NativeEvent resize{native.handle};
         resize.input.kind = TrellisEventKind::Resize;
         resize.input.width = pixelsWide;
@@ -877,13 +878,13 @@ void WaylandWindowSystem::Resize(NativeWindow& native, int32_t width, int32_t he
     }
 }
 
-WaylandWindowSystem::NativeWindow* WaylandWindowSystem::Find(WindowHandle window) const
+WaylandBackend::NativeWindow* WaylandBackend::Find(WindowHandle window) const
 {
     const auto found = windows.find(window);
     return found == windows.end() ? nullptr : found->second.get();
 }
 
-WaylandWindowSystem::NativeWindow* WaylandWindowSystem::FindBySurface(const wl_surface* surface) const
+WaylandBackend::NativeWindow* WaylandBackend::FindBySurface(const wl_surface* surface) const
 {
     if (surface == nullptr) {
         return nullptr;
@@ -896,7 +897,7 @@ WaylandWindowSystem::NativeWindow* WaylandWindowSystem::FindBySurface(const wl_s
     return nullptr;
 }
 
-wl_surface* WaylandWindowSystem::NativeSurface(WindowHandle window) const
+wl_surface* WaylandBackend::NativeSurface(WindowHandle window) const
 {
     const NativeWindow* native = Find(window);
     return native != nullptr ? native->surface : nullptr;
@@ -904,25 +905,26 @@ wl_surface* WaylandWindowSystem::NativeSurface(WindowHandle window) const
 
 // Windows are records until they render: a surface without a buffer shows
 // nothing on Wayland, so the toplevel is made with the rendering surface.
-bool WaylandWindowSystem::OpenNativeWindow(WindowHandle window, const WindowRecord&, const char16_t* title)
+bool WaylandBackend::OpenWindow(WindowHandle window, const Rect& client, bool, bool, const char16_t* title)
 {
     auto native = std::make_unique<NativeWindow>();
     native->owner = this;
     native->handle = window;
+    native->clientWidth = client.right - client.left;
+    native->clientHeight = client.bottom - client.top;
     native->title = NarrowUtf16(title);
     windows[window] = std::move(native);
     return true;
 }
 
-bool WaylandWindowSystem::MakeToplevel(NativeWindow& native)
+bool WaylandBackend::MakeToplevel(NativeWindow& native)
 {
     // Sharp on a scaled output: a buffer pixel for each of its pixels. The
     // quarter-size surface keeps its pixels and leaves the scaling to the
     // compositor.
     native.scale = native.keepsOwnSize ? 1 : outputScale;
-    const Rect client = GetClientRect(native.handle);
-    native.width = (client.right - client.left) / native.scale;
-    native.height = (client.bottom - client.top) / native.scale;
+    native.width = native.clientWidth / native.scale;
+    native.height = native.clientHeight / native.scale;
     native.floatingWidth = native.width;
     native.floatingHeight = native.height;
     native.surface = wl_compositor_create_surface(compositor);
@@ -948,7 +950,7 @@ bool WaylandWindowSystem::MakeToplevel(NativeWindow& native)
     return native.eglWindow != nullptr;
 }
 
-void WaylandWindowSystem::MakePlainToplevel(NativeWindow& native)
+void WaylandBackend::MakePlainToplevel(NativeWindow& native)
 {
     native.shellSurface = xdg_wm_base_get_xdg_surface(wmBase, native.surface);
     xdg_surface_add_listener(native.shellSurface, &kSurfaceListener, &native);
@@ -971,7 +973,7 @@ void WaylandWindowSystem::MakePlainToplevel(NativeWindow& native)
 
 // libdecor makes the toplevel and draws a title bar that moves, resizes and
 // closes the window; mapping it commits and brings the first configure.
-void WaylandWindowSystem::MakeFramedToplevel(NativeWindow& native)
+void WaylandBackend::MakeFramedToplevel(NativeWindow& native)
 {
     native.frame = libdecor_decorate(decorator, native.surface, &kFrameInterface, &native);
     libdecor_frame_set_title(native.frame, native.title.c_str());
@@ -983,13 +985,18 @@ void WaylandWindowSystem::MakeFramedToplevel(NativeWindow& native)
     libdecor_frame_map(native.frame);
 }
 
-void WaylandWindowSystem::PlaceNativeWindow(WindowHandle window, const WindowRecord&)
+void WaylandBackend::PlaceWindow(WindowHandle window, Rect& client)
 {
     NativeWindow* native = Find(window);
-    if (native == nullptr || native->eglWindow == nullptr) {
+    if (native == nullptr) {
         return;
     }
-    const Rect client = GetClientRect(window);
+    // The shell knows this size already: no resize comes back for it.
+    native->clientWidth = client.right - client.left;
+    native->clientHeight = client.bottom - client.top;
+    if (native->eglWindow == nullptr) {
+        return;
+    }
     const int32_t width = (client.right - client.left) / native->scale;
     const int32_t height = (client.bottom - client.top) / native->scale;
     if (width > 0 && height > 0) {
@@ -1003,7 +1010,7 @@ void WaylandWindowSystem::PlaceNativeWindow(WindowHandle window, const WindowRec
     }
 }
 
-void WaylandWindowSystem::DestroyNative(NativeWindow& native)
+void WaylandBackend::DestroyNative(NativeWindow& native)
 {
     if (native.frameRequest != nullptr) {
         wl_callback_destroy(native.frameRequest);
@@ -1035,7 +1042,7 @@ void WaylandWindowSystem::DestroyNative(NativeWindow& native)
     native = NativeWindow{};
 }
 
-void WaylandWindowSystem::CloseNativeWindow(WindowHandle window)
+void WaylandBackend::CloseWindow(WindowHandle window)
 {
     if (NativeWindow* native = Find(window)) {
         DestroyNative(*native);
@@ -1044,7 +1051,7 @@ void WaylandWindowSystem::CloseNativeWindow(WindowHandle window)
     }
 }
 
-void WaylandWindowSystem::LimitClientSize(WindowHandle window, int32_t maxWidth, int32_t maxHeight)
+void WaylandBackend::LimitClientSize(WindowHandle window, int32_t maxWidth, int32_t maxHeight)
 {
     NativeWindow* native = Find(window);
     if (native == nullptr || maxWidth <= 0 || maxHeight <= 0) {
@@ -1061,7 +1068,7 @@ void WaylandWindowSystem::LimitClientSize(WindowHandle window, int32_t maxWidth,
     }
 }
 
-void WaylandWindowSystem::SetNativeTitle(WindowHandle window, const char16_t* title)
+void WaylandBackend::SetTitle(WindowHandle window, const char16_t* title)
 {
     if (NativeWindow* native = Find(window)) {
         native->title = NarrowUtf16(title);
@@ -1075,15 +1082,12 @@ void WaylandWindowSystem::SetNativeTitle(WindowHandle window, const char16_t* ti
     }
 }
 
-void WaylandWindowSystem::FullScreen(WindowHandle window, uint32_t)
+void WaylandBackend::MakeFullScreen(WindowHandle window, bool spansMonitor)
 {
     if (NativeWindow* native = Find(window)) {
         native->fullScreenRequested = true;
         // Only a window the shell sized to the monitor takes the compositor's full-screen size.
-        const Rect client = GetClientRect(window);
-        const Rect monitor = GetMonitorRect(window);
-        native->keepsOwnSize = client.right - client.left != monitor.right - monitor.left ||
-                               client.bottom - client.top != monitor.bottom - monitor.top;
+        native->keepsOwnSize = !spansMonitor;
         if (native->frame != nullptr) {
             libdecor_frame_set_fullscreen(native->frame, output);
             wl_display_flush(display);
@@ -1094,7 +1098,7 @@ void WaylandWindowSystem::FullScreen(WindowHandle window, uint32_t)
     }
 }
 
-bool WaylandWindowSystem::SetSwapInterval(EGLDisplay, int32_t interval)
+bool WaylandBackend::SetSwapInterval(EGLDisplay, int32_t interval)
 {
     framePaced = interval != 0;
     return true;
@@ -1103,7 +1107,7 @@ bool WaylandWindowSystem::SetSwapInterval(EGLDisplay, int32_t interval)
 // The compositor answers with a configure: the monitor's size, or for the
 // framed window its floating size, which a window that started in full
 // screen has yet to get and takes from `framedClient`.
-bool WaylandWindowSystem::SwitchFullScreen(WindowHandle window, bool on, const Rect& framedClient)
+bool WaylandBackend::SwitchFullScreen(WindowHandle window, bool on, const Rect& framedClient)
 {
     NativeWindow* native = Find(window);
     if (native == nullptr || (native->frame == nullptr && native->toplevel == nullptr)) {
@@ -1129,7 +1133,7 @@ bool WaylandWindowSystem::SwitchFullScreen(WindowHandle window, bool on, const R
 }
 
 // Hidden: no image on enter, and none now where the pointer is over the window.
-bool WaylandWindowSystem::ShowPointer(WindowHandle window, bool show)
+bool WaylandBackend::ShowPointer(WindowHandle window, bool show)
 {
     NativeWindow* native = Find(window);
     if (native == nullptr) {
@@ -1148,7 +1152,7 @@ bool WaylandWindowSystem::ShowPointer(WindowHandle window, bool show)
 // transform and divided by its scale) times its scale. Without an output
 // (none announced yet) it is the headless backend's 640 x 480, so that sizes
 // derived from it stay positive.
-Rect WaylandWindowSystem::GetMonitorRect(WindowHandle)
+Rect WaylandBackend::Monitor()
 {
     if (modeWidth <= 0 || modeHeight <= 0) {
         return Rect{0, 0, 640, 480};
@@ -1160,13 +1164,13 @@ Rect WaylandWindowSystem::GetMonitorRect(WindowHandle)
     return Rect{0, 0, width * outputScale, height * outputScale};
 }
 
-void WaylandWindowSystem::ReadNativeEvents()
+void WaylandBackend::PollEvents()
 {
     ReadEvents();
     RepeatHeldKey();
 }
 
-void WaylandWindowSystem::ReadEvents()
+void WaylandBackend::ReadEvents()
 {
     while (wl_display_prepare_read(display) != 0) {
         if (wl_display_dispatch_pending(display) < 0) {
@@ -1190,21 +1194,21 @@ void WaylandWindowSystem::ReadEvents()
     }
 }
 
-bool WaylandWindowSystem::DispatchBlocking()
+bool WaylandBackend::DispatchBlocking()
 {
     return wl_display_dispatch(display) >= 0;
 }
 
-void WaylandWindowSystem::AwaitFrame(NativeWindow& native, uint32_t timeoutMs)
+void WaylandBackend::AwaitFrame(NativeWindow& native, uint32_t timeoutMs)
 {
-    const uint32_t start = GetTickCount();
+    const uint32_t start = TrellisTickCount();
     for (;;) {
         while (wl_display_prepare_read(display) != 0) {
             if (wl_display_dispatch_pending(display) < 0) {
                 ConnectionLost();
             }
         }
-        const uint32_t waited = GetTickCount() - start;
+        const uint32_t waited = TrellisTickCount() - start;
         if (native.frameRequest == nullptr || waited >= timeoutMs) {
             wl_display_cancel_read(display);
             return;
@@ -1230,16 +1234,14 @@ void WaylandWindowSystem::AwaitFrame(NativeWindow& native, uint32_t timeoutMs)
 // Nothing can be shown any more and every later call would fail: the
 // program ends here, as an X11 program does when its server goes. Exit
 // handlers are skipped, since they would talk to the lost connection.
-void WaylandWindowSystem::ConnectionLost()
+void WaylandBackend::ConnectionLost()
 {
-    DebugOutput(wl_display_get_error(display) == EPROTO
-                    ? u"The Wayland compositor ended the connection over a protocol error\n"
-                    : u"The Wayland compositor has gone away\n");
-    std::fflush(nullptr);
-    std::_Exit(1);
+    EndForLostConnection(wl_display_get_error(display) == EPROTO
+                             ? "The Wayland compositor ended the connection over a protocol error\n"
+                             : "The Wayland compositor has gone away\n");
 }
 
-EGLDisplay WaylandWindowSystem::GetEGLDisplay(DeviceContext)
+EGLDisplay WaylandBackend::GetEGLDisplay()
 {
     const auto getPlatformDisplay =
         reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
@@ -1257,7 +1259,7 @@ EGLDisplay WaylandWindowSystem::GetEGLDisplay(DeviceContext)
 // 8 bits of alpha comes first, since llvmpipe presents what glClear wrote to
 // its alpha-less one as black. The surface's opaque region keeps the alpha
 // from showing.
-void WaylandWindowSystem::GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes)
+void WaylandBackend::GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes)
 {
     FillEGLConfigAttributes(EGL_WINDOW_BIT, fsaaMode, attributes);
     EGLConfig configs[64];
@@ -1286,7 +1288,7 @@ void WaylandWindowSystem::GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attri
     }
 }
 
-EGLSurface WaylandWindowSystem::CreateEGLSurface(EGLDisplay eglConnection, EGLConfig config, WindowHandle window)
+EGLSurface WaylandBackend::CreateEGLSurface(EGLDisplay eglConnection, EGLConfig config, WindowHandle window)
 {
     NativeWindow* native = Find(window);
     if (native == nullptr || (native->surface == nullptr && !MakeToplevel(*native))) {
@@ -1298,7 +1300,7 @@ EGLSurface WaylandWindowSystem::CreateEGLSurface(EGLDisplay eglConnection, EGLCo
     return native->eglSurface;
 }
 
-WaylandWindowSystem::NativeWindow* WaylandWindowSystem::FindBySwapSurface(EGLSurface surface) const
+WaylandBackend::NativeWindow* WaylandBackend::FindBySwapSurface(EGLSurface surface) const
 {
     for (const auto& entry : windows) {
         if (entry.second->eglSurface == surface && surface != EGL_NO_SURFACE) {
@@ -1314,7 +1316,7 @@ WaylandWindowSystem::NativeWindow* WaylandWindowSystem::FindBySwapSurface(EGLSur
 // never waits, and the wait for the frame callback that follows pumps the
 // events and ends after a while, so a hidden window goes on at a slow pace
 // and a shown one at the compositor's.
-EGLBoolean WaylandWindowSystem::SwapBuffers(EGLDisplay eglConnection, EGLSurface surface)
+EGLBoolean WaylandBackend::SwapBuffers(EGLDisplay eglConnection, EGLSurface surface)
 {
     NativeWindow* native = FindBySwapSurface(surface);
     if (native == nullptr) {

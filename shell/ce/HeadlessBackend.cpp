@@ -1,21 +1,32 @@
-#include "shell/ce/HeadlessWindowSystem.h"
+#include "shell/ce/HeadlessBackend.h"
 
 #include <EGL/eglext.h>
 #include <GLES/gl.h>
 
 namespace trellis {
 
-HeadlessWindowSystem::HeadlessWindowSystem(int32_t monitorWidth, int32_t monitorHeight, Rect frame)
-    : BasicWindowSystem(frame), monitor{0, 0, monitorWidth, monitorHeight}
+HeadlessBackend::HeadlessBackend(int32_t monitorWidth, int32_t monitorHeight)
+    : monitor{0, 0, monitorWidth, monitorHeight}
 {
 }
 
-Rect HeadlessWindowSystem::GetMonitorRect(WindowHandle)
+bool HeadlessBackend::OpenWindow(WindowHandle window, const Rect& client, bool, bool, const char16_t*)
 {
-    return monitor;
+    clients[window] = client;
+    return true;
 }
 
-EGLDisplay HeadlessWindowSystem::GetEGLDisplay(DeviceContext)
+void HeadlessBackend::CloseWindow(WindowHandle window)
+{
+    clients.erase(window);
+}
+
+void HeadlessBackend::PlaceWindow(WindowHandle window, Rect& client)
+{
+    clients[window] = client;
+}
+
+EGLDisplay HeadlessBackend::GetEGLDisplay()
 {
     // The surfaceless platform needs no native display; without it there is
     // no display, and eglInitialize reports the failure.
@@ -27,17 +38,18 @@ EGLDisplay HeadlessWindowSystem::GetEGLDisplay(DeviceContext)
     return getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
 }
 
-void HeadlessWindowSystem::GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes)
+void HeadlessBackend::GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes)
 {
     FillEGLConfigAttributes(EGL_PBUFFER_BIT, fsaaMode, attributes);
 }
 
-EGLSurface HeadlessWindowSystem::CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window)
+EGLSurface HeadlessBackend::CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window)
 {
-    if (FindWindow(window) == nullptr) {
+    const auto found = clients.find(window);
+    if (found == clients.end()) {
         return EGL_NO_SURFACE;
     }
-    const Rect client = GetClientRect(window);
+    const Rect& client = found->second;
     const EGLint attributes[] = {EGL_WIDTH, client.right - client.left, EGL_HEIGHT, client.bottom - client.top,
                                  EGL_NONE};
     return eglCreatePbufferSurface(display, config, attributes);
@@ -46,13 +58,13 @@ EGLSurface HeadlessWindowSystem::CreateEGLSurface(EGLDisplay display, EGLConfig 
 // Swapping a pbuffer hands nothing on, so without a flush the driver queues
 // frame after frame and never draws them: Mesa's software rasteriser keeps
 // every one in memory. The flush submits each frame, as a window's swap does.
-EGLBoolean HeadlessWindowSystem::SwapBuffers(EGLDisplay display, EGLSurface surface)
+EGLBoolean HeadlessBackend::SwapBuffers(EGLDisplay display, EGLSurface surface)
 {
     glFlush();
     return eglSwapBuffers(display, surface);
 }
 
-std::string HeadlessWindowSystem::Describe() const
+std::string HeadlessBackend::Describe() const
 {
     return "the headless window system (Mesa's surfaceless EGL platform, no display)";
 }

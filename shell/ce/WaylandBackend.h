@@ -3,7 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "shell/ce/BasicWindowSystem.h"
+#include "shell/ce/EventQueue.h"
+#include "shell/ce/WindowBackend.h"
 
 struct wl_display;
 struct wl_registry;
@@ -64,17 +65,26 @@ namespace trellis {
 // and never reaches the compositor), other keys, other buttons, several
 // outputs (the first counts, for the monitor and the scale), fractional
 // scales, a display driver (no escapes).
-class WaylandWindowSystem : public BasicWindowSystem {
+class WaylandBackend : public WindowBackend {
 public:
     // Null when no compositor answers at `displayName` (WAYLAND_DISPLAY when
     // null) or it lacks wl_compositor or xdg_wm_base.
-    static std::unique_ptr<WaylandWindowSystem> Open(const char* displayName);
-    ~WaylandWindowSystem() override;
+    static std::unique_ptr<WaylandBackend> Open(const char* displayName);
+    ~WaylandBackend() override;
 
-    void FullScreen(WindowHandle window, uint32_t flags) override;
+    bool OpenWindow(WindowHandle window, const Rect& client, bool framed, bool visible,
+                    const char16_t* title) override;
+    void CloseWindow(WindowHandle window) override;
+    void PlaceWindow(WindowHandle window, Rect& client) override;
+    // The compositor alone shows, stacks and focuses windows.
+    void ShowWindow(WindowHandle, bool) override {}
+    void RaiseWindow(WindowHandle) override {}
+    void SetTitle(WindowHandle window, const char16_t* title) override;
     void LimitClientSize(WindowHandle window, int32_t maxWidth, int32_t maxHeight) override;
-    Rect GetMonitorRect(WindowHandle window) override;
-    EGLDisplay GetEGLDisplay(DeviceContext dc) override;
+    void MakeFullScreen(WindowHandle window, bool spansMonitor) override;
+    Rect Monitor() override;
+    void PollEvents() override;
+    EGLDisplay GetEGLDisplay() override;
     void GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes) override;
     EGLSurface CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window) override;
     // Presents without waiting in EGL, then waits for the compositor to ask
@@ -118,7 +128,7 @@ public:
 
     // The state of one window on the compositor.
     struct NativeWindow {
-        WaylandWindowSystem* owner = nullptr;
+        WaylandBackend* owner = nullptr;
         WindowHandle handle = kNoWindow;
         std::string title;  // UTF-8
         bool fullScreenRequested = false;
@@ -133,6 +143,8 @@ public:
         bool swapsUnpaced = false;          // EGL's own wait for the compositor is off
         wl_callback* frameRequest = nullptr;  // the compositor's call for the next frame, awaited
         bool configured = false;
+        int32_t clientWidth = 0;  // the client area the shell sees, in buffer pixels
+        int32_t clientHeight = 0;
         int32_t scale = 1;  // buffer pixels to a surface unit
         bool onOutput = false;  // the compositor shows the surface on the output
         int32_t width = 0;  // the surface's size, in surface units
@@ -158,16 +170,8 @@ public:
     void OnSurfaceEnter(WindowHandle window, const wl_output* entered);
     void OnSurfaceConfigure(WindowHandle window);
 
-protected:
-    bool OpenNativeWindow(WindowHandle window, const WindowRecord& record, const char16_t* title) override;
-    void PlaceNativeWindow(WindowHandle window, const WindowRecord& record) override;
-    void CloseNativeWindow(WindowHandle window) override;
-    void ReadNativeEvents() override;
-    void SetNativeTitle(WindowHandle window, const char16_t* title) override;
-
 private:
-
-    explicit WaylandWindowSystem(wl_display* display);
+    explicit WaylandBackend(wl_display* display);
     std::string displayName;  // as connected to, for messages
     bool Connect();
     bool MakeToplevel(NativeWindow& native);
