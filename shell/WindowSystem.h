@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "dualdisplay/DisplayDriver.h"
 #include "shell/TrellisEvent.h"
 
 namespace trellis {
@@ -17,8 +18,6 @@ namespace trellis {
 // Every call runs on the one thread that runs the shell.
 
 using WindowHandle = uint32_t;   // 0: no window
-using DeviceContext = uint32_t;  // 0: no device context
-using GdiObject = uint32_t;      // 0: no object
 
 constexpr WindowHandle kNoWindow = 0;
 constexpr uint32_t WM_NULL = 0;
@@ -67,10 +66,6 @@ constexpr int32_t BLACK_BRUSH = 4;
 constexpr int32_t NO_CURSOR = 0;
 constexpr int32_t ARROW_CURSOR = 1;
 
-// GDI object type of GetCurrentObject and the release flag of VirtualFree.
-constexpr uint32_t OBJ_BITMAP = 7;
-constexpr uint32_t MEM_RELEASE = 0x8000;
-
 struct Rect {
     int32_t left;
     int32_t top;
@@ -115,7 +110,7 @@ struct WindowClass {
     const char16_t* className;
 };
 
-class WindowSystem {
+class WindowSystem : public DisplayDriver {
 public:
     WindowSystem() = default;
     WindowSystem(const WindowSystem&) = delete;
@@ -169,27 +164,6 @@ public:
     virtual void BeginPaint(WindowHandle window) = 0;
     virtual void EndPaint(WindowHandle window) = 0;
 
-    // Device contexts and the display driver. GetDC(kNoWindow) is the whole
-    // screen. ExtEscape returns the driver's answer, negative for a failure and
-    // 0 when the driver does not know the escape; `input` and `output` may be
-    // the same buffer.
-    virtual DeviceContext GetDC(WindowHandle window) = 0;
-    virtual void ReleaseDC(WindowHandle window, DeviceContext dc) = 0;
-    virtual DeviceContext CreateDC(const char16_t* driver) = 0;
-    virtual void DeleteDC(DeviceContext dc) = 0;
-    virtual int32_t ExtEscape(DeviceContext dc, int32_t escape, int32_t inputSize, const void* input,
-                              int32_t outputSize, void* output) = 0;
-
-    // GDI bitmaps and virtual memory, for the display-driver configuration.
-    virtual DeviceContext CreateCompatibleDC(DeviceContext dc) = 0;
-    virtual GdiObject CreateCompatibleBitmap(DeviceContext dc, int32_t width, int32_t height) = 0;
-    virtual GdiObject GetCurrentObject(DeviceContext dc, uint32_t type) = 0;
-    virtual GdiObject SelectObject(DeviceContext dc, GdiObject object) = 0;
-    virtual void DeleteObject(GdiObject object) = 0;
-    virtual void VirtualFree(uint32_t address, uint32_t size, uint32_t type) = 0;
-
-    // One 16-bit diagnostic string, as it is.
-    virtual void DebugOutput(const char16_t* text) = 0;
     // Milliseconds from a monotonic clock, wrapping at 2^32.
     virtual uint32_t GetTickCount() = 0;
     // Gives up the processor for about `milliseconds`.

@@ -29,6 +29,13 @@ constexpr uint32_t kLongestRetryWaitMs = 1000;
 // are taken to go nowhere and the loop ends as a failure.
 constexpr int32_t kSwapFailureLimit = 100;
 
+// The desktop the dual-display restore repaints, whatever size the run used.
+constexpr int32_t kDesktopWidth = 640;
+constexpr int32_t kDesktopHeight = 480;
+
+constexpr const char16_t* kRedrawClassName = u"RedrawDesktop";
+constexpr uint32_t kRedrawWindowExStyle = 0x04000008;  // top-most, no animation
+
 } // namespace
 
 bool IsQuarterSize(int32_t width, int32_t height)
@@ -291,6 +298,39 @@ void TrellisPlatformCE::StopDualDisplay()
     dualDisplay.RestoreDefaultDisplayMode();
     SendDualDisplayEscape(kEscapeDualDisplayQuery, 0, 1);
     windows.dualDisplayActive = 0;
+}
+
+PlatformDesktop::PlatformDesktop(WindowSystem& windowSystem, PlatformWindows& platformWindows,
+                                 void* const& platformInstance)
+    : system(windowSystem), windows(platformWindows), instanceHandle(platformInstance)
+{
+}
+
+// The desktop has to be repainted on the primary display before the driver
+// takes the secondary controller's frame buffer away; without an application
+// window a plain black one does it.
+void PlatformDesktop::RedrawDesktop()
+{
+    if (windows.mainWindow == kNoWindow) {
+        system.RegisterClass(WindowClass{CS_HREDRAW_VREDRAW, TrellisPlatformCE::RedrawDesktopProc, instanceHandle,
+                                         ARROW_CURSOR, BLACK_BRUSH, kRedrawClassName});
+        windows.mainWindow = system.CreateWindowEx(kRedrawWindowExStyle, kRedrawClassName, nullptr, WS_VISIBLE, 0, 0,
+                                                   kDesktopWidth, kDesktopHeight, instanceHandle);
+    }
+    if (windows.mainWindow == kNoWindow) {
+        return;
+    }
+    system.InvalidateRect(windows.mainWindow, Rect{0, 0, kDesktopWidth, kDesktopHeight}, true);
+    system.SetForegroundWindow(windows.mainWindow);
+    system.FullScreen(windows.mainWindow, SHFS_HIDE_ALL);
+    system.MoveWindow(windows.mainWindow, 0, 0, kDesktopWidth, kDesktopHeight, true);
+    system.ShowWindow(windows.mainWindow, windows.showCommand);
+    system.UpdateWindow(windows.mainWindow);
+}
+
+void PlatformDesktop::DestroyWindows()
+{
+    DestroyMainAndCoverWindows(system, windows.mainWindow, windows.coverWindow, windows.showCommand);
 }
 
 void TrellisPlatformCE::DebugOutput(const char16_t* text)
