@@ -179,9 +179,7 @@ void TrellisApp::ShellLog(const char* format, ...) const
     va_end(arguments);
 
     // Text is UTF-8: arguments as typed reach messages that name them.
-    char16_t wide[256];
-    wide[WidenUtf8(text, std::strlen(text), wide)] = 0;
-    TrellisDebugOutput(wide);
+    TrellisDebugOutputUtf8(text);
 }
 
 // The capture members are the free functions of capture/, on the surface's size where one is needed.

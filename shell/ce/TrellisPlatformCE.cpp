@@ -241,11 +241,11 @@ int32_t TrellisPlatformCE::KeepSurfaceWithinDriverLimits()
     eglDestroySurface(eglDisplay, eglSurface);
     eglSurface = system.CreateEGLSurface(eglDisplay, eglConfig, windows.mainWindow);
     if (eglSurface == EGL_NO_SURFACE) {
-        DebugOutput(u"Unable to create window surface\n");
+        system.DebugOutput(u"Unable to create window surface\n");
         return 0;
     }
     if (!eglMakeCurrent(eglDisplay, eglSurface, eglSurface, eglContext)) {
-        DebugOutput(u"Unable to make current context\n");
+        system.DebugOutput(u"Unable to make current context\n");
         return 0;
     }
     return 1;
@@ -333,11 +333,6 @@ void PlatformDesktop::DestroyWindows()
     DestroyMainAndCoverWindows(system, windows.mainWindow, windows.coverWindow, windows.showCommand);
 }
 
-void TrellisPlatformCE::DebugOutput(const char16_t* text)
-{
-    system.DebugOutput(text);
-}
-
 void TrellisPlatformCE::ExplainEGLFailure(const char* call, EGLint error)
 {
     app->ShellLog("%s failed with %s on %s\n", call, EGLErrorName(error), system.Describe().c_str());
@@ -351,7 +346,7 @@ int32_t TrellisPlatformCE::InitEGL(WindowHandle window)
         deviceContext = system.GetDC(window);
         eglDisplay = system.GetEGLDisplay(deviceContext);
         if (!eglInitialize(eglDisplay, &eglMajor, &eglMinor)) {
-            DebugOutput(u"Unable to initialise egl\n");
+            system.DebugOutput(u"Unable to initialise egl\n");
             ExplainEGLFailure(eglDisplay == EGL_NO_DISPLAY ? "eglGetDisplay" : "eglInitialize", eglGetError());
             return 0;
         }
@@ -359,13 +354,13 @@ int32_t TrellisPlatformCE::InitEGL(WindowHandle window)
         eglConfig = ChooseEGLConfig();
         eglContext = eglCreateContext(eglDisplay, eglConfig, EGL_NO_CONTEXT, nullptr);
         if (eglContext == EGL_NO_CONTEXT) {
-            DebugOutput(u"Unable to create a context\n");
+            system.DebugOutput(u"Unable to create a context\n");
             ExplainEGLFailure(eglConfig == nullptr ? "eglChooseConfig" : "eglCreateContext", eglGetError());
             return 0;
         }
         eglSurface = system.CreateEGLSurface(eglDisplay, eglConfig, window);
         if (eglSurface == EGL_NO_SURFACE) {
-            DebugOutput(u"Unable to create window surface\n");
+            system.DebugOutput(u"Unable to create window surface\n");
             ExplainEGLFailure(system.SurfaceCall(), eglGetError());
             return 0;
         }
@@ -376,7 +371,7 @@ int32_t TrellisPlatformCE::InitEGL(WindowHandle window)
         const bool retry = error == kContextLost && powerManagement == 1 &&
                            system.GetTickCount() - firstAttempt < kLostContextRetrySeconds * 1000;
         if (!retry) {
-            DebugOutput(u"Unable to make current context\n");
+            system.DebugOutput(u"Unable to make current context\n");
             ExplainEGLFailure("eglMakeCurrent", error);
             return 0;
         }

@@ -102,7 +102,6 @@ private:
     void PumpCoverWindow();
     void DeliverEvent(TrellisEvent& event);
     void TakeApplicationTitle();
-    void DebugOutput(const char16_t* text);
     // The line after an EGL failure's own message: the call, its error by
     // name, and the window system and display in use.
     void ExplainEGLFailure(const char* call, EGLint error);
