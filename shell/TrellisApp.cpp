@@ -50,14 +50,7 @@ void TrellisApp::HandleEvent(const TrellisEvent&) {}
 
 void TrellisApp::SetWindowTitle(const char* title)
 {
-    size_t length = title != nullptr ? std::strlen(title) : 0;
-    if (length >= sizeof windowTitle) {
-        length = sizeof windowTitle - 1;
-        // Back up over continuation bytes so no character is cut in two.
-        while (length > 0 && (static_cast<unsigned char>(title[length]) & 0xC0) == 0x80) {
-            --length;
-        }
-    }
+    const size_t length = title != nullptr ? FittingUtf8(title, std::strlen(title), sizeof windowTitle - 1) : 0;
     std::memcpy(windowTitle, title != nullptr ? title : "", length);
     windowTitle[length] = 0;
     // Zero means "never set"; after 2^32 changes the count skips it.
