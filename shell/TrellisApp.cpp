@@ -11,8 +11,8 @@
 #include "shell/DebugOutput.h"
 #include "shell/ExtensionString.h"
 #include "shell/Ticks.h"
+#include "shell/TrellisPlatform.h"
 #include "shell/Utf8.h"
-#include "shell/ce/TrellisPlatformCE.h"
 #include "trellis/Version.h"
 
 namespace trellis {
@@ -121,6 +121,16 @@ int32_t TrellisApp::IsKeyDown(TrellisKey key) const
 {
     const int32_t slot = KeySlot(key);
     return slot >= 0 && keysDown.test(static_cast<size_t>(slot)) ? 1 : 0;
+}
+
+void TrellisPlatform::AttachToApp(TrellisApp& app, TrellisPlatform* platform)
+{
+    app.platform = platform;
+}
+
+void TrellisPlatform::TrackAppKeys(TrellisApp& app, const TrellisEvent& event)
+{
+    app.TrackKeys(event);
 }
 
 void TrellisApp::TrackKeys(const TrellisEvent& event)

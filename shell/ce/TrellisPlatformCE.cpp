@@ -75,7 +75,7 @@ int32_t TrellisPlatformCE::InitPlatform()
     // A program that started in full screen gets a framed window of half the monitor.
     framedWidth = shellData->fullScreen == 1 ? (monitor.right - monitor.left) / 2 : shellData->width;
     framedHeight = shellData->fullScreen == 1 ? (monitor.bottom - monitor.top) / 2 : shellData->height;
-    app->platform = this;
+    AttachToApp(*app, this);
     return 1;
 }
 
@@ -476,7 +476,7 @@ void TrellisPlatformCE::DeliverEvent(TrellisEvent& event)
     default:
         break;
     }
-    app->TrackKeys(event);
+    TrackAppKeys(*app, event);
     app->HandleEvent(event);
 }
 
@@ -602,7 +602,7 @@ int32_t TrellisPlatformCE::ShowCursor(bool show)
 
 void TrellisPlatformCE::ReleasePlatform()
 {
-    app->platform = nullptr;
+    AttachToApp(*app, nullptr);
     if (windows.dualDisplayActive != 0) {
         StopDualDisplay();
     }

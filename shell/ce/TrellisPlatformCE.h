@@ -71,11 +71,9 @@ public:
     static intptr_t RedrawDesktopProc(WindowSystem& system, WindowHandle window, uint32_t message, uintptr_t wParam,
                                       intptr_t lParam);
 
-    // The application's window controls (TrellisApp::SetSwapInterval,
-    // SetFullScreen and ShowCursor), with their results.
-    int32_t SetSwapInterval(int32_t interval);
-    int32_t SetFullScreen(bool on);
-    int32_t ShowCursor(bool show);
+    int32_t SetSwapInterval(int32_t interval) override;
+    int32_t SetFullScreen(bool on) override;
+    int32_t ShowCursor(bool show) override;
 
     int32_t IsQuitRequested() const { return quitRequested; }
     int32_t HasPowerManagement() const { return powerManagement; }
