@@ -12,7 +12,6 @@
 
 #include "capture/Capture.h"
 #include "shell/DebugOutput.h"
-#include "shell/Utf8.h"
 
 namespace trellis {
 
@@ -87,9 +86,7 @@ void CaptureLog(const char* format, ...)
     va_end(arguments);
 
     // File names are UTF-8; bytes that are not are shown as Latin-1.
-    char16_t wide[sizeof text];
-    wide[WidenUtf8(text, std::strlen(text), wide)] = 0;
-    TrellisDebugOutput(wide);
+    TrellisDebugOutputUtf8(text);
 }
 
 const char* RefusalText(int refusal)

@@ -7,13 +7,6 @@ namespace {
 constexpr uint16_t kSecondaryWidth = 320;
 constexpr uint16_t kSecondaryHeight = 240;
 
-// The desktop the restore repaints, whatever size the run used.
-constexpr int32_t kDesktopWidth = 640;
-constexpr int32_t kDesktopHeight = 480;
-
-constexpr const char16_t* kRedrawClassName = u"RedrawDesktop";
-constexpr uint32_t kRedrawWindowExStyle = 0x04000008;  // top-most, no animation
-
 // The configuration the application runs in, the secondary controller
 // driving its own frame buffer.
 constexpr DisplaySystemConfig kCustomFBConfig{1, 1, 1, 0, 6, 0, 0, 1, 2, 1, 0, 60, 0};
@@ -27,14 +20,14 @@ DisplaySystemConfig DefaultConfig(uint32_t surfaceWord)
 
 } // namespace
 
-DualDisplay::DualDisplay(WindowSystem& windowSystem, const DualDisplayWindows& platformWindows)
-    : system(windowSystem), windows(platformWindows)
+DualDisplay::DualDisplay(DisplayDriver& displayDriver, DualDisplayPlatform& runningPlatform)
+    : driver(displayDriver), platform(runningPlatform)
 {
 }
 
 void DualDisplay::Log(const char16_t* text)
 {
-    system.DebugOutput(text);
+    driver.DebugOutput(text);
 }
 
 int32_t DualDisplay::DualDispSetup()
@@ -51,8 +44,8 @@ int32_t DualDisplay::DualDispSetup()
 
 int32_t DualDisplay::DualDisplaySetup()
 {
-    screenDC = system.GetDC(kNoWindow);
-    driverDC = system.CreateDC(u"ddi.dll");
+    screenDC = driver.GetDC(kWholeScreen);
+    driverDC = driver.CreateDC(u"ddi.dll");
     if (DE_GetMarathonSurfaceInfo() != 0) {
         Log(u"RURIRUVAVUDI: DualDisplaySetup: Error could not get default settings\n");
         return 1;
@@ -64,7 +57,7 @@ int32_t DualDisplay::DualDisplaySetup()
 int32_t DualDisplay::DE_GetMarathonSurfaceInfo()
 {
     surfaceInfo.ui32Selector = 0;
-    if (system.ExtEscape(screenDC, DRVESC_GET_SURFACEINFO, sizeof surfaceInfo, &surfaceInfo, sizeof surfaceInfo,
+    if (driver.ExtEscape(screenDC, DRVESC_GET_SURFACEINFO, sizeof surfaceInfo, &surfaceInfo, sizeof surfaceInfo,
                          &surfaceInfo) < 0) {
         // Whatever a failed call left in the record is no surface of ours:
         // the restore must not release an address taken from it.
@@ -96,21 +89,21 @@ int32_t DualDisplay::Config_CustomFBApplication()
 int32_t DualDisplay::DE_CreateSecondarySurfBitmap()
 {
     SecondarySurfaceSize size{kSecondaryWidth, kSecondaryHeight};
-    if (system.ExtEscape(screenDC, kEscapeCreateSecondarySurface, sizeof size, &size, 0, nullptr) < 0) {
+    if (driver.ExtEscape(screenDC, kEscapeCreateSecondarySurface, sizeof size, &size, 0, nullptr) < 0) {
         Log(u"RURIRUVAVUDI: DE_CreateSecondarySurfBitmap: DRVESC_CONFIG_DISPLAYSYSTEM error.\n");
         return 1;
     }
-    memoryDC = system.CreateCompatibleDC(screenDC);
-    secondaryBitmap = system.CreateCompatibleBitmap(screenDC, kSecondaryWidth, kSecondaryHeight);
-    previousBitmap = system.GetCurrentObject(memoryDC, OBJ_BITMAP);
-    system.SelectObject(memoryDC, secondaryBitmap);
+    memoryDC = driver.CreateCompatibleDC(screenDC);
+    secondaryBitmap = driver.CreateCompatibleBitmap(screenDC, kSecondaryWidth, kSecondaryHeight);
+    previousBitmap = driver.GetCurrentObject(memoryDC, OBJ_BITMAP);
+    driver.SelectObject(memoryDC, secondaryBitmap);
     bitmapMade = 1;
     return 0;
 }
 
 int32_t DualDisplay::DE_ConfigureDisplaySystem()
 {
-    if (system.ExtEscape(screenDC, DRVESC_CONFIG_DISPLAYSYSTEM, sizeof displayConfig, &displayConfig, 0, nullptr) <
+    if (driver.ExtEscape(screenDC, DRVESC_CONFIG_DISPLAYSYSTEM, sizeof displayConfig, &displayConfig, 0, nullptr) <
         0) {
         Log(u"RURIRUVAVUDI: DE_ConfigureDisplaySystem: Drvesc failure: DRVESC_CONFIG_DISPLAYSYSTEM.\n");
         return 1;
@@ -121,38 +114,15 @@ int32_t DualDisplay::DE_ConfigureDisplaySystem()
 int32_t DualDisplay::RestoreDefaultDisplayMode()
 {
     Log(u"RURIRUVAVUDI: RestoreDefaultDisplayMode: Restoring dual display default configuration.\n");
-    RedrawDesktop();
+    platform.RedrawDesktop();
     const int32_t result = Config_DefaultDisplay();
     ReleaseSurfaceAddress();
-    DestroyMainAndCoverWindows(system, windows.mainWindow, windows.coverWindow, windows.showCommand);
+    platform.DestroyWindows();
     ReleaseGdiObjects();
     if (result != 0) {
         Log(u"RURIRUVAVUDI: RestoreDefaultDisplayMode: Error.\n");
     }
     return result;
-}
-
-// The desktop has to be repainted on the primary display before the driver
-// takes the secondary controller's frame buffer away; without an application
-// window a plain black one does it.
-void DualDisplay::RedrawDesktop()
-{
-    if (windows.mainWindow == kNoWindow) {
-        system.RegisterClass(
-            WindowClass{CS_HREDRAW_VREDRAW, windows.redrawDesktopProc, windows.instanceHandle, ARROW_CURSOR,
-                        BLACK_BRUSH, kRedrawClassName});
-        windows.mainWindow = system.CreateWindowEx(kRedrawWindowExStyle, kRedrawClassName, nullptr, WS_VISIBLE, 0, 0,
-                                                   kDesktopWidth, kDesktopHeight, windows.instanceHandle);
-    }
-    if (windows.mainWindow == kNoWindow) {
-        return;
-    }
-    system.InvalidateRect(windows.mainWindow, Rect{0, 0, kDesktopWidth, kDesktopHeight}, true);
-    system.SetForegroundWindow(windows.mainWindow);
-    system.FullScreen(windows.mainWindow, SHFS_HIDE_ALL);
-    system.MoveWindow(windows.mainWindow, 0, 0, kDesktopWidth, kDesktopHeight, true);
-    system.ShowWindow(windows.mainWindow, windows.showCommand);
-    system.UpdateWindow(windows.mainWindow);
 }
 
 int32_t DualDisplay::Config_DefaultDisplay()
@@ -171,7 +141,7 @@ void DualDisplay::ReleaseSurfaceAddress()
         return;
     }
     Log(u"RURIRUVAVUDI: RestoreDefaultDisplayMode: Deallocating virtual memory for Desktop surface.\n");
-    system.VirtualFree(surfaceInfo.ui32PhysAddress, 0, MEM_RELEASE);
+    driver.VirtualFree(surfaceInfo.ui32PhysAddress, 0, MEM_RELEASE);
     surfaceInfo.ui32PhysAddress = 0;
 }
 
@@ -180,20 +150,20 @@ void DualDisplay::ReleaseSurfaceAddress()
 void DualDisplay::ReleaseGdiObjects()
 {
     if (bitmapMade != 0) {
-        system.SelectObject(memoryDC, previousBitmap);
-        system.DeleteObject(secondaryBitmap);
-        system.DeleteDC(memoryDC);
+        driver.SelectObject(memoryDC, previousBitmap);
+        driver.DeleteObject(secondaryBitmap);
+        driver.DeleteDC(memoryDC);
         memoryDC = 0;
         secondaryBitmap = 0;
         previousBitmap = 0;
         bitmapMade = 0;
     }
     if (screenDC != 0) {
-        system.ReleaseDC(kNoWindow, screenDC);
+        driver.ReleaseDC(kWholeScreen, screenDC);
         screenDC = 0;
     }
     if (driverDC != 0) {
-        system.DeleteDC(driverDC);
+        driver.DeleteDC(driverDC);
         driverDC = 0;
     }
 }

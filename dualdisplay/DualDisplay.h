@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/ce/WindowSystem.h"
+#include "dualdisplay/DisplayDriver.h"
 
 namespace trellis {
 
@@ -60,29 +60,28 @@ struct DisplaySystemConfig {
 };
 static_assert(sizeof(DisplaySystemConfig) == 52, "DisplaySystemConfig is 52 bytes");
 
+// What the configuration needs of the platform that runs it, at restore: the
+// desktop repainted on the primary display (through the application's main
+// window, or through a window of the platform's own when there is none) before
+// the driver takes the secondary controller's frame buffer away, and later the
+// application's windows destroyed.
+class DualDisplayPlatform {
+public:
+    virtual void RedrawDesktop() = 0;
+    virtual void DestroyWindows() = 0;
+
+protected:
+    ~DualDisplayPlatform() = default;
+};
+
 // Switches the display system into the custom frame-buffer configuration for
 // a quarter-size full-screen run, and back to the default at exit. The driver
 // is reached through display escapes on the screen device context; every
-// failure is written to the debug output and returned as a non-zero result.
-//
-// What the configuration needs of the platform that runs it. The restore
-// redraws the desktop through the main window (or through a window of its own
-// made with `redrawDesktopProc` and `instanceHandle` when there is none) and
-// then destroys the windows, leaving both handles null. The references stay
-// bound to the platform's own state for the configuration's whole life.
-struct DualDisplayWindows {
-    WindowHandle& mainWindow;
-    WindowHandle& coverWindow;
-    const int32_t& showCommand;
-    void* const& instanceHandle;
-    WindowProc redrawDesktopProc;
-};
-
-// Called by the platform around a quarter-size full-screen run; it reaches the
-// driver and the windows only through the window system.
+// failure is written to the driver's debug output and returned as a non-zero
+// result. Both references stay bound for the configuration's whole life.
 class DualDisplay {
 public:
-    DualDisplay(WindowSystem& system, const DualDisplayWindows& windows);
+    DualDisplay(DisplayDriver& driver, DualDisplayPlatform& platform);
 
     DualDisplay(const DualDisplay&) = delete;
     DualDisplay& operator=(const DualDisplay&) = delete;
@@ -100,13 +99,12 @@ private:
     int32_t DE_CreateSecondarySurfBitmap();
     int32_t DE_ConfigureDisplaySystem();
     int32_t Config_DefaultDisplay();
-    void RedrawDesktop();
     void ReleaseSurfaceAddress();
     void ReleaseGdiObjects();
     void Log(const char16_t* text);
 
-    WindowSystem& system;
-    DualDisplayWindows windows;
+    DisplayDriver& driver;
+    DualDisplayPlatform& platform;
 
     DeviceContext screenDC = 0;
     DeviceContext driverDC = 0;

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cstring>
+
 #include "shell/Utf8.h"
 
 namespace trellis {
@@ -51,20 +53,50 @@ void TrellisSetDebugOutputHandler(void (*handler)(const char* text, void* contex
     logContext = context;
 }
 
-void TrellisDebugOutput(const char16_t* text)
+namespace {
+
+// Writes the characters `next` takes from the text until it gives 0, encoded
+// in chunks on the stack: debug output allocates nothing. A chunk holds the
+// longest message the framework writes, terminator included.
+template <typename Next>
+void EmitCharacters(Next next)
 {
-    // Encoded in chunks on the stack: debug output allocates nothing. A chunk
-    // holds the longest message the framework writes, terminator included.
     char chunk[1024];
     unsigned used = 0;
-    while (*text != 0) {
+    for (char32_t c = next(); c != 0; c = next()) {
         if (used + 5 > sizeof chunk) {
             Emit(chunk, used);
             used = 0;
         }
-        used += EncodeUtf8(NextUtf16(text), chunk + used);
+        used += EncodeUtf8(c, chunk + used);
     }
     Emit(chunk, used);
+}
+
+} // namespace
+
+void TrellisDebugOutput(const char16_t* text)
+{
+    EmitCharacters([&text]() -> char32_t { return *text != 0 ? NextUtf16(text) : 0; });
+}
+
+void TrellisDebugOutputUtf8(const char* text)
+{
+    size_t left = std::strlen(text);
+    EmitCharacters([&text, &left]() -> char32_t {
+        if (left == 0) {
+            return 0;
+        }
+        char32_t c = 0;
+        size_t taken = DecodeUtf8(text, left, &c);
+        if (taken == 0) {
+            c = static_cast<unsigned char>(*text);
+            taken = 1;
+        }
+        text += taken;
+        left -= taken;
+        return c;
+    });
 }
 
 unsigned long TrellisDebugOutputCount()

@@ -7,6 +7,11 @@ namespace trellis {
 // routes it elsewhere (TrellisApp::SetLogHandler).
 void TrellisDebugOutput(const char16_t* text);
 
+// The same for UTF-8 text, such as a formatted message: it reaches the output
+// as it is, except that a byte that begins no well-formed sequence is taken
+// as Latin-1, so that what is written is always valid text.
+void TrellisDebugOutputUtf8(const char* text);
+
 // Where every message goes: `handler(text, context)` with UTF-8 text as it is
 // written (a long message may come in pieces), or standard error when null.
 void TrellisSetDebugOutputHandler(void (*handler)(const char* text, void* context), void* context);

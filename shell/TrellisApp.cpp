@@ -11,8 +11,8 @@
 #include "shell/DebugOutput.h"
 #include "shell/ExtensionString.h"
 #include "shell/Ticks.h"
+#include "shell/TrellisPlatform.h"
 #include "shell/Utf8.h"
-#include "shell/ce/TrellisPlatformCE.h"
 #include "trellis/Version.h"
 
 namespace trellis {
@@ -50,14 +50,7 @@ void TrellisApp::HandleEvent(const TrellisEvent&) {}
 
 void TrellisApp::SetWindowTitle(const char* title)
 {
-    size_t length = title != nullptr ? std::strlen(title) : 0;
-    if (length >= sizeof windowTitle) {
-        length = sizeof windowTitle - 1;
-        // Back up over continuation bytes so no character is cut in two.
-        while (length > 0 && (static_cast<unsigned char>(title[length]) & 0xC0) == 0x80) {
-            --length;
-        }
-    }
+    const size_t length = title != nullptr ? FittingUtf8(title, std::strlen(title), sizeof windowTitle - 1) : 0;
     std::memcpy(windowTitle, title != nullptr ? title : "", length);
     windowTitle[length] = 0;
     // Zero means "never set"; after 2^32 changes the count skips it.
@@ -130,6 +123,16 @@ int32_t TrellisApp::IsKeyDown(TrellisKey key) const
     return slot >= 0 && keysDown.test(static_cast<size_t>(slot)) ? 1 : 0;
 }
 
+void TrellisPlatform::AttachToApp(TrellisApp& app, TrellisPlatform* platform)
+{
+    app.platform = platform;
+}
+
+void TrellisPlatform::TrackAppKeys(TrellisApp& app, const TrellisEvent& event)
+{
+    app.TrackKeys(event);
+}
+
 void TrellisApp::TrackKeys(const TrellisEvent& event)
 {
     const int32_t slot = KeySlot(event.key);
@@ -179,9 +182,7 @@ void TrellisApp::ShellLog(const char* format, ...) const
     va_end(arguments);
 
     // Text is UTF-8: arguments as typed reach messages that name them.
-    char16_t wide[256];
-    wide[WidenUtf8(text, std::strlen(text), wide)] = 0;
-    TrellisDebugOutput(wide);
+    TrellisDebugOutputUtf8(text);
 }
 
 // The capture members are the free functions of capture/, on the surface's size where one is needed.

@@ -8,7 +8,7 @@
 
 namespace trellis {
 
-class TrellisPlatformCE;
+class TrellisPlatform;
 
 /// One option of the application's own, for the usage text and so that the
 /// shell can tell the application's tokens from typos.
@@ -155,12 +155,12 @@ protected:
     ShellData* shellData;
 
 private:
-    friend class TrellisPlatformCE;
+    friend class TrellisPlatform;
     /// Keeps IsKeyDown's answers; the platform calls it before HandleEvent.
     void TrackKeys(const TrellisEvent& event);
 
     std::bitset<static_cast<size_t>(TrellisKey::Count)> keysDown;
-    TrellisPlatformCE* platform = nullptr;  // while the window exists
+    TrellisPlatform* platform = nullptr;  // while the window exists
     char windowTitle[128] = {};
     uint32_t windowTitleVersion = 0;
 };

@@ -3,6 +3,9 @@
 
 namespace trellis {
 
+class TrellisApp;
+struct TrellisEvent;
+
 // What the entry needs of a platform: a window with a current rendering
 // context, presentation with message pumping, release, and the frame loop.
 class TrellisPlatform {
@@ -24,6 +27,20 @@ public:
     // (a lost context that could not be rebuilt, presentation that keeps
     // failing): the program then ends as a failure after the usual release.
     virtual int32_t HasFailed() const { return 0; }
+
+    // The application's window controls (TrellisApp::SetSwapInterval,
+    // SetFullScreen and ShowCursor), with their results; the application
+    // reaches them while the platform is attached to it.
+    virtual int32_t SetSwapInterval(int32_t interval) = 0;
+    virtual int32_t SetFullScreen(bool on) = 0;
+    virtual int32_t ShowCursor(bool show) = 0;
+
+protected:
+    // Attaches a platform to the application once its window exists, and
+    // detaches it (null) before the window goes.
+    static void AttachToApp(TrellisApp& app, TrellisPlatform* platform);
+    // Keeps the application's held keys; called before HandleEvent.
+    static void TrackAppKeys(TrellisApp& app, const TrellisEvent& event);
 };
 
 } // namespace trellis

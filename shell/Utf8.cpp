@@ -71,6 +71,19 @@ size_t EncodeUtf8(char32_t c, char* out)
     return 4;
 }
 
+size_t FittingUtf8(const char* text, size_t length, size_t room)
+{
+    if (length <= room) {
+        return length;
+    }
+    // Back up over continuation bytes to the start of the character cut.
+    size_t fitting = room;
+    while (fitting > 0 && (static_cast<unsigned char>(text[fitting]) & 0xC0) == 0x80) {
+        --fitting;
+    }
+    return fitting;
+}
+
 void AppendUtf8(std::string& out, char32_t c)
 {
     char bytes[4];

@@ -16,6 +16,10 @@ size_t DecodeUtf8(const char* text, size_t available, char32_t* codePoint);
 // returns the bytes written.
 size_t EncodeUtf8(char32_t codePoint, char* out);
 
+// How much of `length` bytes of UTF-8 fits in `room` bytes without cutting a
+// character in two: `length` when all of it fits, else `room` or less.
+size_t FittingUtf8(const char* text, size_t length, size_t room);
+
 // Appends `codePoint` as UTF-8.
 void AppendUtf8(std::string& out, char32_t codePoint);
 

@@ -29,6 +29,13 @@ constexpr uint32_t kLongestRetryWaitMs = 1000;
 // are taken to go nowhere and the loop ends as a failure.
 constexpr int32_t kSwapFailureLimit = 100;
 
+// The desktop the dual-display restore repaints, whatever size the run used.
+constexpr int32_t kDesktopWidth = 640;
+constexpr int32_t kDesktopHeight = 480;
+
+constexpr const char16_t* kRedrawClassName = u"RedrawDesktop";
+constexpr uint32_t kRedrawWindowExStyle = 0x04000008;  // top-most, no animation
+
 } // namespace
 
 bool IsQuarterSize(int32_t width, int32_t height)
@@ -68,7 +75,7 @@ int32_t TrellisPlatformCE::InitPlatform()
     // A program that started in full screen gets a framed window of half the monitor.
     framedWidth = shellData->fullScreen == 1 ? (monitor.right - monitor.left) / 2 : shellData->width;
     framedHeight = shellData->fullScreen == 1 ? (monitor.bottom - monitor.top) / 2 : shellData->height;
-    app->platform = this;
+    AttachToApp(*app, this);
     return 1;
 }
 
@@ -234,11 +241,11 @@ int32_t TrellisPlatformCE::KeepSurfaceWithinDriverLimits()
     eglDestroySurface(eglDisplay, eglSurface);
     eglSurface = system.CreateEGLSurface(eglDisplay, eglConfig, windows.mainWindow);
     if (eglSurface == EGL_NO_SURFACE) {
-        DebugOutput(u"Unable to create window surface\n");
+        system.DebugOutput(u"Unable to create window surface\n");
         return 0;
     }
     if (!eglMakeCurrent(eglDisplay, eglSurface, eglSurface, eglContext)) {
-        DebugOutput(u"Unable to make current context\n");
+        system.DebugOutput(u"Unable to make current context\n");
         return 0;
     }
     return 1;
@@ -293,9 +300,37 @@ void TrellisPlatformCE::StopDualDisplay()
     windows.dualDisplayActive = 0;
 }
 
-void TrellisPlatformCE::DebugOutput(const char16_t* text)
+PlatformDesktop::PlatformDesktop(WindowSystem& windowSystem, PlatformWindows& platformWindows,
+                                 void* const& platformInstance)
+    : system(windowSystem), windows(platformWindows), instanceHandle(platformInstance)
 {
-    system.DebugOutput(text);
+}
+
+// The desktop has to be repainted on the primary display before the driver
+// takes the secondary controller's frame buffer away; without an application
+// window a plain black one does it.
+void PlatformDesktop::RedrawDesktop()
+{
+    if (windows.mainWindow == kNoWindow) {
+        system.RegisterClass(WindowClass{CS_HREDRAW_VREDRAW, TrellisPlatformCE::RedrawDesktopProc, instanceHandle,
+                                         ARROW_CURSOR, BLACK_BRUSH, kRedrawClassName});
+        windows.mainWindow = system.CreateWindowEx(kRedrawWindowExStyle, kRedrawClassName, nullptr, WS_VISIBLE, 0, 0,
+                                                   kDesktopWidth, kDesktopHeight, instanceHandle);
+    }
+    if (windows.mainWindow == kNoWindow) {
+        return;
+    }
+    system.InvalidateRect(windows.mainWindow, Rect{0, 0, kDesktopWidth, kDesktopHeight}, true);
+    system.SetForegroundWindow(windows.mainWindow);
+    system.FullScreen(windows.mainWindow, SHFS_HIDE_ALL);
+    system.MoveWindow(windows.mainWindow, 0, 0, kDesktopWidth, kDesktopHeight, true);
+    system.ShowWindow(windows.mainWindow, windows.showCommand);
+    system.UpdateWindow(windows.mainWindow);
+}
+
+void PlatformDesktop::DestroyWindows()
+{
+    DestroyMainAndCoverWindows(system, windows.mainWindow, windows.coverWindow, windows.showCommand);
 }
 
 void TrellisPlatformCE::ExplainEGLFailure(const char* call, EGLint error)
@@ -311,7 +346,7 @@ int32_t TrellisPlatformCE::InitEGL(WindowHandle window)
         deviceContext = system.GetDC(window);
         eglDisplay = system.GetEGLDisplay(deviceContext);
         if (!eglInitialize(eglDisplay, &eglMajor, &eglMinor)) {
-            DebugOutput(u"Unable to initialise egl\n");
+            system.DebugOutput(u"Unable to initialise egl\n");
             ExplainEGLFailure(eglDisplay == EGL_NO_DISPLAY ? "eglGetDisplay" : "eglInitialize", eglGetError());
             return 0;
         }
@@ -319,13 +354,13 @@ int32_t TrellisPlatformCE::InitEGL(WindowHandle window)
         eglConfig = ChooseEGLConfig();
         eglContext = eglCreateContext(eglDisplay, eglConfig, EGL_NO_CONTEXT, nullptr);
         if (eglContext == EGL_NO_CONTEXT) {
-            DebugOutput(u"Unable to create a context\n");
+            system.DebugOutput(u"Unable to create a context\n");
             ExplainEGLFailure(eglConfig == nullptr ? "eglChooseConfig" : "eglCreateContext", eglGetError());
             return 0;
         }
         eglSurface = system.CreateEGLSurface(eglDisplay, eglConfig, window);
         if (eglSurface == EGL_NO_SURFACE) {
-            DebugOutput(u"Unable to create window surface\n");
+            system.DebugOutput(u"Unable to create window surface\n");
             ExplainEGLFailure(system.Backend().SurfaceCall(), eglGetError());
             return 0;
         }
@@ -336,7 +371,7 @@ int32_t TrellisPlatformCE::InitEGL(WindowHandle window)
         const bool retry = error == kContextLost && powerManagement == 1 &&
                            system.GetTickCount() - firstAttempt < kLostContextRetrySeconds * 1000;
         if (!retry) {
-            DebugOutput(u"Unable to make current context\n");
+            system.DebugOutput(u"Unable to make current context\n");
             ExplainEGLFailure("eglMakeCurrent", error);
             return 0;
         }
@@ -441,7 +476,7 @@ void TrellisPlatformCE::DeliverEvent(TrellisEvent& event)
     default:
         break;
     }
-    app->TrackKeys(event);
+    TrackAppKeys(*app, event);
     app->HandleEvent(event);
 }
 
@@ -567,7 +602,7 @@ int32_t TrellisPlatformCE::ShowCursor(bool show)
 
 void TrellisPlatformCE::ReleasePlatform()
 {
-    app->platform = nullptr;
+    AttachToApp(*app, nullptr);
     if (windows.dualDisplayActive != 0) {
         StopDualDisplay();
     }

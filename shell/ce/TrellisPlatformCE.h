@@ -13,13 +13,31 @@ namespace trellis {
 class TrellisApp;
 
 // The windows and display state that outlive any one EGL set-up; the
-// display-driver configuration reads and clears the windows too.
+// dual-display restore reads and clears the windows too.
 struct PlatformWindows {
     WindowHandle mainWindow = kNoWindow;   // carries the EGL surface; user data = ShellData
     WindowHandle coverWindow = kNoWindow;  // covers the desktop behind a quarter-size main window
     int32_t showCommand = SW_SHOWNORMAL;
     int32_t coverMode = 0;
     int32_t dualDisplayActive = 0;         // the secondary display was set up and must be restored
+};
+
+// The dual-display restore's window work on this window system. The desktop
+// is repainted through the main window, or through a black top-most window
+// made for it when there is none; then the main and cover windows are
+// destroyed and both handles left null. The references stay bound to the
+// platform's own state.
+class PlatformDesktop final : public DualDisplayPlatform {
+public:
+    PlatformDesktop(WindowSystem& system, PlatformWindows& windows, void* const& instanceHandle);
+
+    void RedrawDesktop() override;
+    void DestroyWindows() override;
+
+private:
+    WindowSystem& system;
+    PlatformWindows& windows;
+    void* const& instanceHandle;
 };
 
 // Whether full screen at this client size is the quarter-size mode (a
@@ -53,11 +71,9 @@ public:
     static intptr_t RedrawDesktopProc(WindowSystem& system, WindowHandle window, uint32_t message, uintptr_t wParam,
                                       intptr_t lParam);
 
-    // The application's window controls (TrellisApp::SetSwapInterval,
-    // SetFullScreen and ShowCursor), with their results.
-    int32_t SetSwapInterval(int32_t interval);
-    int32_t SetFullScreen(bool on);
-    int32_t ShowCursor(bool show);
+    int32_t SetSwapInterval(int32_t interval) override;
+    int32_t SetFullScreen(bool on) override;
+    int32_t ShowCursor(bool show) override;
 
     int32_t IsQuitRequested() const { return quitRequested; }
     int32_t HasPowerManagement() const { return powerManagement; }
@@ -84,7 +100,6 @@ private:
     void PumpCoverWindow();
     void DeliverEvent(TrellisEvent& event);
     void TakeApplicationTitle();
-    void DebugOutput(const char16_t* text);
     // The line after an EGL failure's own message: the call, its error by
     // name, and the window system and display in use.
     void ExplainEGLFailure(const char* call, EGLint error);
@@ -121,8 +136,8 @@ private:
     // started in full screen, and only that one.
     ShellData startingMode{};
     bool modeSwitched = false;
-    DualDisplay dualDisplay{system, DualDisplayWindows{windows.mainWindow, windows.coverWindow, windows.showCommand,
-                                                       instanceHandle, RedrawDesktopProc}};
+    PlatformDesktop desktop{system, windows, instanceHandle};
+    DualDisplay dualDisplay{system, desktop};
 };
 
 } // namespace trellis

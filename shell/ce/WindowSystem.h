@@ -1,15 +1,14 @@
 #pragma once
 #include <EGL/egl.h>
 
-#include <cstddef>
 #include <cstdint>
-#include <string>
-
 #include <deque>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "dualdisplay/DisplayDriver.h"
 #include "shell/ce/EventQueue.h"
 #include "shell/ce/WindowBackend.h"
 
@@ -22,9 +21,6 @@ namespace trellis {
 // is the real window system (X11, Wayland) or none (headless). Its calls are
 // virtual so that a test can watch them. Every call runs on the one thread
 // that runs the shell.
-
-using DeviceContext = uint32_t;  // 0: no device context
-using GdiObject = uint32_t;      // 0: no object
 
 constexpr uint32_t WM_NULL = 0;
 
@@ -72,9 +68,6 @@ constexpr int32_t BLACK_BRUSH = 4;
 constexpr int32_t NO_CURSOR = 0;
 constexpr int32_t ARROW_CURSOR = 1;
 
-// GDI object type of GetCurrentObject and the release flag of VirtualFree.
-constexpr uint32_t OBJ_BITMAP = 7;
-constexpr uint32_t MEM_RELEASE = 0x8000;
 
 // A message and, for input, what the application is told of it. A backend
 // with input fills `event` beside the message the window procedure sees
@@ -106,7 +99,7 @@ struct WindowClass {
     const char16_t* className;
 };
 
-class WindowSystem : public EventSink {
+class WindowSystem : public DisplayDriver, public EventSink {
 public:
     explicit WindowSystem(std::unique_ptr<WindowBackend> windowBackend);
     WindowSystem(const WindowSystem&) = delete;
@@ -169,26 +162,23 @@ public:
     virtual void BeginPaint(WindowHandle window);
     virtual void EndPaint(WindowHandle window);
 
-    // Device contexts and the display driver. GetDC(kNoWindow) is the whole
-    // screen. ExtEscape returns the driver's answer, negative for a failure and
-    // 0 when the driver does not know the escape; `input` and `output` may be
-    // the same buffer. No driver stands behind a Linux window system: it knows
-    // no escape and makes no objects.
-    virtual DeviceContext GetDC(WindowHandle window);
-    virtual void ReleaseDC(WindowHandle window, DeviceContext dc);
-    virtual DeviceContext CreateDC(const char16_t* driver);
-    virtual void DeleteDC(DeviceContext dc);
-    virtual int32_t ExtEscape(DeviceContext dc, int32_t escape, int32_t inputSize, const void* input,
-                              int32_t outputSize, void* output);
-    virtual DeviceContext CreateCompatibleDC(DeviceContext dc);
-    virtual GdiObject CreateCompatibleBitmap(DeviceContext dc, int32_t width, int32_t height);
-    virtual GdiObject GetCurrentObject(DeviceContext dc, uint32_t type);
-    virtual GdiObject SelectObject(DeviceContext dc, GdiObject object);
-    virtual void DeleteObject(GdiObject object);
-    virtual void VirtualFree(uint32_t address, uint32_t size, uint32_t type);
+    // The display driver. No driver stands behind a Linux window system: it
+    // knows no escape and makes no objects.
+    DeviceContext GetDC(WindowHandle window) override;
+    void ReleaseDC(WindowHandle window, DeviceContext dc) override;
+    DeviceContext CreateDC(const char16_t* driver) override;
+    void DeleteDC(DeviceContext dc) override;
+    int32_t ExtEscape(DeviceContext dc, int32_t escape, int32_t inputSize, const void* input, int32_t outputSize,
+                      void* output) override;
+    DeviceContext CreateCompatibleDC(DeviceContext dc) override;
+    GdiObject CreateCompatibleBitmap(DeviceContext dc, int32_t width, int32_t height) override;
+    GdiObject GetCurrentObject(DeviceContext dc, uint32_t type) override;
+    GdiObject SelectObject(DeviceContext dc, GdiObject object) override;
+    void DeleteObject(GdiObject object) override;
+    void VirtualFree(uint32_t address, uint32_t size, uint32_t type) override;
 
     // One 16-bit diagnostic string, as it is.
-    virtual void DebugOutput(const char16_t* text);
+    void DebugOutput(const char16_t* text) override;
     // Milliseconds from a monotonic clock, wrapping at 2^32.
     virtual uint32_t GetTickCount();
     // Gives up the processor for about `milliseconds`.

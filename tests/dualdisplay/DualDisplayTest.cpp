@@ -320,13 +320,11 @@ TEST(DualDisplayRestore, WithoutAMainWindowUsesARedrawWindowOfItsOwn)
     ScriptedWindowSystem system{640, 480};
     ScriptedDriver driver;
     driver.Attach(system);
-    WindowHandle mainWindow = kNoWindow;
-    WindowHandle coverWindow = kNoWindow;
-    const int32_t showCommand = SW_SHOWNORMAL;
+    PlatformWindows windows;
     int instanceTag = 0;
     void* const instance = &instanceTag;
-    DualDisplay dualDisplay(system, DualDisplayWindows{mainWindow, coverWindow, showCommand, instance,
-                                                       TrellisPlatformCE::RedrawDesktopProc});
+    PlatformDesktop desktop(system, windows, instance);
+    DualDisplay dualDisplay(system, desktop);
 
     testing::internal::CaptureStderr();
     EXPECT_EQ(0, dualDisplay.DualDispSetup());
@@ -348,7 +346,7 @@ TEST(DualDisplayRestore, WithoutAMainWindowUsesARedrawWindowOfItsOwn)
               }),
               system.Calls({"RegisterClass", "CreateWindowEx", "InvalidateRect", "FullScreen", "MoveWindow",
                             "ShowWindow", "DestroyWindow", "PostQuitMessage"}));
-    EXPECT_EQ(kNoWindow, mainWindow);
+    EXPECT_EQ(kNoWindow, windows.mainWindow);
     EXPECT_EQ((Codes{kSurfaceInfo, kSecondarySurface, kConfigure, kConfigure}), driver.Codes());
     EXPECT_EQ(Lines{}, GdiFaults(system.Calls()));
 }

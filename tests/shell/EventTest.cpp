@@ -278,6 +278,18 @@ TEST_F(PumpedEvents, TheApplicationNamesItsWindowAtStartAndLater)
     EXPECT_EQ(Lines{"SetWindowText 1 Second"}, system.Calls({"SetWindowText"}));
 }
 
+TEST(WindowTitle, ALongTitleIsCutBeforeTheCharacterThatDoesNotFit)
+{
+    TrellisApp app;
+    const std::string start(124, 'a');
+    app.SetWindowTitle((start + "b\xC3\xA9").c_str());  // 127 bytes: all of it fits
+    EXPECT_EQ(start + "b\xC3\xA9", app.GetWindowTitle());
+    app.SetWindowTitle((start + "\xF0\x9F\x98\x80z").c_str());  // the 4-byte character ends at byte 128
+    EXPECT_EQ(start, app.GetWindowTitle());
+    app.SetWindowTitle(nullptr);
+    EXPECT_STREQ("", app.GetWindowTitle());
+}
+
 // One line per event, as the checks below spell them.
 std::string Describe(const TrellisEvent& event)
 {
