@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 
 namespace trellis {
 
@@ -11,6 +12,10 @@ void TrellisDebugOutput(const char16_t* text);
 // as it is, except that a byte that begins no well-formed sequence is taken
 // as Latin-1, so that what is written is always valid text.
 void TrellisDebugOutputUtf8(const char* text);
+inline void TrellisDebugOutputUtf8(const std::string& text)
+{
+    TrellisDebugOutputUtf8(text.c_str());
+}
 
 // Where every message goes: `handler(text, context)` with UTF-8 text as it is
 // written (a long message may come in pieces), or standard error when null.

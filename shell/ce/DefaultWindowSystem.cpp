@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "shell/DebugOutput.h"
-#include "shell/Utf8.h"
 #include "shell/ce/HeadlessBackend.h"
 #if TRELLIS_HAVE_WAYLAND
 #include "shell/ce/WaylandBackend.h"
@@ -53,14 +52,6 @@ constexpr Backend kBackends[] = {
     {"headless", nullptr, nullptr, nullptr, OpenHeadless},
 };
 
-// UTF-8 text on the 16-bit debug output.
-void Say(const std::string& text)
-{
-    std::u16string wide(text.size(), u'\0');
-    wide.resize(WidenUtf8(text.data(), text.size(), wide.data()));
-    TrellisDebugOutput(wide.c_str());
-}
-
 const char* Variable(const char* name)
 {
     const char* value = name != nullptr ? std::getenv(name) : nullptr;
@@ -74,8 +65,8 @@ std::unique_ptr<WindowBackend> OpenNamed(const Backend& backend, const char* dis
 {
     std::unique_ptr<WindowBackend> system = backend.open(display);
     if (!system) {
-        Say(prefix + "cannot open the " + backend.displayKind + " \"" + display + "\" named by " +
-            backend.displayVariable + advice + "\n");
+        TrellisDebugOutputUtf8(prefix + "cannot open the " + backend.displayKind + " \"" + display +
+                               "\" named by " + backend.displayVariable + advice + "\n");
     }
     return system;
 }
@@ -87,8 +78,8 @@ std::unique_ptr<WindowBackend> OpenHandedDown(const Backend& backend, const char
 {
     std::unique_ptr<WindowBackend> system = backend.open(nullptr);
     if (!system) {
-        Say(prefix + "cannot use the " + backend.displayKind + " connection \"" + connection + "\" handed down in " +
-            backend.handedDownVariable + advice + "\n");
+        TrellisDebugOutputUtf8(prefix + "cannot use the " + backend.displayKind + " connection \"" + connection +
+                               "\" handed down in " + backend.handedDownVariable + advice + "\n");
     }
     return system;
 }
@@ -138,11 +129,12 @@ std::unique_ptr<WindowBackend> OpenDefaultBackend()
             if (const char* display = Variable(backend.displayVariable)) {
                 return OpenNamed(backend, display, why + ": ", "");
             }
-            Say(why + ": no " + backend.displayKind + " (" + backend.displayVariable + " is not set)\n");
+            TrellisDebugOutputUtf8(why + ": no " + backend.displayKind + " (" + backend.displayVariable +
+                                   " is not set)\n");
             return nullptr;
         }
-        Say(std::string("TRELLIS_PLATFORM=") + choice + " names no window system; use one of: " +
-            WindowSystemNames() + "\n");
+        TrellisDebugOutputUtf8(std::string("TRELLIS_PLATFORM=") + choice +
+                               " names no window system; use one of: " + WindowSystemNames() + "\n");
         return nullptr;
     }
 
@@ -162,7 +154,7 @@ std::unique_ptr<WindowBackend> OpenDefaultBackend()
     }
     for (const Backend& backend : kBackends) {
         if (backend.displayVariable == nullptr) {
-            Say("no display (" + unset + " not set): running " + backend.name + "\n");
+            TrellisDebugOutputUtf8("no display (" + unset + " not set): running " + backend.name + "\n");
             return backend.open(nullptr);
         }
     }

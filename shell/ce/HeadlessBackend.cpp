@@ -10,22 +10,6 @@ HeadlessBackend::HeadlessBackend(int32_t monitorWidth, int32_t monitorHeight)
 {
 }
 
-bool HeadlessBackend::OpenWindow(WindowHandle window, const Rect& client, bool, bool, const char16_t*)
-{
-    clients[window] = client;
-    return true;
-}
-
-void HeadlessBackend::CloseWindow(WindowHandle window)
-{
-    clients.erase(window);
-}
-
-void HeadlessBackend::PlaceWindow(WindowHandle window, Rect& client)
-{
-    clients[window] = client;
-}
-
 EGLDisplay HeadlessBackend::GetEGLDisplay()
 {
     // The surfaceless platform needs no native display; without it there is
@@ -43,13 +27,8 @@ void HeadlessBackend::GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attribute
     FillEGLConfigAttributes(EGL_PBUFFER_BIT, fsaaMode, attributes);
 }
 
-EGLSurface HeadlessBackend::CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window)
+EGLSurface HeadlessBackend::CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle, const Rect& client)
 {
-    const auto found = clients.find(window);
-    if (found == clients.end()) {
-        return EGL_NO_SURFACE;
-    }
-    const Rect& client = found->second;
     const EGLint attributes[] = {EGL_WIDTH, client.right - client.left, EGL_HEIGHT, client.bottom - client.top,
                                  EGL_NONE};
     return eglCreatePbufferSurface(display, config, attributes);

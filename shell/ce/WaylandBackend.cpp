@@ -1288,7 +1288,8 @@ void WaylandBackend::GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes
     }
 }
 
-EGLSurface WaylandBackend::CreateEGLSurface(EGLDisplay eglConnection, EGLConfig config, WindowHandle window)
+EGLSurface WaylandBackend::CreateEGLSurface(EGLDisplay eglConnection, EGLConfig config, WindowHandle window,
+                                            const Rect&)
 {
     NativeWindow* native = Find(window);
     if (native == nullptr || (native->surface == nullptr && !MakeToplevel(*native))) {

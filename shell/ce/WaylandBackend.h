@@ -76,9 +76,6 @@ public:
                     const char16_t* title) override;
     void CloseWindow(WindowHandle window) override;
     void PlaceWindow(WindowHandle window, Rect& client) override;
-    // The compositor alone shows, stacks and focuses windows.
-    void ShowWindow(WindowHandle, bool) override {}
-    void RaiseWindow(WindowHandle) override {}
     void SetTitle(WindowHandle window, const char16_t* title) override;
     void LimitClientSize(WindowHandle window, int32_t maxWidth, int32_t maxHeight) override;
     void MakeFullScreen(WindowHandle window, bool spansMonitor) override;
@@ -86,7 +83,8 @@ public:
     void PollEvents() override;
     EGLDisplay GetEGLDisplay() override;
     void GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes) override;
-    EGLSurface CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window) override;
+    EGLSurface CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window,
+                                const Rect& client) override;
     // Presents without waiting in EGL, then waits for the compositor to ask
     // for the next frame, reading its events meanwhile.
     EGLBoolean SwapBuffers(EGLDisplay display, EGLSurface surface) override;

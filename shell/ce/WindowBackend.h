@@ -70,17 +70,18 @@ public:
     // Moves and sizes the window; a backend that keeps it elsewhere (its
     // title bar where a person can reach it) says where in `client`.
     virtual void PlaceWindow(WindowHandle window, Rect& client) = 0;
-    virtual void ShowWindow(WindowHandle window, bool visible) = 0;
-    // Brings the window to the front with the input focus.
-    virtual void RaiseWindow(WindowHandle window) = 0;
-    virtual void SetTitle(WindowHandle window, const char16_t* title) = 0;
-    // The largest client area the window's rendering surface can have; the
-    // window is kept within it when others resize it.
-    virtual void LimitClientSize(WindowHandle window, int32_t maxWidth, int32_t maxHeight) = 0;
-    // The shell's full-screen request: a window that spans the monitor
-    // becomes full screen there; a smaller one (the quarter-size surface)
-    // keeps its own rectangle, above the other windows.
-    virtual void MakeFullScreen(WindowHandle window, bool spansMonitor) = 0;
+
+    // What a window system without such a thing leaves undone: showing,
+    // raising (to the front, with the input focus), a title, a size limit
+    // (the largest client area the rendering surface can have, kept when
+    // others resize the window), and the shell's full-screen request (a
+    // window that spans the monitor becomes full screen there; a smaller one,
+    // the quarter-size surface, keeps its own rectangle above the others).
+    virtual void ShowWindow(WindowHandle, bool) {}
+    virtual void RaiseWindow(WindowHandle) {}
+    virtual void SetTitle(WindowHandle, const char16_t*) {}
+    virtual void LimitClientSize(WindowHandle, int32_t, int32_t) {}
+    virtual void MakeFullScreen(WindowHandle, bool) {}
 
     // The monitor, the part of it left to windows (without panels and docks),
     // and what a frame adds on each side of a framed client area.
@@ -96,7 +97,8 @@ public:
     // area, and presenting a frame; EGL_FALSE when the swap failed.
     virtual EGLDisplay GetEGLDisplay() = 0;
     virtual void GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes) = 0;
-    virtual EGLSurface CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window) = 0;
+    virtual EGLSurface CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window,
+                                        const Rect& client) = 0;
     virtual EGLBoolean SwapBuffers(EGLDisplay display, EGLSurface surface) { return eglSwapBuffers(display, surface); }
     // 1 presents at the refresh, 0 at once.
     virtual bool SetSwapInterval(EGLDisplay display, int32_t interval)

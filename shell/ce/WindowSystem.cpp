@@ -7,7 +7,6 @@
 
 #include "shell/DebugOutput.h"
 #include "shell/Ticks.h"
-#include "shell/Utf8.h"
 #include "shell/ce/KeySymbols.h"
 
 namespace trellis {
@@ -481,16 +480,16 @@ void WindowSystem::GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes)
 // What a lost connection means is the program's end, decided here for every backend.
 void EndForLostConnection(const std::string& message)
 {
-    std::u16string wide(message.size(), u'\0');
-    wide.resize(WidenUtf8(message.data(), message.size(), wide.data()));
-    TrellisDebugOutput(wide.c_str());
+    TrellisDebugOutputUtf8(message);
     std::fflush(nullptr);
     std::_Exit(1);
 }
 
 EGLSurface WindowSystem::CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window)
 {
-    return FindWindow(window) != nullptr ? backend->CreateEGLSurface(display, config, window) : EGL_NO_SURFACE;
+    const WindowRecord* record = FindWindow(window);
+    return record != nullptr ? backend->CreateEGLSurface(display, config, window, ClientRectOf(*record))
+                             : EGL_NO_SURFACE;
 }
 
 } // namespace trellis

@@ -52,20 +52,13 @@ unsigned Dimension(int32_t size)
 constexpr int kFrameExtentsWaitMs = 500;
 constexpr int kResizeWaitMs = 2000;
 
-// A one-line message of the backend's own (ASCII).
-void Report(const char* text)
-{
-    const std::u16string wide(text, text + std::strlen(text));
-    TrellisDebugOutput(wide.c_str());
-}
-
 void ReportHeldSize(unsigned width, unsigned height, int32_t maxWidth, int32_t maxHeight)
 {
     char text[160];
     std::snprintf(text, sizeof text, "Window size %u x %u is larger than the driver renders; held at %d x %d\n", width,
                   height, std::min<int32_t>(static_cast<int32_t>(width), maxWidth),
                   std::min<int32_t>(static_cast<int32_t>(height), maxHeight));
-    Report(text);
+    TrellisDebugOutputUtf8(text);
 }
 
 // Xlib calls this when the connection breaks and ends the program if it
@@ -790,7 +783,7 @@ void X11Backend::GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes)
     FillEGLConfigAttributes(EGL_WINDOW_BIT, fsaaMode, attributes);
 }
 
-EGLSurface X11Backend::CreateEGLSurface(EGLDisplay eglDisplay, EGLConfig config, WindowHandle window)
+EGLSurface X11Backend::CreateEGLSurface(EGLDisplay eglDisplay, EGLConfig config, WindowHandle window, const Rect&)
 {
     const Window native = NativeWindow(window);
     if (native == 0) {

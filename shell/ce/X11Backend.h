@@ -56,7 +56,8 @@ public:
     void PollEvents() override;
     EGLDisplay GetEGLDisplay() override;
     void GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes) override;
-    EGLSurface CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window) override;
+    EGLSurface CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window,
+                                const Rect& client) override;
     bool SwitchFullScreen(WindowHandle window, bool on, const Rect& framedClient) override;
     bool ShowPointer(WindowHandle window, bool show) override;
     std::string Describe() const override;
