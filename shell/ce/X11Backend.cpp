@@ -1,8 +1,6 @@
 #include "shell/ce/X11Backend.h"
 
-#include "shell/DebugOutput.h"
 #include "shell/Utf8.h"
-#include "shell/ce/KeySymbols.h"
 
 #include <EGL/eglext.h>
 #include <X11/Xlib.h>
@@ -18,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 
 namespace trellis {
@@ -52,20 +51,9 @@ unsigned Dimension(int32_t size)
 constexpr int kFrameExtentsWaitMs = 500;
 constexpr int kResizeWaitMs = 2000;
 
-void ReportHeldSize(unsigned width, unsigned height, int32_t maxWidth, int32_t maxHeight)
-{
-    char text[160];
-    std::snprintf(text, sizeof text, "Window size %u x %u is larger than the driver renders; held at %d x %d\n", width,
-                  height, std::min<int32_t>(static_cast<int32_t>(width), maxWidth),
-                  std::min<int32_t>(static_cast<int32_t>(height), maxHeight));
-    TrellisDebugOutputUtf8(text);
-}
-
 // Xlib calls this when the connection breaks and ends the program if it
-// returns. Nothing may talk to the server any more: not the windows, and not
-// EGL, whose teardown sends requests on the same connection (re-entering here)
-// while the driver's threads may still be drawing. So the program only says
-// why and ends, skipping exit handlers for the same reason.
+// returns; EGL's teardown would send requests on the same connection and
+// re-enter here.
 int ServerGone(Display* display)
 {
     char text[320];
@@ -91,85 +79,61 @@ std::string Latin1Title(const char16_t* title)
     return text;
 }
 
-
-
-
-uint32_t ModifiersOf(unsigned state)
+std::vector<long> ReadLongs(Display* display, Window window, Atom property, Atom type)
 {
-    return ((state & ShiftMask) != 0 ? kTrellisModShift : 0) | ((state & ControlMask) != 0 ? kTrellisModControl : 0) |
-           ((state & Mod1Mask) != 0 ? kTrellisModAlt : 0) | ((state & Mod4Mask) != 0 ? kTrellisModSuper : 0) |
-           ((state & LockMask) != 0 ? kTrellisModCapsLock : 0);
-}
-
-// The character of a keysym: Latin-1 keysyms are their own code, and
-// Unicode keysyms carry theirs below 0x01000000.
-uint32_t CharacterOf(KeySym symbol)
-{
-    if ((symbol >= 0x20 && symbol <= 0x7E) || (symbol >= 0xA0 && symbol <= 0xFF)) {
-        return static_cast<uint32_t>(symbol);
-    }
-    if ((symbol & 0xFF000000) == 0x01000000) {
-        return static_cast<uint32_t>(symbol & 0x00FFFFFF);
-    }
-    return 0;
-}
-
-// Text entry takes printable characters; Return, Tab, Backspace and the
-// like are keys.
-void SetPrintableText(TrellisEvent& event, const char* utf8, size_t length)
-{
-    SetEventText(event, utf8, length);
-    size_t kept = 0;
-    for (size_t i = 0; event.text[i] != 0; ++i) {
-        const auto byte = static_cast<unsigned char>(event.text[i]);
-        if (byte >= 0x20 && byte != 0x7F) {
-            event.text[kept++] = event.text[i];
+    Atom actualType = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    std::vector<long> values;
+    if (XGetWindowProperty(display, window, property, 0, 1024, False, type, &actualType, &format, &count, &remaining,
+                           &data) == Success &&
+        data != nullptr) {
+        if (actualType == type && format == 32) {
+            const long* longs = reinterpret_cast<const long*>(data);
+            values.assign(longs, longs + count);
         }
+        XFree(data);
     }
-    event.text[kept] = 0;
+    return values;
 }
 
-void SetPointer(TrellisEvent& input, TrellisEventKind kind, int x, int y, unsigned state)
+void SendToRoot(Display* display, Window window, Atom type, long data0, long data1, long data2, long data3)
 {
-    input.kind = kind;
-    input.x = x;
-    input.y = y;
-    input.modifiers = ModifiersOf(state);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = type;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = data0;
+    event.xclient.data.l[1] = data1;
+    event.xclient.data.l[2] = data2;
+    event.xclient.data.l[3] = data3;
+    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
 }
 
-// Only a real change of focus, not a grab or the pointer moving within.
-bool IsFocusChange(const XFocusChangeEvent& focus)
+// Takes events of `type` for `window` as they come, for up to `waitMs`, until
+// `wanted` accepts one; events of other kinds stay queued in order.
+bool AwaitEvent(Display* display, Window window, int type, int waitMs,
+                const std::function<bool(const XEvent&)>& wanted, XEvent& event)
 {
-    return focus.mode == NotifyNormal && focus.detail != NotifyInferior && focus.detail != NotifyPointer;
-}
-
-bool TranslateButton(const XButtonEvent& button, TrellisEvent& input)
-{
-    const bool press = button.type == ButtonPress;
-    SetPointer(input, press ? TrellisEventKind::ButtonDown : TrellisEventKind::ButtonUp, button.x, button.y,
-               button.state);
-    switch (button.button) {
-    case Button1:
-        input.button = TrellisButton::Left;
-        return true;
-    case Button2:
-        input.button = TrellisButton::Middle;
-        return true;
-    case Button3:
-        input.button = TrellisButton::Right;
-        return true;
-    case Button4:
-    case Button5:
-    case 6:
-    case 7:
-        // Each wheel notch is a press and a release of one of these; the
-        // press is the step.
-        input.kind = TrellisEventKind::Wheel;
-        input.wheelY = button.button == Button4 ? 1.0f : button.button == Button5 ? -1.0f : 0.0f;
-        input.wheelX = button.button == 6 ? -1.0f : button.button == 7 ? 1.0f : 0.0f;
-        return press;
-    default:
-        return false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    for (;;) {
+        while (XCheckTypedWindowEvent(display, window, type, &event)) {
+            if (wanted(event)) {
+                return true;
+            }
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) {
+            return false;
+        }
+        pollfd ready{ConnectionNumber(display), POLLIN, 0};
+        if (poll(&ready, 1, static_cast<int>(left)) < 0 && errno != EINTR) {
+            return false;
+        }
     }
 }
 
@@ -333,7 +297,7 @@ void X11Backend::AwaitSize(WindowHandle window, int width, int height)
     // Sizes reported before the answer are out of date and dropped; the
     // answer goes to the application as any resize does.
     XEvent event;
-    if (AwaitEvent(native, ConfigureNotify, kResizeWaitMs,
+    if (AwaitEvent(display, native, ConfigureNotify, kResizeWaitMs,
                    [width, height](const XEvent& configure) {
                        return configure.xconfigure.width == width && configure.xconfigure.height == height;
                    },
@@ -342,30 +306,6 @@ void X11Backend::AwaitSize(WindowHandle window, int width, int height)
         resized.window = window;
         if (TranslateEvent(event, resized)) {
             Deliver(resized);
-        }
-    }
-}
-
-// Takes events of `type` for `window` as they come, for up to `waitMs`, until
-// `wanted` accepts one; events of other kinds stay queued in order.
-bool X11Backend::AwaitEvent(unsigned long window, int type, int waitMs,
-                                 const std::function<bool(const XEvent&)>& wanted, XEvent& event)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-    for (;;) {
-        while (XCheckTypedWindowEvent(display, window, type, &event)) {
-            if (wanted(event)) {
-                return true;
-            }
-        }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-        if (left <= 0) {
-            return false;
-        }
-        pollfd ready{ConnectionNumber(display), POLLIN, 0};
-        if (poll(&ready, 1, static_cast<int>(left)) < 0 && errno != EINTR) {
-            return false;
         }
     }
 }
@@ -379,24 +319,22 @@ void X11Backend::MeasureFrame()
         return;
     }
     frameMeasured = true;
-    const Window root = DefaultRootWindow(display);
-    const std::vector<long> supported = ReadLongs(root, netSupported, XA_ATOM);
-    if (std::find(supported.begin(), supported.end(), static_cast<long>(netRequestFrameExtents)) ==
-        supported.end()) {
+    if (!ManagerSupports(netRequestFrameExtents)) {
         return;
     }
+    const Window root = DefaultRootWindow(display);
     XSetWindowAttributes attributes{};
     attributes.event_mask = PropertyChangeMask;
     const Window probe =
         XCreateWindow(display, root, 0, 0, 100, 100, 0, CopyFromParent, InputOutput, CopyFromParent, CWEventMask,
                       &attributes);
-    SendToRoot(probe, netRequestFrameExtents, 0, 0, 0, 0);
+    SendToRoot(display, probe, netRequestFrameExtents, 0, 0, 0, 0);
     XFlush(display);
     XEvent event;
     const Atom extentsAtom = netFrameExtents;
-    if (AwaitEvent(probe, PropertyNotify, kFrameExtentsWaitMs,
+    if (AwaitEvent(display, probe, PropertyNotify, kFrameExtentsWaitMs,
                    [extentsAtom](const XEvent& change) { return change.xproperty.atom == extentsAtom; }, event)) {
-        const std::vector<long> extents = ReadLongs(probe, netFrameExtents, XA_CARDINAL);
+        const std::vector<long> extents = ReadLongs(display, probe, netFrameExtents, XA_CARDINAL);
         if (extents.size() == 4) {
             // Left, right, top, bottom.
             frame = Rect{static_cast<int32_t>(extents[0]), static_cast<int32_t>(extents[2]),
@@ -422,47 +360,12 @@ void X11Backend::KeepFrameReachable(Rect& rect)
     rect = Rect{rect.left + right, rect.top + down, rect.right + right, rect.bottom + down};
 }
 
-std::vector<long> X11Backend::ReadLongs(unsigned long window, unsigned long property, unsigned long type)
-{
-    Atom actualType = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    std::vector<long> values;
-    if (XGetWindowProperty(display, window, property, 0, 1024, False, type, &actualType, &format, &count, &remaining,
-                           &data) == Success &&
-        data != nullptr) {
-        if (actualType == type && format == 32) {
-            const long* longs = reinterpret_cast<const long*>(data);
-            values.assign(longs, longs + count);
-        }
-        XFree(data);
-    }
-    return values;
-}
-
-void X11Backend::SendToRoot(unsigned long window, unsigned long type, long data0, long data1, long data2,
-                                 long data3)
-{
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = type;
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = data0;
-    event.xclient.data.l[1] = data1;
-    event.xclient.data.l[2] = data2;
-    event.xclient.data.l[3] = data3;
-    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
-}
-
 void X11Backend::RaiseWindow(WindowHandle window)
 {
     const Window native = NativeWindow(window);
     XRaiseWindow(display, native);
     // A window manager activates on request; without one, focus is set directly.
-    SendToRoot(native, netActiveWindow, 1, CurrentTime, 0, 0);
+    SendToRoot(display, native, netActiveWindow, 1, CurrentTime, 0, 0);
     XSetInputFocus(display, native, RevertToParent, CurrentTime);
     XFlush(display);
 }
@@ -503,13 +406,13 @@ void X11Backend::MakeFullScreen(WindowHandle window, bool spans)
     constexpr long kAdd = 1;
     constexpr long kFromApplication = 1;
     const Atom state = spans ? netWmStateFullscreen : netWmStateAbove;
-    SendToRoot(NativeWindow(window), netWmState, kAdd, static_cast<long>(state), 0, kFromApplication);
+    SendToRoot(display, NativeWindow(window), netWmState, kAdd, static_cast<long>(state), 0, kFromApplication);
     XFlush(display);
 }
 
 bool X11Backend::ManagerSupports(unsigned long state)
 {
-    const std::vector<long> supported = ReadLongs(DefaultRootWindow(display), netSupported, XA_ATOM);
+    const std::vector<long> supported = ReadLongs(display, DefaultRootWindow(display), netSupported, XA_ATOM);
     return std::find(supported.begin(), supported.end(), static_cast<long>(state)) != supported.end();
 }
 
@@ -530,7 +433,8 @@ bool X11Backend::SwitchFullScreen(WindowHandle window, bool on, const Rect& fram
         XDeleteProperty(display, native, motifWmHints);
     }
     if (managed) {
-        SendToRoot(native, netWmState, on ? 1 : 0, static_cast<long>(netWmStateFullscreen), 0, kFromApplication);
+        SendToRoot(display, native, netWmState, on ? 1 : 0, static_cast<long>(netWmStateFullscreen), 0,
+                   kFromApplication);
     }
     if (!on || !managed) {
         const Rect rect = on ? Monitor() : framedClient;
@@ -591,8 +495,8 @@ Rect X11Backend::Monitor()
 Rect X11Backend::WorkArea()
 {
     const Window root = DefaultRootWindow(display);
-    const std::vector<long> areas = ReadLongs(root, netWorkarea, XA_CARDINAL);
-    const std::vector<long> desktop = ReadLongs(root, netCurrentDesktop, XA_CARDINAL);
+    const std::vector<long> areas = ReadLongs(display, root, netWorkarea, XA_CARDINAL);
+    const std::vector<long> desktop = ReadLongs(display, root, netCurrentDesktop, XA_CARDINAL);
     const size_t at = desktop.size() == 1 && desktop[0] >= 0 ? 4 * static_cast<size_t>(desktop[0]) : 0;
     if (areas.size() < at + 4 || areas[at + 2] <= 0 || areas[at + 3] <= 0) {
         return Monitor();
@@ -600,125 +504,6 @@ Rect X11Backend::WorkArea()
     const auto edge = [](long value) { return static_cast<int32_t>(std::clamp<long>(value, -32768, 65535)); };
     return Rect{edge(areas[at]), edge(areas[at + 1]), edge(areas[at] + areas[at + 2]),
                 edge(areas[at + 1] + areas[at + 3])};
-}
-
-WindowHandle X11Backend::HandleOf(unsigned long native) const
-{
-    for (const auto& entry : windows) {
-        if (entry.second.window == native && native != 0) {
-            return entry.first;
-        }
-    }
-    return kNoWindow;
-}
-
-void X11Backend::PollEvents()
-{
-    while (XPending(display) > 0) {
-        XEvent event;
-        XNextEvent(display, &event);
-        if (event.type == MappingNotify) {
-            XRefreshKeyboardMapping(&event.xmapping);
-            continue;
-        }
-        // The input method takes the keys of a sequence it composes.
-        if (XFilterEvent(&event, None)) {
-            continue;
-        }
-        NativeEvent native;
-        native.window = HandleOf(event.xany.window);
-        if (native.window != kNoWindow && TranslateEvent(event, native)) {
-            Deliver(native);
-        }
-    }
-}
-
-bool X11Backend::TranslateEvent(XEvent& event, NativeEvent& native)
-{
-    TrellisEvent& input = native.input;
-    switch (event.type) {
-    case Expose:
-        native.kind = NativeEventKind::Repaint;
-        return event.xexpose.count == 0;
-    case ClientMessage:
-        native.kind = NativeEventKind::Close;
-        return event.xclient.message_type == wmProtocols &&
-               static_cast<Atom>(event.xclient.data.l[0]) == wmDeleteWindow;
-    case ButtonPress:
-    case ButtonRelease:
-        return TranslateButton(event.xbutton, input);
-    case MotionNotify:
-        SetPointer(input, TrellisEventKind::PointerMove, event.xmotion.x, event.xmotion.y, event.xmotion.state);
-        return true;
-    case LeaveNotify:
-        // Grabs and their release also cross the border; only a real exit counts.
-        input.kind = TrellisEventKind::PointerLeave;
-        return event.xcrossing.mode == NotifyNormal;
-    case FocusIn:
-    case FocusOut:
-        if (!IsFocusChange(event.xfocus)) {
-            return false;
-        }
-        if (XIC context = InputContext(native.window)) {
-            (event.type == FocusIn ? XSetICFocus : XUnsetICFocus)(context);
-        }
-        input.kind = event.type == FocusIn ? TrellisEventKind::FocusGained : TrellisEventKind::FocusLost;
-        return true;
-    case KeyPress:
-    case KeyRelease: {
-        XKeyEvent& key = event.xkey;
-        input.kind = event.type == KeyPress ? TrellisEventKind::KeyDown : TrellisEventKind::KeyUp;
-        input.key = KeyOfSymbol(uint32_t(XLookupKeysym(&key, 0)));
-        input.modifiers = ModifiersOf(key.state);
-        native.keyCode = key.keycode;
-        if (event.type == KeyPress) {
-            TypedText(native.window, event, input);
-        }
-        return true;
-    }
-    case DestroyNotify:
-        // Destroyed by another client: the same end as the shell's own DestroyWindow.
-        if (event.xdestroywindow.window != event.xany.window) {
-            return false;
-        }
-        native.kind = NativeEventKind::Destroy;
-        windows[native.window].window = 0;
-        return true;
-    case ConfigureNotify:
-        NoteResize(native.window, event.xconfigure.width, event.xconfigure.height, input);
-        return true;
-    default:
-        return false;
-    }
-}
-
-// The text a key typed: the input method's, where one opened; otherwise the
-// character of the key's symbol with the modifiers applied.
-void X11Backend::TypedText(WindowHandle window, XEvent& event, TrellisEvent& input)
-{
-    XKeyEvent& key = event.xkey;
-    char text[64];
-    KeySym symbol = NoSymbol;
-    if (XIC context = InputContext(window)) {
-        Status status = 0;
-        const int length = Xutf8LookupString(context, &key, text, sizeof text, &symbol, &status);
-        if (status == XLookupChars || status == XLookupBoth) {
-            SetPrintableText(input, text, static_cast<size_t>(length));
-        }
-        return;
-    }
-    XLookupString(&key, text, sizeof text, &symbol, nullptr);
-    input.text[0] = 0;
-    const uint32_t character = CharacterOf(symbol);
-    if (character >= 0x20 && character != 0x7F) {
-        AppendEventText(input, character);
-    }
-}
-
-XIC X11Backend::InputContext(WindowHandle window)
-{
-    const Native* native = Find(window);
-    return native != nullptr ? native->inputContext : nullptr;
 }
 
 void X11Backend::SetTitle(WindowHandle window, const char16_t* title)
@@ -729,41 +514,6 @@ void X11Backend::SetTitle(WindowHandle window, const char16_t* title)
     XChangeProperty(display, native, netWmName, utf8String, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
     XFlush(display);
-}
-
-// The application and the record see the size the window is held at.
-void X11Backend::NoteResize(WindowHandle window, int width, int height, TrellisEvent& resize)
-{
-    HoldWithinLimit(window, width, height);
-    const Native* native = Find(window);
-    const bool limited = native != nullptr && native->maxWidth > 0;
-    resize.kind = TrellisEventKind::Resize;
-    resize.width = limited ? std::min(width, native->maxWidth) : width;
-    resize.height = limited ? std::min(height, native->maxHeight) : height;
-}
-
-// Another client (or a window manager that ignores the hints) made the window
-// larger than its surface can be: it is made smaller again before the next
-// frame is drawn.
-void X11Backend::HoldWithinLimit(WindowHandle window, int width, int height)
-{
-    const Native* native = Find(window);
-    if (native == nullptr || native->maxWidth <= 0 || (width <= native->maxWidth && height <= native->maxHeight)) {
-        return;
-    }
-    // The event may be an old one, from before the shell held the size itself.
-    XWindowAttributes now{};
-    if (XGetWindowAttributes(display, NativeWindow(window), &now) == 0 ||
-        (now.width <= native->maxWidth && now.height <= native->maxHeight)) {
-        return;
-    }
-    width = now.width;
-    height = now.height;
-    ReportHeldSize(static_cast<unsigned>(width), static_cast<unsigned>(height), native->maxWidth,
-                   native->maxHeight);
-    XResizeWindow(display, NativeWindow(window), Dimension(std::min(width, native->maxWidth)),
-                  Dimension(std::min(height, native->maxHeight)));
-    XSync(display, False);
 }
 
 EGLDisplay X11Backend::GetEGLDisplay()

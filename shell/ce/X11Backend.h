@@ -1,5 +1,4 @@
 #pragma once
-#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -14,26 +13,19 @@ union _XEvent;
 namespace trellis {
 
 // X11 backend (Xlib): real windows on an X server.
-// Supports: one top-level window per window, placed where the shell puts it;
-// the frame a window manager draws around a framed window (_NET_FRAME_EXTENTS,
-// asked for before the first framed window), its top left kept inside the
-// work area (_NET_WORKAREA); windows without a frame left undecorated; black
-// until a rendering surface is made on them; raising and focusing; titles in
-// Latin-1 (WM_NAME) and UTF-8 (_NET_WM_NAME); WM_CLASS "Trellis" with the
-// program's name (RESOURCE_NAME where set); full screen through
-// _NET_WM_STATE_FULLSCREEN for a window that spans the monitor and
-// _NET_WM_STATE_ABOVE at its own rectangle for a smaller one, switched on and
-// off while running (the monitor's rectangle without a window manager); a
-// hidden pointer (a blank cursor); the size limit told to the window manager
-// and held when another client resizes beyond it, a shrink below it awaited
-// (briefly) before drawing goes on; events: keys with their key codes,
-// modifiers and typed text (the input method's where one opens, else
-// XLookupString's), pointer motion and leaving, buttons 1 to 3, buttons 4 to 7
-// as wheel steps, focus, resizes, exposure, the window manager's close
-// (WM_DELETE_WINDOW) and a window destroyed by another client; a server that
-// goes away ends the program with a message; EGL window surfaces on Mesa's X11
-// platform.
-// Does not support: input-method pre-editing (text arrives when committed),
+// Supports: a top-level window per window, placed where the shell puts it;
+// the window manager's frame measured before the first framed window
+// (_NET_FRAME_EXTENTS) and kept reachable in the work area (_NET_WORKAREA);
+// undecorated windows without a frame; black until rendered into; raising
+// and focusing; titles (WM_NAME in Latin-1, _NET_WM_NAME in UTF-8); WM_CLASS
+// "Trellis"; full screen (_NET_WM_STATE_FULLSCREEN, or _NET_WM_STATE_ABOVE at
+// its own rectangle for a window smaller than the monitor), switched while
+// running; a hidden pointer; a size limit held against other clients; keys
+// with key codes, modifiers and the input method's text, pointer motion and
+// leaving, buttons 1 to 3, buttons 4 to 7 as wheel steps, focus, resizes,
+// exposure, the window manager's close and a window destroyed by another
+// client; a server that goes away ends the program; EGL window surfaces.
+// Does not support: input-method pre-editing (text comes when committed),
 // buttons beyond 7, several monitors (the screen counts as one).
 class X11Backend : public WindowBackend {
 public:
@@ -80,10 +72,6 @@ private:
     void TypedText(WindowHandle window, _XEvent& event, TrellisEvent& input);
     _XIC* InputContext(WindowHandle window);
     void HoldWithinLimit(WindowHandle window, int width, int height);
-    void SendToRoot(unsigned long window, unsigned long type, long data0, long data1, long data2, long data3);
-    std::vector<long> ReadLongs(unsigned long window, unsigned long property, unsigned long type);
-    bool AwaitEvent(unsigned long window, int type, int waitMs, const std::function<bool(const _XEvent&)>& wanted,
-                    _XEvent& event);
     void MeasureFrame();
     void KeepFrameReachable(Rect& client);
     // Whether a window manager runs that announces `state` in _NET_SUPPORTED.
@@ -91,21 +79,10 @@ private:
     void AwaitSize(WindowHandle window, int width, int height);
 
     _XDisplay* display;
-    unsigned long wmProtocols;
-    unsigned long wmDeleteWindow;
-    unsigned long netWmState;
-    unsigned long netWmStateFullscreen;
-    unsigned long netWmStateAbove;
-    unsigned long motifWmHints;
-    unsigned long netActiveWindow;
-    unsigned long netWmPid;
-    unsigned long netWmName;
-    unsigned long utf8String;
-    unsigned long netSupported;
-    unsigned long netRequestFrameExtents;
-    unsigned long netFrameExtents;
-    unsigned long netWorkarea;
-    unsigned long netCurrentDesktop;
+    // Atoms, interned once.
+    unsigned long wmProtocols, wmDeleteWindow, netWmState, netWmStateFullscreen, netWmStateAbove, motifWmHints;
+    unsigned long netActiveWindow, netWmPid, netWmName, utf8String, netSupported, netRequestFrameExtents;
+    unsigned long netFrameExtents, netWorkarea, netCurrentDesktop;
     bool frameMeasured = false;
     unsigned long blankCursor = 0;  // made the first time the pointer is hidden
     Rect frame{0, 0, 0, 0};  // what the window manager's frame adds on each side
