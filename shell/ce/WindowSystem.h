@@ -68,14 +68,13 @@ constexpr int32_t BLACK_BRUSH = 4;
 constexpr int32_t NO_CURSOR = 0;
 constexpr int32_t ARROW_CURSOR = 1;
 
-
-// A message and, for input, what the application is told of it. A backend
-// with input fills `event` beside the message the window procedure sees
-// (WM_KEYDOWN for a key press, WM_LBUTTONDOWN for a left click ...; WM_NULL
-// where the shell has no use for one). Positions in `event` are client-area
-// pixels from the top left, as window systems give them; the shell's pump
-// turns them to the application's bottom-left origin. Resize carries the new
-// client size with WM_SIZE.
+// A message and, for input, what the application is told of it: the message
+// made of a window system's event carries the event (WM_KEYDOWN for a key
+// press, WM_LBUTTONDOWN for a left click ...; WM_NULL where the shell has no
+// use for one). Positions in `event` are client-area pixels from the top
+// left, as window systems give them; the shell's pump turns them to the
+// application's bottom-left origin. Resize carries the new client size with
+// WM_SIZE.
 struct WindowMessage {
     WindowHandle window;  // kNoWindow for a message to the thread (WM_QUIT)
     uint32_t message;
