@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
@@ -98,7 +97,7 @@ const wl_callback_listener kFrameListener = {FrameWanted};
 
 void DecoratorError(libdecor*, libdecor_error, const char* message)
 {
-    std::fprintf(stderr, "libdecor: %s\n", message);
+    TrellisDebugOutputUtf8(std::string("libdecor: ") + message + "\n");
 }
 
 libdecor_interface kDecoratorInterface = {DecoratorError, nullptr, nullptr, nullptr, nullptr, nullptr,
