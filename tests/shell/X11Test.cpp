@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "ProgramRun.h"
 #include "RecordingApp.h"
 #include "XServerTest.h"
 #include "XWindows.h"
@@ -465,8 +466,7 @@ TEST_F(X11Desktop, ServerGoingAwayEndsTheProgramWithExitOne)
         _exit(127);
     }
     Display* watcher = OpenXDisplay(name.c_str());
-    const std::string command = "DISPLAY=" + name + " TRELLIS_PLATFORM=x11 exec " KESTREL_PATH " -windowed 2>&1";
-    FILE* program = popen(command.c_str(), "r");
+    ProgramRun program(KESTREL_PATH, {"-windowed"}, {{"DISPLAY=" + name, "TRELLIS_PLATFORM=x11"}}, {Streams::Merged});
     const Window window = watcher != nullptr ? WaitForViewableWindow(watcher, "Trellis") : 0;
     // The server goes once frames are drawn, not while EGL is still being set up.
     bool drawn = false;
@@ -485,15 +485,10 @@ TEST_F(X11Desktop, ServerGoingAwayEndsTheProgramWithExitOne)
     }
     kill(server, SIGKILL);
     waitpid(server, nullptr, 0);
-    std::string output;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, program) != nullptr) {
-        output += buffer;
-    }
-    const int status = pclose(program);
+    const ProgramOutcome outcome = program.Finish();
     EXPECT_TRUE(drawn);
-    EXPECT_EQ(1, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
-    EXPECT_EQ("The X server of display " + name + " has gone away\n", output);
+    EXPECT_EQ(1, outcome.exitCode);
+    EXPECT_EQ("The X server of display " + name + " has gone away\n", outcome.output);
 }
 #endif
 
