@@ -418,19 +418,11 @@ INSTANTIATE_TEST_SUITE_P(Server, X11Placement, testing::Values("TRELLIS_TEST_DIS
                              return std::string(info.param) == "TRELLIS_TEST_DISPLAY" ? "Bare" : "WindowManager";
                          });
 
-TEST_F(X11Desktop, EscapeEndsTheProgram)
+TEST_F(X11Desktop, EscapeCloseRequestAndAFullScreenClickEndTheProgram)
 {
     ExpectEndedBy(u"-qaf=500", [this](Window window) { PressEscape(window); });
     ExpectEndedBy(u"-windowed -qaf=500", [this](Window window) { PressEscape(window); });
-}
-
-TEST_F(X11Desktop, WindowManagerCloseRequestEndsTheProgram)
-{
     ExpectEndedBy(u"-windowed -qaf=500", [this](Window window) { AskToClose(window); });
-}
-
-TEST_F(X11Desktop, ClickEndsTheProgramInFullScreen)
-{
     ExpectEndedBy(u"-qaf=500", [this](Window window) { Click(window); });
 }
 
