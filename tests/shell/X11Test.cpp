@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -43,55 +42,10 @@ protected:
         ResetApp();
     }
 
-    // True when `window` belongs to this process by its _NET_WM_PID.
-    bool IsOurs(Window window)
-    {
-        Atom type = 0;
-        int format = 0;
-        unsigned long count = 0;
-        unsigned long remaining = 0;
-        unsigned char* data = nullptr;
-        const Atom pidAtom = XInternAtom(person, "_NET_WM_PID", False);
-        bool ours = false;
-        if (XGetWindowProperty(person, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &remaining,
-                               &data) == Success &&
-            data != nullptr) {
-            ours = count == 1 && static_cast<pid_t>(*reinterpret_cast<long*>(data)) == getpid();
-            XFree(data);
-        }
-        return ours;
-    }
-
     // The application's viewable windows, found the way any X client would:
     // by title and process (other test processes may have windows open too),
     // at the top level or inside a window manager's frame.
-    std::vector<Window> FindAppWindows(Window parent = 0, int depth = 0)
-    {
-        std::vector<Window> found;
-        Window root = 0;
-        Window up = 0;
-        Window* children = nullptr;
-        unsigned count = 0;
-        XQueryTree(person, parent != 0 ? parent : DefaultRootWindow(person), &root, &up, &children, &count);
-        for (unsigned i = 0; i < count; ++i) {
-            char* name = nullptr;
-            XWindowAttributes attributes{};
-            if (XFetchName(person, children[i], &name) && name != nullptr) {
-                if (std::strcmp(name, "Trellis") == 0 && IsOurs(children[i]) &&
-                    XGetWindowAttributes(person, children[i], &attributes) && attributes.map_state == IsViewable) {
-                    found.push_back(children[i]);
-                }
-                XFree(name);
-            } else if (depth < 2) {
-                const std::vector<Window> inside = FindAppWindows(children[i], depth + 1);
-                found.insert(found.end(), inside.begin(), inside.end());
-            }
-        }
-        if (children != nullptr) {
-            XFree(children);
-        }
-        return found;
-    }
+    std::vector<Window> FindAppWindows() { return FindViewableWindows(person, "Trellis", getpid()); }
 
     // The main window: the last one mapped.
     Window FindAppWindow()
