@@ -7,7 +7,6 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -18,14 +17,6 @@
 #include "ProgramRun.h"
 
 namespace {
-
-// `program` with no window system chosen, plus `extra`; its standard error is
-// in its output where it was written.
-ProgramOutcome Launch(const std::string& program, const std::vector<std::string>& arguments,
-                      const std::vector<std::string>& extra)
-{
-    return RunProgram(program, arguments, {extra}, {Streams::Merged});
-}
 
 class WaylandPrograms : public testing::Test {
 protected:
@@ -46,7 +37,7 @@ TEST_F(WaylandPrograms, RunNativelyInEachWindowModeToTheFrameLimit)
         {"-windowed", "-qaf=30"}, {"-qaf=30"}, {"-width=320", "-height=240", "-qaf=30"}};
     for (const char* program : {KESTREL_PATH, TRELLIS_HELLO_PATH}) {
         for (const auto& mode : modes) {
-            const ProgramOutcome outcome = Launch(program, mode, {display, "TRELLIS_PLATFORM=wayland"});
+            const ProgramOutcome outcome = RunMerged(program, mode, {display, "TRELLIS_PLATFORM=wayland"});
             EXPECT_EQ(0, outcome.exitCode) << program << " " << mode.front() << ": " << outcome.output;
             EXPECT_EQ("", outcome.output) << program << " " << mode.front();
         }
@@ -56,7 +47,7 @@ TEST_F(WaylandPrograms, RunNativelyInEachWindowModeToTheFrameLimit)
 TEST_F(WaylandPrograms, WaylandIsChosenWhenItsDisplayConnects)
 {
     // The protocol log shows the toplevel being made and titled; DISPLAY is unset.
-    const ProgramOutcome outcome = Launch(KESTREL_PATH, {"-windowed", "-qaf=2"}, {display, "WAYLAND_DEBUG=client"});
+    const ProgramOutcome outcome = RunMerged(KESTREL_PATH, {"-windowed", "-qaf=2"}, {display, "WAYLAND_DEBUG=client"});
     EXPECT_EQ(0, outcome.exitCode);
     EXPECT_NE(std::string::npos, outcome.output.find("xdg_toplevel@")) << "not a Wayland client";
     EXPECT_NE(std::string::npos, outcome.output.find("set_title(\"Trellis\")"));
@@ -73,8 +64,8 @@ TEST_F(WaylandPrograms, AConnectionHandedDownInWaylandSocketIsUsed)
     ASSERT_LT(path.size(), sizeof address.sun_path);
     std::strcpy(address.sun_path, path.c_str());
     ASSERT_EQ(0, connect(connection, reinterpret_cast<const sockaddr*>(&address), sizeof address));
-    const ProgramOutcome outcome = Launch(KESTREL_PATH, {"-windowed", "-qaf=2"},
-                                          {"WAYLAND_SOCKET=" + std::to_string(connection), "WAYLAND_DEBUG=client"});
+    const ProgramOutcome outcome = RunMerged(KESTREL_PATH, {"-windowed", "-qaf=2"},
+                                             {"WAYLAND_SOCKET=" + std::to_string(connection), "WAYLAND_DEBUG=client"});
     close(connection);
     EXPECT_EQ(0, outcome.exitCode) << outcome.output;
     EXPECT_NE(std::string::npos, outcome.output.find("xdg_toplevel@")) << "not a Wayland client";
@@ -83,8 +74,8 @@ TEST_F(WaylandPrograms, AConnectionHandedDownInWaylandSocketIsUsed)
 TEST_F(WaylandPrograms, FramesHaveEightBitsAColour)
 {
     // A 320-pixel row of a 32-bit buffer takes 1280 bytes; of RGB565, 640.
-    const ProgramOutcome outcome = Launch(KESTREL_PATH, {"-windowed", "-width=320", "-height=240", "-qaf=2"},
-                                          {display, "WAYLAND_DEBUG=client"});
+    const ProgramOutcome outcome = RunMerged(KESTREL_PATH, {"-windowed", "-width=320", "-height=240", "-qaf=2"},
+                                             {display, "WAYLAND_DEBUG=client"});
     EXPECT_EQ(0, outcome.exitCode);
     EXPECT_NE(std::string::npos, outcome.output.find(", 320, 240, 1280, ")) << outcome.output;
 }
@@ -97,15 +88,15 @@ TEST(WaylandProgram, ABlankedOutputDoesNotStopTheFrames)
     if (name == nullptr) {
         GTEST_SKIP() << "TRELLIS_TEST_WAYLAND_IDLE_DISPLAY is not set";
     }
-    const ProgramOutcome outcome = Launch(KESTREL_PATH, {"-windowed", "-width=320", "-height=240", "-qat=3"},
-                                          {std::string("WAYLAND_DISPLAY=") + name});
+    const ProgramOutcome outcome = RunMerged(KESTREL_PATH, {"-windowed", "-width=320", "-height=240", "-qat=3"},
+                                             {std::string("WAYLAND_DISPLAY=") + name});
     EXPECT_EQ(0, outcome.exitCode) << outcome.output;
 }
 
 #ifdef TRELLIS_INPUT_PATH
 TEST_F(WaylandPrograms, TheApplicationsTitleNamesTheToplevel)
 {
-    const ProgramOutcome outcome = Launch(TRELLIS_INPUT_PATH, {"-qaf=2"}, {display, "WAYLAND_DEBUG=client"});
+    const ProgramOutcome outcome = RunMerged(TRELLIS_INPUT_PATH, {"-qaf=2"}, {display, "WAYLAND_DEBUG=client"});
     EXPECT_EQ(0, outcome.exitCode);
     EXPECT_NE(std::string::npos, outcome.output.find("set_title(\"Trellis input\")"));
 }
@@ -117,13 +108,10 @@ TEST_F(WaylandPrograms, CompositorGoingAwayEndsTheProgramWithExitOne)
     ASSERT_NE(nullptr, mkdtemp(pattern));
     const std::string runtime = pattern;
     const std::string socket = runtime + "/trellis-wl-gone";
-    const pid_t compositor = fork();
-    if (compositor == 0) {
-        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-        execlp("weston", "weston", "--backend=headless-backend.so", "--socket=trellis-wl-gone", "--idle-time=0",
-               "--log=/dev/null", static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    ProgramRun compositor(
+        "/usr/bin/weston",
+        {"--backend=headless-backend.so", "--socket=trellis-wl-gone", "--idle-time=0", "--log=/dev/null"},
+        {{"XDG_RUNTIME_DIR=" + runtime}}, {});
     struct stat info{};
     for (int attempt = 0; attempt < 200 && stat(socket.c_str(), &info) != 0; ++attempt) {
         usleep(50000);
@@ -134,8 +122,8 @@ TEST_F(WaylandPrograms, CompositorGoingAwayEndsTheProgramWithExitOne)
                            {{"WAYLAND_DISPLAY=" + socket, "WAYLAND_DEBUG=client"}}, {Streams::Merged});
         // Frames are being presented once the compositor has released a buffer.
         const bool presenting = kestrel.WaitForOutput("wl_buffer@") && kestrel.WaitForOutput(".release()");
-        kill(compositor, SIGKILL);
-        waitpid(compositor, nullptr, 0);
+        kill(compositor.Id(), SIGKILL);
+        compositor.Finish();
         EXPECT_TRUE(presenting);
         outcome = kestrel.Finish();
     }
@@ -150,8 +138,8 @@ TEST_F(WaylandPrograms, CompositorGoingAwayEndsTheProgramWithExitOne)
 
 TEST(WaylandProgram, InsistingOnWaylandWithoutACompositorFails)
 {
-    const ProgramOutcome outcome = Launch(TRELLIS_HELLO_PATH, {"-qaf=0"},
-                                          {"TRELLIS_PLATFORM=wayland", "WAYLAND_DISPLAY=/nonexistent/trellis-wl-none"});
+    const ProgramOutcome outcome = RunMerged(
+        TRELLIS_HELLO_PATH, {"-qaf=0"}, {"TRELLIS_PLATFORM=wayland", "WAYLAND_DISPLAY=/nonexistent/trellis-wl-none"});
     EXPECT_EQ(1, outcome.exitCode);
     EXPECT_EQ("TRELLIS_PLATFORM=wayland: cannot open the Wayland display \"/nonexistent/trellis-wl-none\" named by "
               "WAYLAND_DISPLAY\n",

@@ -7,7 +7,6 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <X11/keysym.h>
 #include <X11/extensions/Xfixes.h>
@@ -405,12 +404,7 @@ TEST_F(X11Desktop, ServerGoingAwayEndsTheProgramWithExitOne)
 {
     // A server of this test's own, on a display number from :470 to :499.
     const std::string name = ":" + std::to_string(470 + getpid() % 30);
-    const pid_t server = fork();
-    if (server == 0) {
-        execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
-               static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    ProgramRun server("/usr/bin/Xvfb", {name, "-screen", "0", "640x480x24", "-nolisten", "tcp"}, {}, {});
     Display* watcher = OpenXDisplay(name.c_str());
     ProgramRun program(KESTREL_PATH, {"-windowed"}, {{"DISPLAY=" + name, "TRELLIS_PLATFORM=x11"}}, {Streams::Merged});
     const Window window = watcher != nullptr ? WaitForViewableWindow(watcher, "Trellis") : 0;
@@ -429,8 +423,8 @@ TEST_F(X11Desktop, ServerGoingAwayEndsTheProgramWithExitOne)
     if (watcher != nullptr) {
         XCloseDisplay(watcher);
     }
-    kill(server, SIGKILL);
-    waitpid(server, nullptr, 0);
+    kill(server.Id(), SIGKILL);
+    server.Finish();
     const ProgramOutcome outcome = program.Finish();
     EXPECT_TRUE(drawn);
     EXPECT_EQ(1, outcome.exitCode);

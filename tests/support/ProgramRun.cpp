@@ -166,3 +166,19 @@ ProgramOutcome RunProgram(const std::string& path, const std::vector<std::string
 {
     return ProgramRun(path, arguments, environment, options).Finish();
 }
+
+ProgramOutcome RunMerged(const std::string& path, const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& added)
+{
+    return RunProgram(path, arguments, {added}, {Streams::Merged});
+}
+
+bool HaveImageMagick()
+{
+    for (const char* tool : {"/usr/bin/convert", "/usr/bin/identify"}) {
+        if (access(tool, X_OK) != 0 || RunMerged(tool, {"-version"}).output.find("ImageMagick") == std::string::npos) {
+            return false;
+        }
+    }
+    return true;
+}

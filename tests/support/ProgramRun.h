@@ -55,3 +55,12 @@ private:
 
 ProgramOutcome RunProgram(const std::string& path, const std::vector<std::string>& arguments,
                           const ProgramEnvironment& environment = {}, const ProgramOptions& options = {});
+
+// `path` with no window system chosen, plus `added`; its standard error is in
+// its output where it was written.
+ProgramOutcome RunMerged(const std::string& path, const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& added = {});
+
+// Whether the real ImageMagick is installed, by full path: another program
+// named convert may come first on PATH.
+bool HaveImageMagick();
