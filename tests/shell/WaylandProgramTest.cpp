@@ -18,6 +18,16 @@
 
 namespace {
 
+// A program as a client of a compositor, its errors in its output; its leaks
+// go unchecked (ProgramEnvironment::checkLeaks says why).
+ProgramOutcome RunOnWeston(const std::string& program, const std::vector<std::string>& arguments,
+                           const std::vector<std::string>& added)
+{
+    ProgramEnvironment environment{added};
+    environment.checkLeaks = false;
+    return RunProgram(program, arguments, environment, {Streams::Merged});
+}
+
 class WaylandPrograms : public testing::Test {
 protected:
     void SetUp() override
@@ -37,7 +47,7 @@ TEST_F(WaylandPrograms, RunNativelyInEachWindowModeToTheFrameLimit)
         {"-windowed", "-qaf=30"}, {"-qaf=30"}, {"-width=320", "-height=240", "-qaf=30"}};
     for (const char* program : {KESTREL_PATH, TRELLIS_HELLO_PATH}) {
         for (const auto& mode : modes) {
-            const ProgramOutcome outcome = RunMerged(program, mode, {display, "TRELLIS_PLATFORM=wayland"});
+            const ProgramOutcome outcome = RunOnWeston(program, mode, {display, "TRELLIS_PLATFORM=wayland"});
             EXPECT_EQ(0, outcome.exitCode) << program << " " << mode.front() << ": " << outcome.output;
             EXPECT_EQ("", outcome.output) << program << " " << mode.front();
         }
@@ -47,7 +57,8 @@ TEST_F(WaylandPrograms, RunNativelyInEachWindowModeToTheFrameLimit)
 TEST_F(WaylandPrograms, WaylandIsChosenWhenItsDisplayConnects)
 {
     // The protocol log shows the toplevel being made and titled; DISPLAY is unset.
-    const ProgramOutcome outcome = RunMerged(KESTREL_PATH, {"-windowed", "-qaf=2"}, {display, "WAYLAND_DEBUG=client"});
+    const ProgramOutcome outcome =
+        RunOnWeston(KESTREL_PATH, {"-windowed", "-qaf=2"}, {display, "WAYLAND_DEBUG=client"});
     EXPECT_EQ(0, outcome.exitCode);
     EXPECT_NE(std::string::npos, outcome.output.find("xdg_toplevel@")) << "not a Wayland client";
     EXPECT_NE(std::string::npos, outcome.output.find("set_title(\"Trellis\")"));
@@ -64,8 +75,9 @@ TEST_F(WaylandPrograms, AConnectionHandedDownInWaylandSocketIsUsed)
     ASSERT_LT(path.size(), sizeof address.sun_path);
     std::strcpy(address.sun_path, path.c_str());
     ASSERT_EQ(0, connect(connection, reinterpret_cast<const sockaddr*>(&address), sizeof address));
-    const ProgramOutcome outcome = RunMerged(KESTREL_PATH, {"-windowed", "-qaf=2"},
-                                             {"WAYLAND_SOCKET=" + std::to_string(connection), "WAYLAND_DEBUG=client"});
+    const ProgramOutcome outcome =
+        RunOnWeston(KESTREL_PATH, {"-windowed", "-qaf=2"},
+                    {"WAYLAND_SOCKET=" + std::to_string(connection), "WAYLAND_DEBUG=client"});
     close(connection);
     EXPECT_EQ(0, outcome.exitCode) << outcome.output;
     EXPECT_NE(std::string::npos, outcome.output.find("xdg_toplevel@")) << "not a Wayland client";
@@ -74,8 +86,8 @@ TEST_F(WaylandPrograms, AConnectionHandedDownInWaylandSocketIsUsed)
 TEST_F(WaylandPrograms, FramesHaveEightBitsAColour)
 {
     // A 320-pixel row of a 32-bit buffer takes 1280 bytes; of RGB565, 640.
-    const ProgramOutcome outcome = RunMerged(KESTREL_PATH, {"-windowed", "-width=320", "-height=240", "-qaf=2"},
-                                             {display, "WAYLAND_DEBUG=client"});
+    const ProgramOutcome outcome = RunOnWeston(KESTREL_PATH, {"-windowed", "-width=320", "-height=240", "-qaf=2"},
+                                               {display, "WAYLAND_DEBUG=client"});
     EXPECT_EQ(0, outcome.exitCode);
     EXPECT_NE(std::string::npos, outcome.output.find(", 320, 240, 1280, ")) << outcome.output;
 }
@@ -88,15 +100,15 @@ TEST(WaylandProgram, ABlankedOutputDoesNotStopTheFrames)
     if (name == nullptr) {
         GTEST_SKIP() << "TRELLIS_TEST_WAYLAND_IDLE_DISPLAY is not set";
     }
-    const ProgramOutcome outcome = RunMerged(KESTREL_PATH, {"-windowed", "-width=320", "-height=240", "-qat=3"},
-                                             {std::string("WAYLAND_DISPLAY=") + name});
+    const ProgramOutcome outcome = RunOnWeston(KESTREL_PATH, {"-windowed", "-width=320", "-height=240", "-qat=3"},
+                                               {std::string("WAYLAND_DISPLAY=") + name});
     EXPECT_EQ(0, outcome.exitCode) << outcome.output;
 }
 
 #ifdef TRELLIS_INPUT_PATH
 TEST_F(WaylandPrograms, TheApplicationsTitleNamesTheToplevel)
 {
-    const ProgramOutcome outcome = RunMerged(TRELLIS_INPUT_PATH, {"-qaf=2"}, {display, "WAYLAND_DEBUG=client"});
+    const ProgramOutcome outcome = RunOnWeston(TRELLIS_INPUT_PATH, {"-qaf=2"}, {display, "WAYLAND_DEBUG=client"});
     EXPECT_EQ(0, outcome.exitCode);
     EXPECT_NE(std::string::npos, outcome.output.find("set_title(\"Trellis input\")"));
 }
@@ -118,8 +130,9 @@ TEST_F(WaylandPrograms, CompositorGoingAwayEndsTheProgramWithExitOne)
     }
     ProgramOutcome outcome;
     {
-        ProgramRun kestrel(KESTREL_PATH, {"-windowed", "-qaf=1000000"},
-                           {{"WAYLAND_DISPLAY=" + socket, "WAYLAND_DEBUG=client"}}, {Streams::Merged});
+        ProgramEnvironment environment{{"WAYLAND_DISPLAY=" + socket, "WAYLAND_DEBUG=client"}};
+        environment.checkLeaks = false;
+        ProgramRun kestrel(KESTREL_PATH, {"-windowed", "-qaf=1000000"}, environment, {Streams::Merged});
         // Frames are being presented once the compositor has released a buffer.
         const bool presenting = kestrel.WaitForOutput("wl_buffer@") && kestrel.WaitForOutput(".release()");
         kill(compositor.Id(), SIGKILL);
