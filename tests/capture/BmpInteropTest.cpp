@@ -2,13 +2,12 @@
 // reader users hit first and the strictest about the header, and stb_image.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include <stb/stb_image.h>
 
+#include "ProgramRun.h"
 #include "TempDir.h"
 #include "capture/Capture.h"
 
@@ -19,31 +18,6 @@ namespace {
 // The widths whose rows need every amount of padding, and real frame widths.
 constexpr int kWidths[] = {1, 2, 3, 4, 5, 6, 7, 33, 321, 640};
 constexpr int kHeight = 3;
-
-// The real ImageMagick, by full path: another program named convert may come first on PATH.
-bool HaveImageMagick()
-{
-    return std::system("/usr/bin/convert -version 2>/dev/null | grep -q ImageMagick && "
-                       "/usr/bin/identify -version 2>/dev/null | grep -q ImageMagick") == 0;
-}
-
-std::string Quoted(const std::string& path)
-{
-    return "'" + path + "'";
-}
-
-std::string Output(const std::string& command)
-{
-    std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-            text += buffer;
-        }
-        pclose(pipe);
-    }
-    return text;
-}
 
 // An image as ImageMagick's raw "rgb:" format holds it: top row first, bytes R, G, B.
 std::vector<uint8_t> TopDownRgb(int width)
@@ -94,9 +68,9 @@ TEST_P(BmpInterop, OurFilesOpenWithTheirPixelsInImageMagickAndStb)
     if (!HaveImageMagick()) {
         GTEST_SKIP() << "ImageMagick (identify, convert) is not installed";
     }
-    EXPECT_EQ(std::to_string(width) + "x3 BMP3", Output("/usr/bin/identify -format '%wx%h %m' " + Quoted(bmp) + " 2>&1"));
+    EXPECT_EQ(std::to_string(width) + "x3 BMP3", RunMerged("/usr/bin/identify", {"-format", "%wx%h %m", bmp}).output);
     const std::string raw = dir.File("ours.rgb");
-    ASSERT_EQ(0, std::system(("/usr/bin/convert " + Quoted(bmp) + " -depth 8 rgb:" + Quoted(raw)).c_str()));
+    ASSERT_EQ(0, RunMerged("/usr/bin/convert", {bmp, "-depth", "8", "rgb:" + raw}).exitCode);
     EXPECT_EQ(rgb, ReadWholeFile(raw));
 }
 
@@ -110,9 +84,9 @@ TEST_P(BmpInterop, ReadsImageMagicksFilesBottomUpTopDownAndWithoutAnImageSize)
     const std::string raw = dir.File("theirs.rgb");
     const std::string bmp = dir.File("theirs.bmp");
     WriteWholeFile(raw, rgb);
-    ASSERT_EQ(0, std::system(("/usr/bin/convert -size " + std::to_string(width) + "x3 -depth 8 rgb:" + Quoted(raw) +
-                              " -type TrueColor BMP3:" + Quoted(bmp))
-                                 .c_str()));
+    ASSERT_EQ(0, RunMerged("/usr/bin/convert", {"-size", std::to_string(width) + "x3", "-depth", "8", "rgb:" + raw,
+                                                "-type", "TrueColor", "BMP3:" + bmp})
+                     .exitCode);
     const std::vector<uint8_t> theirs = ReadWholeFile(bmp);
     ASSERT_GE(theirs.size(), 54u);
     const size_t stride = (size_t(width) * 3 + 3) / 4 * 4;

@@ -25,18 +25,6 @@ TrellisApp* CreateApplication()
 
 namespace {
 
-bool HaveImageMagick()
-{
-    return std::system("/usr/bin/convert -version 2>/dev/null | grep -q ImageMagick && "
-                       "/usr/bin/identify -version 2>/dev/null | grep -q ImageMagick") == 0;
-}
-
-// What a program started without a display prints, standard error included.
-ProgramOutcome RunMerged(const std::string& path, const std::vector<std::string>& arguments)
-{
-    return RunProgram(path, arguments, {}, {Streams::Merged});
-}
-
 class KestrelCaptureFiles : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dir.Ok()); }

@@ -22,22 +22,14 @@
 
 namespace {
 
-// `program` with no window system chosen, plus `extra`; what it writes to
-// standard error is in its output where it was written.
-ProgramOutcome Launch(const std::string& program, const std::vector<std::string>& arguments,
-                      const std::vector<std::string>& extra)
-{
-    return RunProgram(program, arguments, {extra}, {Streams::Merged});
-}
-
 TEST(KestrelProgram, RunsInAnX11WindowAndExitsZeroAtTheFrameLimit)
 {
     const char* display = std::getenv("TRELLIS_TEST_DISPLAY");
     if (display == nullptr) {
         GTEST_SKIP() << "TRELLIS_TEST_DISPLAY is not set";
     }
-    const ProgramOutcome outcome = Launch(KESTREL_PATH, {"-windowed", "-width=320", "-height=240", "-qaf=60"},
-                                {std::string("DISPLAY=") + display, "TRELLIS_PLATFORM=x11"});
+    const ProgramOutcome outcome = RunMerged(KESTREL_PATH, {"-windowed", "-width=320", "-height=240", "-qaf=60"},
+                                             {std::string("DISPLAY=") + display, "TRELLIS_PLATFORM=x11"});
     EXPECT_EQ(0, outcome.exitCode) << outcome.output;
     EXPECT_EQ("", outcome.output);
 }
@@ -100,7 +92,7 @@ TEST(KestrelProgram, RunsHeadlessWithoutADisplayAndSaysSo)
 {
     // Multisampling included: the driver's own buffers for it stay its business.
     for (const std::vector<std::string>& arguments : {std::vector<std::string>{"-qaf=5"}, {"-FSAAMode=2", "-qaf=1"}}) {
-        const ProgramOutcome outcome = Launch(KESTREL_PATH, arguments, {});
+        const ProgramOutcome outcome = RunMerged(KESTREL_PATH, arguments, {});
         EXPECT_EQ(0, outcome.exitCode) << outcome.output;
         EXPECT_EQ("no display (WAYLAND_DISPLAY, DISPLAY not set): running headless\n", outcome.output);
     }
@@ -108,7 +100,7 @@ TEST(KestrelProgram, RunsHeadlessWithoutADisplayAndSaysSo)
 
 TEST(KestrelProgram, AnUnreachableDisplayIsAnErrorNotAHeadlessRun)
 {
-    const ProgramOutcome outcome = Launch(KESTREL_PATH, {"-windowed"}, {"DISPLAY=:59999"});
+    const ProgramOutcome outcome = RunMerged(KESTREL_PATH, {"-windowed"}, {"DISPLAY=:59999"});
     EXPECT_EQ(1, outcome.exitCode);
     EXPECT_EQ("cannot open the X display \":59999\" named by DISPLAY; unset it or set TRELLIS_PLATFORM=headless to run "
               "without a display\n",
@@ -120,17 +112,17 @@ TEST(KestrelProgram, BothProgramsPrintTheirUsageAndVersionAndExitZeroWithoutAWin
     // Any window system would fail here: X11 is insisted on and cannot open.
     const std::vector<std::string> noWindow{"DISPLAY=:59999", "TRELLIS_PLATFORM=x11"};
     for (const char* program : {KESTREL_PATH, KESTREL_CAPTURE_PATH}) {
-        const ProgramOutcome version = Launch(program, {"-windowd", "--version"}, noWindow);
+        const ProgramOutcome version = RunMerged(program, {"-windowd", "--version"}, noWindow);
         EXPECT_EQ(0, version.exitCode);
         EXPECT_EQ(std::filesystem::path(program).filename().string() + " (Trellis) 1.0.0\n", version.output);
     }
 
-    const ProgramOutcome kestrel = Launch(KESTREL_PATH, {"-help"}, noWindow);
+    const ProgramOutcome kestrel = RunMerged(KESTREL_PATH, {"-help"}, noWindow);
     EXPECT_EQ(0, kestrel.exitCode);
     EXPECT_EQ(0u, kestrel.output.find("Usage: kestrel [options]\n")) << kestrel.output;
     EXPECT_NE(std::string::npos, kestrel.output.find("\nkestrel has no options of its own.\n"));
 
-    const ProgramOutcome capture = Launch(KESTREL_CAPTURE_PATH, {"--help"}, noWindow);
+    const ProgramOutcome capture = RunMerged(KESTREL_CAPTURE_PATH, {"--help"}, noWindow);
     EXPECT_EQ(0, capture.exitCode);
     EXPECT_EQ(0u, capture.output.find("Usage: kestrel-capture [options]\n")) << capture.output;
     const size_t own = capture.output.find("\nOptions of kestrel-capture:\n");
@@ -169,8 +161,8 @@ TEST_F(KestrelCaptureProgram, APrefixReachesTheFileNameAsTyped)
     std::filesystem::create_directory(folder + "/My Shots");
     for (const std::string prefix : {"My Shots/k", "\xC3\xBC", "sub\xC4\xAFk", "\xF0\x9F\x90\xA6"}) {
         SCOPED_TRACE(prefix);
-        const ProgramOutcome outcome = Launch(KESTREL_CAPTURE_PATH,
-                                           {"-windowed", "-width=32", "-height=24", "-prefix=" + folder + "/" + prefix}, {});
+        const ProgramOutcome outcome = RunMerged(
+            KESTREL_CAPTURE_PATH, {"-windowed", "-width=32", "-height=24", "-prefix=" + folder + "/" + prefix}, {});
         EXPECT_EQ(0, outcome.exitCode) << outcome.output;
         const std::string base = folder + "/" + prefix + "0000";
         EXPECT_EQ("frame 0: " + base + ".bmp " + base + ".png\n", outcome.output);
@@ -192,15 +184,15 @@ TEST_F(KestrelCaptureProgram, EachMistakeIsOneLineAndATypoDoesNotStopTheRun)
         {"-prefix=" + missing, "kestrel-capture: no folder " + folder + "/missing for -prefix=" + missing + "\n"},
     };
     for (const auto& [argument, message] : refused) {
-        const ProgramOutcome outcome = Launch(KESTREL_CAPTURE_PATH, {argument}, {});
+        const ProgramOutcome outcome = RunMerged(KESTREL_CAPTURE_PATH, {argument}, {});
         EXPECT_EQ(1, outcome.exitCode);
         EXPECT_EQ(message, outcome.output);
     }
     EXPECT_TRUE(Written().empty());
 
     const std::string shot = folder + "/shot";
-    const ProgramOutcome typo = Launch(KESTREL_CAPTURE_PATH,
-                                    {"-frame=3", "-windowed", "-width=32", "-height=24", "-prefix=" + shot}, {});
+    const ProgramOutcome typo =
+        RunMerged(KESTREL_CAPTURE_PATH, {"-frame=3", "-windowed", "-width=32", "-height=24", "-prefix=" + shot}, {});
     EXPECT_EQ(0, typo.exitCode);
     EXPECT_EQ("unknown option -frame=3; did you mean -frames=3? -help lists the options\n"
               "frame 0: " + shot + "0000.bmp " + shot + "0000.png\n",
@@ -214,7 +206,7 @@ TEST_F(KestrelCaptureProgram, MoreArgumentsThanItTakesAreRefusedBeforeAnyFrame)
         arguments.push_back("-prefix=" + folder + "/junk" + std::to_string(i));
     }
     arguments.insert(arguments.end(), {"-frames=2", "-prefix=" + folder + "/last"});
-    const ProgramOutcome outcome = Launch(KESTREL_CAPTURE_PATH, arguments, {});
+    const ProgramOutcome outcome = RunMerged(KESTREL_CAPTURE_PATH, arguments, {});
     EXPECT_EQ(1, outcome.exitCode);
     EXPECT_EQ("too many arguments: 102 are not shell options, and an application takes at most 100\n",
               outcome.output);
@@ -225,8 +217,8 @@ TEST_F(KestrelCaptureProgram, BadShellValuesAreNamedAndTheValuesUsedAreThoseName
 {
     const std::string prefix = folder + "/v";
     const ProgramOutcome outcome =
-        Launch(KESTREL_CAPTURE_PATH,
-                   {"-windowed", "-width=48x40", "-height=36", "-frames=0,1,2", "-qaf=1e3", "-prefix=" + prefix}, {});
+        RunMerged(KESTREL_CAPTURE_PATH,
+                  {"-windowed", "-width=48x40", "-height=36", "-frames=0,1,2", "-qaf=1e3", "-prefix=" + prefix}, {});
     // The frame limit of 1 ends the run before the last chosen frame.
     EXPECT_EQ(1, outcome.exitCode);
     EXPECT_EQ("-width=48x40: not a size from 1 to 1048576; using 48\n"
@@ -243,9 +235,9 @@ TEST_F(KestrelCaptureProgram, BadShellValuesAreNamedAndTheValuesUsedAreThoseName
 TEST_F(KestrelCaptureProgram, SavesTheChosenFramesAndSaysWhere)
 {
     const std::string prefix = folder + "/shot";
-    const ProgramOutcome outcome = Launch(KESTREL_CAPTURE_PATH,
-                                {"-windowed", "-width=320", "-height=240", "-frames=150,0", "-prefix=" + prefix},
-                                {"TRELLIS_PLATFORM=x11"});  // ignored: capture is always headless
+    const ProgramOutcome outcome = RunMerged(
+        KESTREL_CAPTURE_PATH, {"-windowed", "-width=320", "-height=240", "-frames=150,0", "-prefix=" + prefix},
+        {"TRELLIS_PLATFORM=x11"});  // ignored: capture is always headless
     ASSERT_EQ(0, outcome.exitCode) << outcome.output;
     EXPECT_EQ("frame 0: " + prefix + "0000.bmp " + prefix + "0000.png\n" +
                   "frame 150: " + prefix + "0001.bmp " + prefix + "0001.png\n",
@@ -262,7 +254,7 @@ TEST_F(KestrelCaptureProgram, RefusesBadFrameLists)
 {
     for (const char* bad : {"-frames=", "-frames=1,,2", "-frames=-3", "-frames=2x", "-frames=99999999999"}) {
         SCOPED_TRACE(bad);
-        const ProgramOutcome outcome = Launch(KESTREL_CAPTURE_PATH, {bad, "-prefix=" + folder + "/shot"}, {});
+        const ProgramOutcome outcome = RunMerged(KESTREL_CAPTURE_PATH, {bad, "-prefix=" + folder + "/shot"}, {});
         EXPECT_EQ(1, outcome.exitCode);
         EXPECT_NE(std::string::npos, outcome.output.find("kestrel-capture: ")) << outcome.output;
     }

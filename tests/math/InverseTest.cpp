@@ -31,11 +31,16 @@ Matrix4 GeneralInverse(const Matrix4& in)
     return out;
 }
 
-void ExpectSameValues(const Matrix4& expected, const Matrix4& actual)
+// The identity with its upper 3 x 3 block replaced, row by row.
+Matrix4 WithBlock(const float (&rows)[9])
 {
-    for (int k = 0; k < 16; ++k) {
-        EXPECT_EQ(expected.m[k], actual.m[k]) << "element " << k;
+    Matrix4 m = Identity();
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            m.m[4 * i + j] = rows[3 * i + j];
+        }
     }
+    return m;
 }
 
 TEST(MatrixInverseAffine, InvertsIdentityTranslationAndScaling)
@@ -69,13 +74,7 @@ TEST(MatrixInverseAffine, RefusesSingularBlocksLeavingTheOutputUntouched)
 {
     Matrix4 zeroRow = Identity();
     zeroRow.m[4] = zeroRow.m[5] = zeroRow.m[6] = 0.0f;
-    Matrix4 integerRows = Identity();
-    const float rows[9] = {1, 2, 3, 1, 2, 3, 4, 5, 6};
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            integerRows.m[4 * i + j] = rows[3 * i + j];
-        }
-    }
+    Matrix4 integerRows = WithBlock({1, 2, 3, 1, 2, 3, 4, 5, 6});
     for (const Matrix4* singular : {&zeroRow, &integerRows}) {
         Matrix4 out = Filled(-7.0f);
         out.m[3] = std::nanf("");
@@ -92,14 +91,7 @@ TEST(MatrixInverseAffine, RefusesSingularBlocksLeavingTheOutputUntouched)
 TEST(MatrixInverseAffine, PassesEqualFractionalRowsWithHugeElements)
 {
     // Rounding to float before the sums leaves a tiny non-zero determinant.
-    Matrix4 m = Identity();
-    const float rows[9] = {0.7f, 0.3f, 0.9f, 0.7f, 0.3f, 0.9f, 0.1f, 0.6f, 0.2f};
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            m.m[4 * i + j] = rows[3 * i + j];
-        }
-    }
-    const Matrix4 inverse = AffineInverse(m);
+    const Matrix4 inverse = AffineInverse(WithBlock({0.7f, 0.3f, 0.9f, 0.7f, 0.3f, 0.9f, 0.1f, 0.6f, 0.2f}));
     float largest = 0.0f;
     for (float e : inverse.m) {
         largest = std::fmax(largest, std::fabs(e));

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <initializer_list>
 
 #include "math/Matrix.h"
 #include "math/Quaternion.h"
@@ -32,6 +34,22 @@ inline void ExpectMatrixNear(const Matrix4& expected, const Matrix4& actual, flo
     for (int k = 0; k < 16; ++k) {
         EXPECT_NEAR(expected.m[k], actual.m[k], tolerance) << "element " << k;
     }
+}
+
+// Every element equal by value (0 and -0 alike, a NaN never).
+inline void ExpectSameValues(const Matrix4& expected, const Matrix4& actual)
+{
+    for (int k = 0; k < 16; ++k) {
+        EXPECT_EQ(expected.m[k], actual.m[k]) << "element " << k;
+    }
+}
+
+// The matrix of these 16 elements, in storage order.
+inline Matrix4 Elements(std::initializer_list<float> elements)
+{
+    Matrix4 m{};
+    std::copy(elements.begin(), elements.end(), m.m);
+    return m;
 }
 
 inline Matrix4 Identity()

@@ -71,16 +71,10 @@ TEST(MatrixBuilders, WriteEveryElement)
 {
     Matrix4 m;
     MatrixScaling(&m, 2.0f, 3.0f, 4.0f);
-    const float scaling[16] = {2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1};
-    for (int k = 0; k < 16; ++k) {
-        EXPECT_EQ(scaling[k], m.m[k]) << k;
-    }
+    ExpectSameValues(Elements({2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1}), m);
     m = Sample(9.0f);
     MatrixTranslation(&m, -1.0f, 2.0f, -3.0f);
-    const float translation[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, -1, 2, -3, 1};
-    for (int k = 0; k < 16; ++k) {
-        EXPECT_EQ(translation[k], m.m[k]) << k;
-    }
+    ExpectSameValues(Elements({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, -1, 2, -3, 1}), m);
 }
 
 TEST(MatrixRotation, TurnsClockwiseSeenFromThePositiveAxis)
@@ -137,18 +131,8 @@ TEST(MatrixLookAt, LooksDownTheAxisFromFiveUnitsAway)
     Matrix4 rh, lh;
     MatrixLookAtRH(&rh, &eye, &at, &up);
     MatrixLookAtLH(&lh, &eye, &at, &up);
-    Matrix4 expectedRH = Identity();
-    expectedRH.m[14] = -5.0f;
-    Matrix4 expectedLH{};
-    expectedLH.m[0] = -1.0f;
-    expectedLH.m[5] = 1.0f;
-    expectedLH.m[10] = -1.0f;
-    expectedLH.m[14] = 5.0f;
-    expectedLH.m[15] = 1.0f;
-    for (int k = 0; k < 16; ++k) {
-        EXPECT_EQ(expectedRH.m[k], rh.m[k]) << k;
-        EXPECT_EQ(expectedLH.m[k], lh.m[k]) << k;
-    }
+    ExpectSameValues(Elements({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -5, 1}), rh);
+    ExpectSameValues(Elements({-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 0, 0, 5, 1}), lh);
 }
 
 TEST(MatrixLookAt, MatchesTheSceneView)
@@ -260,15 +244,9 @@ TEST(MatrixOrtho, MapsTheNearPlaneToDepthZeroAndTheFarPlaneToOne)
 {
     Matrix4 lh, rh;
     MatrixOrthoLH(&lh, 2.0f, 2.0f, 1.0f, 3.0f);
-    const float expectedLH[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0.5f, 0, 0, 0, -0.5f, 1};
-    for (int k = 0; k < 16; ++k) {
-        EXPECT_EQ(expectedLH[k], lh.m[k]) << k;
-    }
+    ExpectSameValues(Elements({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0.5f, 0, 0, 0, -0.5f, 1}), lh);
     MatrixOrthoRH(&rh, 2.0f, 2.0f, 1.0f, 3.0f);
-    const float expectedRH[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -0.5f, 0, 0, 0, -0.5f, 1};
-    for (int k = 0; k < 16; ++k) {
-        EXPECT_EQ(expectedRH[k], rh.m[k]) << k;
-    }
+    ExpectSameValues(Elements({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -0.5f, 0, 0, 0, -0.5f, 1}), rh);
 
     MatrixOrthoLH(&lh, 8.0f, 4.0f, 2.0f, 10.0f);
     MatrixOrthoRH(&rh, 8.0f, 4.0f, 2.0f, 10.0f);

@@ -133,10 +133,7 @@ TEST(QuaternionMultiply, GivesTheSameProductWhenTheOutputIsAnInput)
     Quaternion right = b;
     QuaternionMultiply(&right, &a, &right);
     for (const Quaternion* q : {&left, &right}) {
-        EXPECT_EQ(expected.x, q->x);
-        EXPECT_EQ(expected.y, q->y);
-        EXPECT_EQ(expected.z, q->z);
-        EXPECT_EQ(expected.w, q->w);
+        ExpectQuaternion(expected, *q, 0.0f);
     }
 }
 
@@ -144,21 +141,17 @@ TEST(QuaternionSlerp, InvalidInputGivesTheIdentity)
 {
     const Quaternion a = AxisAngle({0, 1, 0}, 0.4f);
     const Quaternion b = AxisAngle({0, 1, 0}, 1.4f);
-    Quaternion out{5, 5, 5, 5};
-    QuaternionSlerp(&out, &a, &b, 1.5f);
-    EXPECT_TRUE(IsIdentity(out));
-    out = a;
-    QuaternionSlerp(&out, &a, &b, -0.1f);
-    EXPECT_TRUE(IsIdentity(out));
-    out = a;
-    QuaternionSlerp(&out, &a, &b, std::nanf(""));
-    EXPECT_TRUE(IsIdentity(out));
-    out = a;
-    QuaternionSlerp(&out, nullptr, &b, 0.5f);
-    EXPECT_TRUE(IsIdentity(out));
-    out = a;
-    QuaternionSlerp(&out, &a, nullptr, 0.5f);
-    EXPECT_TRUE(IsIdentity(out));
+    // A fraction outside [0, 1] or NaN, or an input missing.
+    const struct {
+        const Quaternion* from;
+        const Quaternion* to;
+        float t;
+    } cases[] = {{&a, &b, 1.5f}, {&a, &b, -0.1f}, {&a, &b, std::nanf("")}, {nullptr, &b, 0.5f}, {&a, nullptr, 0.5f}};
+    for (const auto& c : cases) {
+        Quaternion out{5, 5, 5, 5};
+        QuaternionSlerp(&out, c.from, c.to, c.t);
+        EXPECT_TRUE(IsIdentity(out)) << c.t;
+    }
 }
 
 TEST(QuaternionSlerp, InterpolatesAlongTheArc)

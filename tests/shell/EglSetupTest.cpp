@@ -49,39 +49,40 @@ protected:
     std::string errors;
 };
 
-TEST_F(EglSetup, InitialiseFailure)
+// Each failing step: its reason, and no step after it is tried. Without power
+// management a lost context is a failure like any other, not tried again.
+TEST_F(EglSetup, AFailingStepEndsTheStartWithItsReason)
 {
-    EglShim::FailCall("eglInitialize", 1, EGL_NOT_INITIALIZED);
-    ExpectStartFailure("Unable to initialise egl\neglInitialize failed with EGL_NOT_INITIALIZED on " + kWhere);
-    EXPECT_EQ(0, EglShim::CallCount("eglCreateContext"));
-}
-
-TEST_F(EglSetup, ContextFailure)
-{
-    EglShim::FailCall("eglCreateContext", 1, EGL_BAD_ALLOC);
-    ExpectStartFailure("Unable to create a context\neglCreateContext failed with EGL_BAD_ALLOC on " + kWhere);
-    EXPECT_EQ(0, EglShim::CallCount("eglCreatePbufferSurface"));
-}
-
-TEST_F(EglSetup, SurfaceFailure)
-{
-    EglShim::FailCall("eglCreatePbufferSurface", 1, EGL_BAD_ALLOC);
-    ExpectStartFailure("Unable to create window surface\neglCreatePbufferSurface failed with EGL_BAD_ALLOC on " +
-                       kWhere);
-    EXPECT_EQ(0, EglShim::CallCount("eglMakeCurrent"));
-}
-
-TEST_F(EglSetup, MakeCurrentFailure)
-{
-    EglShim::FailCall("eglMakeCurrent", 1, EGL_BAD_ALLOC);
-    ExpectStartFailure("Unable to make current context\neglMakeCurrent failed with EGL_BAD_ALLOC on " + kWhere);
-}
-
-TEST_F(EglSetup, LostContextWithoutPowerManagementIsAFailure)
-{
-    EglShim::FailCall("eglMakeCurrent", 1, kContextLost);
-    ExpectStartFailure("Unable to make current context\neglMakeCurrent failed with EGL_CONTEXT_LOST on " + kWhere);
-    EXPECT_EQ(1, EglShim::CallCount("eglInitialize"));
+    struct Case {
+        const char* entry;
+        EGLint error;
+        std::string reason;
+        const char* notTried;
+    };
+    const Case cases[] = {
+        {"eglInitialize", EGL_NOT_INITIALIZED,
+         "Unable to initialise egl\neglInitialize failed with EGL_NOT_INITIALIZED on ", "eglCreateContext"},
+        {"eglCreateContext", EGL_BAD_ALLOC,
+         "Unable to create a context\neglCreateContext failed with EGL_BAD_ALLOC on ", "eglCreatePbufferSurface"},
+        {"eglCreatePbufferSurface", EGL_BAD_ALLOC,
+         "Unable to create window surface\neglCreatePbufferSurface failed with EGL_BAD_ALLOC on ", "eglMakeCurrent"},
+        {"eglMakeCurrent", EGL_BAD_ALLOC,
+         "Unable to make current context\neglMakeCurrent failed with EGL_BAD_ALLOC on ", nullptr},
+        {"eglMakeCurrent", kContextLost,
+         "Unable to make current context\neglMakeCurrent failed with EGL_CONTEXT_LOST on ", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        ResetApp();
+        EglShim::Reset();
+        errors.clear();
+        EglShim::FailCall(c.entry, 1, c.error);
+        ExpectStartFailure(c.reason + kWhere);
+        EXPECT_EQ(1, EglShim::CallCount("eglInitialize"));
+        if (c.notTried != nullptr) {
+            EXPECT_EQ(0, EglShim::CallCount(c.notTried));
+        }
+    }
 }
 
 TEST_F(EglSetup, WindowCreationFailure)

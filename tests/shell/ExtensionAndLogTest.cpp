@@ -13,36 +13,33 @@ using namespace trellis;
 
 namespace {
 
-TEST(ExtensionListContains, MatchesWholeWordsOnly)
+// Whole words only: a name is found past a longer one it begins, and not
+// where it runs into another occurrence, an empty name or list finds nothing.
+TEST(ExtensionListContains, FindsWholeWordsOnly)
 {
-    const char* list = "GL_OES_foo GL_OES_foo_bar GL_XAN_x";
-    EXPECT_EQ(1, ExtensionListContains(list, "GL_OES_foo"));
-    EXPECT_EQ(1, ExtensionListContains(list, "GL_OES_foo_bar"));
-    EXPECT_EQ(1, ExtensionListContains(list, "GL_XAN_x"));
-    EXPECT_EQ(0, ExtensionListContains(list, "GL_OES"));
-    EXPECT_EQ(0, ExtensionListContains(list, "foo"));
-    EXPECT_EQ(0, ExtensionListContains(list, "OES_foo_bar"));
-}
-
-TEST(ExtensionListContains, RejectsEmptyNamesSpacesAndMissingLists)
-{
-    EXPECT_EQ(0, ExtensionListContains("A B", ""));
-    EXPECT_EQ(0, ExtensionListContains("A B", "A B"));
-    EXPECT_EQ(0, ExtensionListContains(nullptr, "A"));
-}
-
-TEST(ExtensionListContains, FindsALaterWholeWordAfterAPartialOne)
-{
-    // The first occurrence is a prefix of a longer name; the search must go on.
-    EXPECT_EQ(1, ExtensionListContains("EXT_ab EXT_a", "EXT_a"));
-    EXPECT_EQ(0, ExtensionListContains("xEXT_a EXT_ab", "EXT_a"));
-}
-
-TEST(ExtensionListContains, ANameRightAfterAnotherOccurrenceIsNoWord)
-{
-    EXPECT_EQ(0, ExtensionListContains("EXT_aEXT_a", "EXT_a"));
-    EXPECT_EQ(0, ExtensionListContains("GL_x EXT_aEXT_a GL_y", "EXT_a"));
-    EXPECT_EQ(1, ExtensionListContains("EXT_aEXT_a EXT_a", "EXT_a"));
+    const struct {
+        const char* list;
+        const char* name;
+        int32_t found;
+    } cases[] = {
+        {"GL_OES_foo GL_OES_foo_bar GL_XAN_x", "GL_OES_foo", 1},
+        {"GL_OES_foo GL_OES_foo_bar GL_XAN_x", "GL_OES_foo_bar", 1},
+        {"GL_OES_foo GL_OES_foo_bar GL_XAN_x", "GL_XAN_x", 1},
+        {"GL_OES_foo GL_OES_foo_bar GL_XAN_x", "GL_OES", 0},
+        {"GL_OES_foo GL_OES_foo_bar GL_XAN_x", "foo", 0},
+        {"GL_OES_foo GL_OES_foo_bar GL_XAN_x", "OES_foo_bar", 0},
+        {"A B", "", 0},
+        {"A B", "A B", 0},
+        {nullptr, "A", 0},
+        {"EXT_ab EXT_a", "EXT_a", 1},
+        {"xEXT_a EXT_ab", "EXT_a", 0},
+        {"EXT_aEXT_a", "EXT_a", 0},
+        {"GL_x EXT_aEXT_a GL_y", "EXT_a", 0},
+        {"EXT_aEXT_a EXT_a", "EXT_a", 1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.found, ExtensionListContains(c.list, c.name)) << (c.list ? c.list : "(null)") << " / " << c.name;
+    }
 }
 
 TEST(IsGLExtensionSupported, ReadsTheCurrentContextsExtensions)

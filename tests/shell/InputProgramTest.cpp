@@ -8,8 +8,8 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +19,9 @@
 #include "SpareKey.h"
 #include "XServerTest.h"
 #include "XWindows.h"
+#include "capture/Capture.h"
+
+using namespace trellis;
 
 namespace {
 
@@ -55,41 +58,26 @@ protected:
     std::unique_ptr<ProgramRun> program;  // after `folder`: ended before the folder goes
 };
 
-struct Bitmap {
-    int width = 0;
-    int height = 0;
-    std::vector<unsigned char> bytes;
-    size_t offset = 0;
+// A dump as the capture library reads it back: packed BGR rows, bottom row first.
+struct Dump {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint8_t> bgr;
 
     // Red, green, blue of pixel (x, y), y from the bottom row up.
     unsigned Pixel(int x, int y) const
     {
-        const size_t row = (static_cast<size_t>(width) * 3 + 3) & ~size_t(3);
-        const unsigned char* bgr = &bytes[offset + row * static_cast<size_t>(y) + 3 * static_cast<size_t>(x)];
-        return (unsigned(bgr[2]) << 16) | (unsigned(bgr[1]) << 8) | bgr[0];
+        const uint8_t* p = &bgr[(size_t(y) * size_t(width) + size_t(x)) * 3];
+        return (unsigned(p[2]) << 16) | (unsigned(p[1]) << 8) | p[0];
     }
 };
 
-Bitmap ReadBitmap(const std::string& name)
+Dump ReadDump(const std::string& name)
 {
-    Bitmap bitmap;
-    std::ifstream file(name, std::ios::binary);
-    bitmap.bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    if (bitmap.bytes.size() < 54) {
-        return Bitmap{};
-    }
-    auto word = [&](size_t at) {
-        return int32_t(bitmap.bytes[at] | (bitmap.bytes[at + 1] << 8) | (bitmap.bytes[at + 2] << 16) |
-                       (uint32_t(bitmap.bytes[at + 3]) << 24));
-    };
-    bitmap.offset = static_cast<size_t>(word(10));
-    bitmap.width = word(18);
-    bitmap.height = word(22);
-    const size_t row = (static_cast<size_t>(bitmap.width) * 3 + 3) & ~size_t(3);
-    if (bitmap.width <= 0 || bitmap.height <= 0 || bitmap.bytes.size() < bitmap.offset + row * bitmap.height) {
-        return Bitmap{};
-    }
-    return bitmap;
+    Dump dump;
+    TrellisReadBMP(name.c_str(), &dump.width, &dump.height, nullptr);
+    dump.bgr.resize(size_t(std::max(dump.width, 0)) * size_t(std::max(dump.height, 0)) * 3);
+    return TrellisReadBMP(name.c_str(), &dump.width, &dump.height, dump.bgr.data()) == 0 ? dump : Dump{};
 }
 
 TEST_F(InputProgram, FollowsThePointerAndKeysPrintsEventsResizesAndDumpsOnF12)
@@ -117,7 +105,7 @@ TEST_F(InputProgram, FollowsThePointerAndKeysPrintsEventsResizesAndDumpsOnF12)
 
     // The dump is the resized surface, all of it drawn; the square sits where
     // the click put it, moved 10 pixels right by the arrow key.
-    const Bitmap dump = ReadBitmap(folder.File("trellis-input-0000.bmp"));
+    const Dump dump = ReadDump(folder.File("trellis-input-0000.bmp"));
     ASSERT_EQ(800, dump.width);
     ASSERT_EQ(600, dump.height);
     const unsigned background = dump.Pixel(700, 300);

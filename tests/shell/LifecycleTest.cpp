@@ -57,31 +57,32 @@ TEST_F(Lifecycle, FrameLimitZeroPresentsOneFrameThenReleasesInOrder)
     EXPECT_EQ("", errors);
 }
 
-TEST_F(Lifecycle, FrameLimitTwoPresentsThreeFrames)
+// The loop reads the clock once on entry and once after each frame; it stops
+// after the frame that reaches a limit. A zero or negative time limit is none.
+TEST_F(Lifecycle, FrameAndTimeLimitsStopAfterTheFrameThatReachesThem)
 {
-    CountPresentedFrames();
-    EXPECT_EQ(0, Run(u"-qaf=2"));
-    EXPECT_EQ(3, Record().renderCalls);
-    EXPECT_EQ(3, presented);
-    EXPECT_EQ(1, CountEvents("QuitApp"));
-}
-
-TEST_F(Lifecycle, TimeLimitStopsAfterTheFirstFrameEndingPastIt)
-{
-    // The loop reads the clock once on entry and once after each frame:
-    // 0.4 s, 0.8 s, then 1.2 s after the third frame.
-    system.SetTicks(5000, 400);
-    CountPresentedFrames();
-    EXPECT_EQ(0, Run(u"-qat=1"));
-    EXPECT_EQ(3, Record().renderCalls);
-    EXPECT_EQ(3, presented);
-}
-
-TEST_F(Lifecycle, ZeroOrNegativeTimeLimitsNeverStopTheLoop)
-{
-    system.SetTicks(5000, 100000);
-    EXPECT_EQ(0, Run(u"-qat=0 -qat=-5 -qaf=5"));
-    EXPECT_EQ(6, Record().renderCalls);
+    struct Case {
+        const char16_t* line;
+        uint32_t tickStep;
+        int frames;
+    };
+    const Case cases[] = {
+        {u"-qaf=2", 1, 3},
+        {u"-qat=1", 400, 3},  // 0.4 s, 0.8 s, then 1.2 s after the third frame
+        {u"-qat=0 -qat=-5 -qaf=5", 100000, 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Narrow(c.line));
+        ResetApp();
+        EglShim::Reset();
+        ScriptedWindowSystem fresh(640, 480);
+        fresh.SetTicks(5000, c.tickStep);
+        CountPresentedFrames();
+        EXPECT_EQ(0, RunTrellisMain(c.line, fresh, errors));
+        EXPECT_EQ(c.frames, Record().renderCalls);
+        EXPECT_EQ(c.frames, presented);
+        EXPECT_EQ(1, CountEvents("QuitApp"));
+    }
 }
 
 TEST_F(Lifecycle, FrameCounterWrapsAfterItsLargestValue)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "shell/OptionParser.h"
+#include "shell/Utf8.h"
 #include "shell/TrellisApp.h"
 
 using namespace trellis;
@@ -52,47 +53,33 @@ struct Parsed {
 
 using Tokens = std::vector<std::string>;
 
-TEST(ShellOptionParser, SizeAndPositionOptionsClearTheirDefaultFlags)
+// Zero, non-numeric and out-of-range values are consumed but keep the defaults
+// (640 x 480, the default position); numbers stop at the first non-digit.
+TEST(ShellOptionParser, SizePositionAndFsaaOptionsSetTheirValuesAndClearTheirDefaultFlags)
 {
-    Parsed p(u"-width=320 -height=200 -posx=12 -posy=-7");
-    EXPECT_EQ("", p.warnings);
-    EXPECT_EQ(320, p.data.width);
-    EXPECT_EQ(200, p.data.height);
-    EXPECT_EQ(12, p.data.posX);
-    EXPECT_EQ(-7, p.data.posY);
-    EXPECT_EQ(0, p.data.defaultSize);
-    EXPECT_EQ(0, p.data.defaultPosition);
-    EXPECT_TRUE(p.Saved().empty());
-}
-
-TEST(ShellOptionParser, WidthAloneKeepsTheDefaultPosition)
-{
-    Parsed p(u"-width=320");
-    EXPECT_EQ(320, p.data.width);
-    EXPECT_EQ(480, p.data.height);
-    EXPECT_EQ(0, p.data.defaultSize);
-    EXPECT_EQ(1, p.data.defaultPosition);
-}
-
-TEST(ShellOptionParser, ZeroOrNonNumericValuesAreConsumedButIgnored)
-{
-    Parsed p(u"-posx=0 -posy=abc -width=0 -height=x -FSAAMode=0");
-    EXPECT_EQ(0, p.data.posX);
-    EXPECT_EQ(0, p.data.posY);
-    EXPECT_EQ(1, p.data.defaultPosition);
-    EXPECT_EQ(640, p.data.width);
-    EXPECT_EQ(480, p.data.height);
-    EXPECT_EQ(1, p.data.defaultSize);
-    EXPECT_EQ(0, p.data.fsaaMode);
-    EXPECT_TRUE(p.Saved().empty());
-}
-
-TEST(ShellOptionParser, NumbersStopAtTheFirstNonDigit)
-{
-    Parsed p(u"-width=320x240 -height=+200 -FSAAMode=2samples");
-    EXPECT_EQ(320, p.data.width);
-    EXPECT_EQ(200, p.data.height);
-    EXPECT_EQ(2, p.data.fsaaMode);
+    struct Case {
+        const char16_t* line;
+        int32_t width, height, posX, posY, defaultSize, defaultPosition, fsaaMode;
+        bool quiet;
+    };
+    const Case cases[] = {
+        {u"-width=320 -height=200 -posx=12 -posy=-7", 320, 200, 12, -7, 0, 0, 0, true},
+        {u"-width=320", 320, 480, 0, 0, 0, 1, 0, true},
+        {u"-posx=0 -posy=abc -width=0 -height=x -FSAAMode=0", 640, 480, 0, 0, 1, 1, 0, false},
+        {u"-width=320x240 -height=+200 -FSAAMode=2samples", 320, 200, 0, 0, 0, 1, 2, false},
+        {u"-width=99999999999999999999 -height=-64 -posx=2147483647 -posy=-1048577", 640, 480, 0, 0, 1, 1, 0, false},
+        {u"-width=1048576 -posx=-1048576", 1 << 20, 480, -(1 << 20), 0, 0, 0, 0, true},
+    };
+    for (const Case& c : cases) {
+        const Parsed p(c.line);
+        const ShellData& d = p.data;
+        using Values = std::vector<int32_t>;
+        EXPECT_EQ((Values{c.width, c.height, c.posX, c.posY, c.defaultSize, c.defaultPosition, c.fsaaMode}),
+                  (Values{d.width, d.height, d.posX, d.posY, d.defaultSize, d.defaultPosition, d.fsaaMode}))
+            << NarrowUtf16(c.line);
+        EXPECT_EQ(c.quiet, p.warnings.empty()) << p.warnings;
+        EXPECT_TRUE(p.Saved().empty());
+    }
 }
 
 TEST(ShellOptionParser, NumbersAllowLeadingSpacesWhenHandedOneToken)
@@ -111,19 +98,6 @@ TEST(ShellOptionParser, NumbersBeyondTheIntegerRangeSaturate)
     EXPECT_EQ(INT32_MAX, Parsed(u"-qaf=99999999999999999999").data.quitAfterFrame);
     EXPECT_EQ(INT32_MIN, Parsed(u"-qaf=-99999999999999999999").data.quitAfterFrame);
     EXPECT_EQ(INT32_MAX, Parsed(u"-FSAAMode=2147483648").data.fsaaMode);
-}
-
-TEST(ShellOptionParser, SizesAndPositionsBeyondAMillionPixelsKeepTheDefaults)
-{
-    Parsed p(u"-width=99999999999999999999 -height=-64 -posx=2147483647 -posy=-1048577");
-    EXPECT_EQ(640, p.data.width);
-    EXPECT_EQ(480, p.data.height);
-    EXPECT_EQ(1, p.data.defaultSize);
-    EXPECT_EQ(1, p.data.defaultPosition);
-    Parsed edge(u"-width=1048576 -posx=-1048576");
-    EXPECT_EQ(1 << 20, edge.data.width);
-    EXPECT_EQ(-(1 << 20), edge.data.posX);
-    EXPECT_EQ("", edge.warnings);
 }
 
 TEST(ShellOptionParser, FsaaModeStoresAnyNonZeroNumberAndWarnsBeyondTwo)

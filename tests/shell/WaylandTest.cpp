@@ -8,10 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
-#include <signal.h>
 #include <linux/input-event-codes.h>
 #include <sys/mman.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <xkbcommon/xkbcommon.h>
 #include <EGL/egl.h>
@@ -26,7 +24,9 @@
 
 #include "../demo/ReferenceImage.h"
 #include "InputBurst.h"
+#include "ProgramRun.h"
 #include "RecordingApp.h"
+#include "XWindows.h"
 #include "shell/Entry.h"
 #include "shell/ce/WaylandBackend.h"
 #include "shell/ce/WindowSystem.h"
@@ -46,15 +46,7 @@ RgbImage Screenshot(const std::string& display)
         return RgbImage{};
     }
     const std::string folder = pattern;
-    const pid_t child = fork();
-    if (child == 0) {
-        if (chdir(folder.c_str()) == 0 && setenv("WAYLAND_DISPLAY", display.c_str(), 1) == 0) {
-            execlp("weston-screenshooter", "weston-screenshooter", static_cast<char*>(nullptr));
-        }
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
+    RunProgram("/usr/bin/weston-screenshooter", {}, {{"WAYLAND_DISPLAY=" + display}}, {Streams::Merged, folder});
     RgbImage image;
     if (DIR* dir = opendir(folder.c_str())) {
         while (dirent* entry = readdir(dir)) {
@@ -70,32 +62,13 @@ RgbImage Screenshot(const std::string& display)
     return image;
 }
 
-// A Wayland client of `display` that lives as long as this object: another
-// window for the compositor to give the focus to.
-class OtherClient {
-public:
-    explicit OtherClient(const std::string& display)
-    {
-        pid = fork();
-        if (pid == 0) {
-            setenv("WAYLAND_DISPLAY", display.c_str(), 1);
-            execlp("weston-simple-shm", "weston-simple-shm", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-    }
-    ~OtherClient()
-    {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-    OtherClient(const OtherClient&) = delete;
-    OtherClient& operator=(const OtherClient&) = delete;
-
-private:
-    pid_t pid = -1;
-};
+// A Wayland client of `display` that lives as long as the run: another window
+// for the compositor to give the focus to.
+std::unique_ptr<ProgramRun> OtherClient(const std::string& display)
+{
+    return std::make_unique<ProgramRun>("/usr/bin/weston-simple-shm", std::vector<std::string>{},
+                                        ProgramEnvironment{{"WAYLAND_DISPLAY=" + display}}, ProgramOptions{});
+}
 
 // Where one colour (0xRRGGBBAA) lies in a picture: its bounding box and how many pixels have it.
 struct Area {
@@ -420,8 +393,7 @@ protected:
 
     void Xdotool(const std::string& arguments)
     {
-        const std::string command = "DISPLAY=" + xDisplay + " xdotool " + arguments + " >/dev/null 2>&1";
-        ASSERT_EQ(0, std::system(command.c_str())) << command;
+        ASSERT_EQ(0, RunXdotool(xDisplay.c_str(), 0, arguments)) << arguments;
     }
 
     // The middle of the 800 x 600 output: inside a full-screen window, and
@@ -434,9 +406,8 @@ protected:
     RgbImage ScreenOfX()
     {
         const std::string path = "/tmp/trellis-wl-seat-" + std::to_string(getpid()) + ".png";
-        const std::string command = "import -display " + xDisplay + " -window root " + path + " 2>/dev/null";
         RgbImage image;
-        if (std::system(command.c_str()) == 0) {
+        if (RunProgram("/usr/bin/import", {"-display", xDisplay, "-window", "root", path}).exitCode == 0) {
             image = ReadPng(path);
         }
         std::remove(path.c_str());
@@ -482,8 +453,8 @@ TEST_F(WaylandSeat, ABurstOfMotionLosesNoKeyOrClick)
 
 TEST_F(WaylandSeat, AnotherWindowTakingTheFocusEndsAFullScreenProgram)
 {
-    std::unique_ptr<OtherClient> other;
-    ExpectEndedBy(u"-qaf=500", [&] { other = std::make_unique<OtherClient>(displayName); });
+    std::unique_ptr<ProgramRun> other;
+    ExpectEndedBy(u"-qaf=500", [&] { other = OtherClient(displayName); });
 }
 
 TEST_F(WaylandSeat, KeysArriveWithTheirSymbolTextAndModifiers)

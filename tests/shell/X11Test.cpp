@@ -7,7 +7,6 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <X11/keysym.h>
 #include <X11/extensions/Xfixes.h>
@@ -15,12 +14,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "ProgramRun.h"
 #include "RecordingApp.h"
 #include "XServerTest.h"
 #include "XWindows.h"
@@ -42,55 +41,10 @@ protected:
         ResetApp();
     }
 
-    // True when `window` belongs to this process by its _NET_WM_PID.
-    bool IsOurs(Window window)
-    {
-        Atom type = 0;
-        int format = 0;
-        unsigned long count = 0;
-        unsigned long remaining = 0;
-        unsigned char* data = nullptr;
-        const Atom pidAtom = XInternAtom(person, "_NET_WM_PID", False);
-        bool ours = false;
-        if (XGetWindowProperty(person, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &remaining,
-                               &data) == Success &&
-            data != nullptr) {
-            ours = count == 1 && static_cast<pid_t>(*reinterpret_cast<long*>(data)) == getpid();
-            XFree(data);
-        }
-        return ours;
-    }
-
     // The application's viewable windows, found the way any X client would:
     // by title and process (other test processes may have windows open too),
     // at the top level or inside a window manager's frame.
-    std::vector<Window> FindAppWindows(Window parent = 0, int depth = 0)
-    {
-        std::vector<Window> found;
-        Window root = 0;
-        Window up = 0;
-        Window* children = nullptr;
-        unsigned count = 0;
-        XQueryTree(person, parent != 0 ? parent : DefaultRootWindow(person), &root, &up, &children, &count);
-        for (unsigned i = 0; i < count; ++i) {
-            char* name = nullptr;
-            XWindowAttributes attributes{};
-            if (XFetchName(person, children[i], &name) && name != nullptr) {
-                if (std::strcmp(name, "Trellis") == 0 && IsOurs(children[i]) &&
-                    XGetWindowAttributes(person, children[i], &attributes) && attributes.map_state == IsViewable) {
-                    found.push_back(children[i]);
-                }
-                XFree(name);
-            } else if (depth < 2) {
-                const std::vector<Window> inside = FindAppWindows(children[i], depth + 1);
-                found.insert(found.end(), inside.begin(), inside.end());
-            }
-        }
-        if (children != nullptr) {
-            XFree(children);
-        }
-        return found;
-    }
+    std::vector<Window> FindAppWindows() { return FindViewableWindows(person, "Trellis", getpid()); }
 
     // The main window: the last one mapped.
     Window FindAppWindow()
@@ -418,19 +372,11 @@ INSTANTIATE_TEST_SUITE_P(Server, X11Placement, testing::Values("TRELLIS_TEST_DIS
                              return std::string(info.param) == "TRELLIS_TEST_DISPLAY" ? "Bare" : "WindowManager";
                          });
 
-TEST_F(X11Desktop, EscapeEndsTheProgram)
+TEST_F(X11Desktop, EscapeCloseRequestAndAFullScreenClickEndTheProgram)
 {
     ExpectEndedBy(u"-qaf=500", [this](Window window) { PressEscape(window); });
     ExpectEndedBy(u"-windowed -qaf=500", [this](Window window) { PressEscape(window); });
-}
-
-TEST_F(X11Desktop, WindowManagerCloseRequestEndsTheProgram)
-{
     ExpectEndedBy(u"-windowed -qaf=500", [this](Window window) { AskToClose(window); });
-}
-
-TEST_F(X11Desktop, ClickEndsTheProgramInFullScreen)
-{
     ExpectEndedBy(u"-qaf=500", [this](Window window) { Click(window); });
 }
 
@@ -459,15 +405,9 @@ TEST_F(X11Desktop, ServerGoingAwayEndsTheProgramWithExitOne)
 {
     // A server of this test's own, on a display number from :470 to :499.
     const std::string name = ":" + std::to_string(470 + getpid() % 30);
-    const pid_t server = fork();
-    if (server == 0) {
-        execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
-               static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    ProgramRun server("/usr/bin/Xvfb", {name, "-screen", "0", "640x480x24", "-nolisten", "tcp"}, {}, {});
     Display* watcher = OpenXDisplay(name.c_str());
-    const std::string command = "DISPLAY=" + name + " TRELLIS_PLATFORM=x11 exec " KESTREL_PATH " -windowed 2>&1";
-    FILE* program = popen(command.c_str(), "r");
+    ProgramRun program(KESTREL_PATH, {"-windowed"}, {{"DISPLAY=" + name, "TRELLIS_PLATFORM=x11"}}, {Streams::Merged});
     const Window window = watcher != nullptr ? WaitForViewableWindow(watcher, "Trellis") : 0;
     // The server goes once frames are drawn, not while EGL is still being set up.
     bool drawn = false;
@@ -484,17 +424,12 @@ TEST_F(X11Desktop, ServerGoingAwayEndsTheProgramWithExitOne)
     if (watcher != nullptr) {
         XCloseDisplay(watcher);
     }
-    kill(server, SIGKILL);
-    waitpid(server, nullptr, 0);
-    std::string output;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, program) != nullptr) {
-        output += buffer;
-    }
-    const int status = pclose(program);
+    kill(server.Id(), SIGKILL);
+    server.Finish();
+    const ProgramOutcome outcome = program.Finish();
     EXPECT_TRUE(drawn);
-    EXPECT_EQ(1, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
-    EXPECT_EQ("The X server of display " + name + " has gone away\n", output);
+    EXPECT_EQ(1, outcome.exitCode);
+    EXPECT_EQ("The X server of display " + name + " has gone away\n", outcome.output);
 }
 #endif
 

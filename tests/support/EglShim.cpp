@@ -37,6 +37,17 @@ Function Real(const char* name)
     return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
 }
 
+// A shadowing definition that counts and records the call, then fails it
+// (returning `failed`) where a test chose so, or calls the driver.
+#define INTERCEPTED(Result, entry, failed, parameters, ...) \
+    Result EGLAPIENTRY entry parameters \
+    { \
+        if (Intercept(#entry)) { \
+            return failed; \
+        } \
+        return Real<decltype(&entry)>(#entry)(__VA_ARGS__); \
+    }
+
 // Counts and records a call; true when it is to fail (the error is then pending).
 bool Intercept(const char* entry, bool record = true)
 {
@@ -106,29 +117,10 @@ int CallCount(const char* entry)
 
 extern "C" {
 
-EGLDisplay EGLAPIENTRY eglGetDisplay(EGLNativeDisplayType displayId)
-{
-    if (Intercept("eglGetDisplay")) {
-        return EGL_NO_DISPLAY;
-    }
-    return Real<decltype(&eglGetDisplay)>("eglGetDisplay")(displayId);
-}
-
-EGLBoolean EGLAPIENTRY eglInitialize(EGLDisplay display, EGLint* major, EGLint* minor)
-{
-    if (Intercept("eglInitialize")) {
-        return EGL_FALSE;
-    }
-    return Real<decltype(&eglInitialize)>("eglInitialize")(display, major, minor);
-}
-
-EGLBoolean EGLAPIENTRY eglTerminate(EGLDisplay display)
-{
-    if (Intercept("eglTerminate")) {
-        return EGL_FALSE;
-    }
-    return Real<decltype(&eglTerminate)>("eglTerminate")(display);
-}
+INTERCEPTED(EGLDisplay, eglGetDisplay, EGL_NO_DISPLAY, (EGLNativeDisplayType displayId), displayId)
+INTERCEPTED(EGLBoolean, eglInitialize, EGL_FALSE, (EGLDisplay display, EGLint* major, EGLint* minor),
+            display, major, minor)
+INTERCEPTED(EGLBoolean, eglTerminate, EGL_FALSE, (EGLDisplay display), display)
 
 const char* EGLAPIENTRY eglQueryString(EGLDisplay display, EGLint name)
 {
@@ -150,72 +142,22 @@ const char* EGLAPIENTRY eglQueryString(EGLDisplay display, EGLint name)
     return state.extensionString.c_str();
 }
 
-EGLBoolean EGLAPIENTRY eglChooseConfig(EGLDisplay display, const EGLint* attributes, EGLConfig* configs,
-                                       EGLint size, EGLint* count)
-{
-    if (Intercept("eglChooseConfig")) {
-        return EGL_FALSE;
-    }
-    return Real<decltype(&eglChooseConfig)>("eglChooseConfig")(display, attributes, configs, size, count);
-}
-
-EGLContext EGLAPIENTRY eglCreateContext(EGLDisplay display, EGLConfig config, EGLContext share,
-                                        const EGLint* attributes)
-{
-    if (Intercept("eglCreateContext")) {
-        return EGL_NO_CONTEXT;
-    }
-    return Real<decltype(&eglCreateContext)>("eglCreateContext")(display, config, share, attributes);
-}
-
-EGLBoolean EGLAPIENTRY eglDestroyContext(EGLDisplay display, EGLContext context)
-{
-    if (Intercept("eglDestroyContext")) {
-        return EGL_FALSE;
-    }
-    return Real<decltype(&eglDestroyContext)>("eglDestroyContext")(display, context);
-}
-
-EGLSurface EGLAPIENTRY eglCreateWindowSurface(EGLDisplay display, EGLConfig config, EGLNativeWindowType window,
-                                              const EGLint* attributes)
-{
-    if (Intercept("eglCreateWindowSurface")) {
-        return EGL_NO_SURFACE;
-    }
-    return Real<decltype(&eglCreateWindowSurface)>("eglCreateWindowSurface")(display, config, window, attributes);
-}
-
-EGLSurface EGLAPIENTRY eglCreatePbufferSurface(EGLDisplay display, EGLConfig config, const EGLint* attributes)
-{
-    if (Intercept("eglCreatePbufferSurface")) {
-        return EGL_NO_SURFACE;
-    }
-    return Real<decltype(&eglCreatePbufferSurface)>("eglCreatePbufferSurface")(display, config, attributes);
-}
-
-EGLBoolean EGLAPIENTRY eglDestroySurface(EGLDisplay display, EGLSurface surface)
-{
-    if (Intercept("eglDestroySurface")) {
-        return EGL_FALSE;
-    }
-    return Real<decltype(&eglDestroySurface)>("eglDestroySurface")(display, surface);
-}
-
-EGLBoolean EGLAPIENTRY eglMakeCurrent(EGLDisplay display, EGLSurface draw, EGLSurface read, EGLContext context)
-{
-    if (Intercept("eglMakeCurrent")) {
-        return EGL_FALSE;
-    }
-    return Real<decltype(&eglMakeCurrent)>("eglMakeCurrent")(display, draw, read, context);
-}
-
-EGLBoolean EGLAPIENTRY eglSwapBuffers(EGLDisplay display, EGLSurface surface)
-{
-    if (Intercept("eglSwapBuffers")) {
-        return EGL_FALSE;
-    }
-    return Real<decltype(&eglSwapBuffers)>("eglSwapBuffers")(display, surface);
-}
+INTERCEPTED(EGLBoolean, eglChooseConfig, EGL_FALSE,
+            (EGLDisplay display, const EGLint* attributes, EGLConfig* configs, EGLint size, EGLint* count),
+            display, attributes, configs, size, count)
+INTERCEPTED(EGLContext, eglCreateContext, EGL_NO_CONTEXT,
+            (EGLDisplay display, EGLConfig config, EGLContext share, const EGLint* attributes),
+            display, config, share, attributes)
+INTERCEPTED(EGLBoolean, eglDestroyContext, EGL_FALSE, (EGLDisplay display, EGLContext context), display, context)
+INTERCEPTED(EGLSurface, eglCreateWindowSurface, EGL_NO_SURFACE,
+            (EGLDisplay display, EGLConfig config, EGLNativeWindowType window, const EGLint* attributes),
+            display, config, window, attributes)
+INTERCEPTED(EGLSurface, eglCreatePbufferSurface, EGL_NO_SURFACE,
+            (EGLDisplay display, EGLConfig config, const EGLint* attributes), display, config, attributes)
+INTERCEPTED(EGLBoolean, eglDestroySurface, EGL_FALSE, (EGLDisplay display, EGLSurface surface), display, surface)
+INTERCEPTED(EGLBoolean, eglMakeCurrent, EGL_FALSE,
+            (EGLDisplay display, EGLSurface draw, EGLSurface read, EGLContext context), display, draw, read, context)
+INTERCEPTED(EGLBoolean, eglSwapBuffers, EGL_FALSE, (EGLDisplay display, EGLSurface surface), display, surface)
 
 EGLint EGLAPIENTRY eglGetError()
 {

@@ -34,6 +34,38 @@ Function* Real(Function*, const char* name)
 }
 #define REAL(entry) ([] { static auto* real = Real(&entry, #entry); return real; }())
 
+// Shadowing definitions that record their integer arguments (and, given a
+// pointer, where it points) and call the driver; a FAILABLE one leaves the
+// driver out when it is the call a test chose to fail.
+#define FORWARDED(entry, parameters, ...) \
+    void GL_APIENTRY entry parameters \
+    { \
+        Record(#entry, {__VA_ARGS__}); \
+        REAL(entry)(__VA_ARGS__); \
+    }
+#define FORWARDED_WITH_DATA(entry, parameters, data, ...) \
+    void GL_APIENTRY entry parameters \
+    { \
+        Record(#entry, {__VA_ARGS__}, data); \
+        REAL(entry)(__VA_ARGS__, data); \
+    }
+#define FAILABLE(entry, parameters, ...) \
+    void GL_APIENTRY entry parameters \
+    { \
+        Record(#entry, {__VA_ARGS__}); \
+        if (!Fails(#entry)) { \
+            REAL(entry)(__VA_ARGS__); \
+        } \
+    }
+#define FAILABLE_WITH_DATA(entry, parameters, data, ...) \
+    void GL_APIENTRY entry parameters \
+    { \
+        Record(#entry, {__VA_ARGS__}, data); \
+        if (!Fails(#entry)) { \
+            REAL(entry)(__VA_ARGS__, data); \
+        } \
+    }
+
 GlShim::Call& Record(const char* entry, std::vector<int64_t> args, const void* data = nullptr, size_t bytes = 0)
 {
     GlShim::Call call{entry, std::move(args), data, {}};
@@ -197,29 +229,9 @@ void GL_APIENTRY glFlush()
     REAL(glFlush)();
 }
 
-void GL_APIENTRY glBindTexture(GLenum target, GLuint texture)
-{
-    Record("glBindTexture", {target, texture});
-    if (!Fails("glBindTexture")) {
-        REAL(glBindTexture)(target, texture);
-    }
-}
-
-void GL_APIENTRY glTexParameterx(GLenum target, GLenum pname, GLfixed param)
-{
-    Record("glTexParameterx", {target, pname, param});
-    if (!Fails("glTexParameterx")) {
-        REAL(glTexParameterx)(target, pname, param);
-    }
-}
-
-void GL_APIENTRY glPixelStorei(GLenum pname, GLint param)
-{
-    Record("glPixelStorei", {pname, param});
-    if (!Fails("glPixelStorei")) {
-        REAL(glPixelStorei)(pname, param);
-    }
-}
+FAILABLE(glBindTexture, (GLenum target, GLuint texture), target, texture)
+FAILABLE(glTexParameterx, (GLenum target, GLenum pname, GLfixed param), target, pname, param)
+FAILABLE(glPixelStorei, (GLenum pname, GLint param), pname, param)
 
 void GL_APIENTRY glTexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei width, GLsizei height,
                               GLint border, GLenum format, GLenum type, const void* pixels)
@@ -242,91 +254,34 @@ void GL_APIENTRY glCompressedTexImage2D(GLenum target, GLint level, GLenum inter
     REAL(glCompressedTexImage2D)(target, level, internalformat, width, height, border, imageSize, data);
 }
 
-void GL_APIENTRY glReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum format, GLenum type,
-                              void* pixels)
-{
-    Record("glReadPixels", {x, y, width, height, format, type}, pixels);
-    if (!Fails("glReadPixels")) {
-        REAL(glReadPixels)(x, y, width, height, format, type, pixels);
-    }
-}
+FAILABLE_WITH_DATA(glReadPixels,
+                   (GLint x, GLint y, GLsizei width, GLsizei height, GLenum format, GLenum type, void* pixels),
+                   pixels, x, y, width, height, format, type)
 
-// Recorded and forwarded: the calls whose order and values a scene fixes.
+// Recorded and forwarded: the state, matrix, drawing and client-array calls
+// whose order and values a scene set-up and a mesh draw fix.
 
-void GL_APIENTRY glActiveTexture(GLenum texture)
-{
-    Record("glActiveTexture", {texture});
-    REAL(glActiveTexture)(texture);
-}
-
-void GL_APIENTRY glTexEnvx(GLenum target, GLenum pname, GLfixed param)
-{
-    Record("glTexEnvx", {target, pname, param});
-    REAL(glTexEnvx)(target, pname, param);
-}
-
-void GL_APIENTRY glColor4x(GLfixed red, GLfixed green, GLfixed blue, GLfixed alpha)
-{
-    Record("glColor4x", {red, green, blue, alpha});
-    REAL(glColor4x)(red, green, blue, alpha);
-}
-
-void GL_APIENTRY glRotatex(GLfixed angle, GLfixed x, GLfixed y, GLfixed z)
-{
-    Record("glRotatex", {angle, x, y, z});
-    REAL(glRotatex)(angle, x, y, z);
-}
-
-void GL_APIENTRY glMultMatrixx(const GLfixed* m)
-{
-    Record("glMultMatrixx", std::vector<int64_t>(m, m + 16));
-    REAL(glMultMatrixx)(m);
-}
-
-void GL_APIENTRY glViewport(GLint x, GLint y, GLsizei width, GLsizei height)
-{
-    Record("glViewport", {x, y, width, height});
-    REAL(glViewport)(x, y, width, height);
-}
-
-void GL_APIENTRY glDrawElements(GLenum mode, GLsizei count, GLenum type, const void* indices)
-{
-    Record("glDrawElements", {mode, count, type}, indices);
-    REAL(glDrawElements)(mode, count, type, indices);
-}
-
-// Recorded and forwarded: the state, matrix and client-array calls whose
-// order a scene set-up and a mesh draw fix.
-
-void GL_APIENTRY glEnable(GLenum cap)
-{
-    Record("glEnable", {cap});
-    REAL(glEnable)(cap);
-}
-
-void GL_APIENTRY glDisable(GLenum cap)
-{
-    Record("glDisable", {cap});
-    REAL(glDisable)(cap);
-}
-
-void GL_APIENTRY glCullFace(GLenum mode)
-{
-    Record("glCullFace", {mode});
-    REAL(glCullFace)(mode);
-}
-
-void GL_APIENTRY glFrontFace(GLenum mode)
-{
-    Record("glFrontFace", {mode});
-    REAL(glFrontFace)(mode);
-}
-
-void GL_APIENTRY glMatrixMode(GLenum mode)
-{
-    Record("glMatrixMode", {mode});
-    REAL(glMatrixMode)(mode);
-}
+FORWARDED(glActiveTexture, (GLenum texture), texture)
+FORWARDED(glClientActiveTexture, (GLenum texture), texture)
+FORWARDED(glTexEnvx, (GLenum target, GLenum pname, GLfixed param), target, pname, param)
+FORWARDED(glColor4x, (GLfixed red, GLfixed green, GLfixed blue, GLfixed alpha), red, green, blue, alpha)
+FORWARDED(glClearColorx, (GLfixed red, GLfixed green, GLfixed blue, GLfixed alpha), red, green, blue, alpha)
+FORWARDED(glClear, (GLbitfield mask), mask)
+FORWARDED(glRotatex, (GLfixed angle, GLfixed x, GLfixed y, GLfixed z), angle, x, y, z)
+FORWARDED(glViewport, (GLint x, GLint y, GLsizei width, GLsizei height), x, y, width, height)
+FORWARDED(glEnable, (GLenum cap), cap)
+FORWARDED(glDisable, (GLenum cap), cap)
+FORWARDED(glCullFace, (GLenum mode), mode)
+FORWARDED(glFrontFace, (GLenum mode), mode)
+FORWARDED(glMatrixMode, (GLenum mode), mode)
+FORWARDED(glEnableClientState, (GLenum array), array)
+FORWARDED(glDisableClientState, (GLenum array), array)
+FORWARDED_WITH_DATA(glVertexPointer, (GLint size, GLenum type, GLsizei stride, const void* pointer), pointer,
+                    size, type, stride)
+FORWARDED_WITH_DATA(glTexCoordPointer, (GLint size, GLenum type, GLsizei stride, const void* pointer), pointer,
+                    size, type, stride)
+FORWARDED_WITH_DATA(glDrawElements, (GLenum mode, GLsizei count, GLenum type, const void* indices), indices,
+                    mode, count, type)
 
 void GL_APIENTRY glLoadIdentity()
 {
@@ -334,44 +289,8 @@ void GL_APIENTRY glLoadIdentity()
     REAL(glLoadIdentity)();
 }
 
-void GL_APIENTRY glClientActiveTexture(GLenum texture)
+void GL_APIENTRY glMultMatrixx(const GLfixed* m)
 {
-    Record("glClientActiveTexture", {texture});
-    REAL(glClientActiveTexture)(texture);
-}
-
-void GL_APIENTRY glEnableClientState(GLenum array)
-{
-    Record("glEnableClientState", {array});
-    REAL(glEnableClientState)(array);
-}
-
-void GL_APIENTRY glDisableClientState(GLenum array)
-{
-    Record("glDisableClientState", {array});
-    REAL(glDisableClientState)(array);
-}
-
-void GL_APIENTRY glVertexPointer(GLint size, GLenum type, GLsizei stride, const void* pointer)
-{
-    Record("glVertexPointer", {size, type, stride}, pointer);
-    REAL(glVertexPointer)(size, type, stride, pointer);
-}
-
-void GL_APIENTRY glTexCoordPointer(GLint size, GLenum type, GLsizei stride, const void* pointer)
-{
-    Record("glTexCoordPointer", {size, type, stride}, pointer);
-    REAL(glTexCoordPointer)(size, type, stride, pointer);
-}
-
-void GL_APIENTRY glClearColorx(GLfixed red, GLfixed green, GLfixed blue, GLfixed alpha)
-{
-    Record("glClearColorx", {red, green, blue, alpha});
-    REAL(glClearColorx)(red, green, blue, alpha);
-}
-
-void GL_APIENTRY glClear(GLbitfield mask)
-{
-    Record("glClear", {mask});
-    REAL(glClear)(mask);
+    Record("glMultMatrixx", std::vector<int64_t>(m, m + 16));
+    REAL(glMultMatrixx)(m);
 }

@@ -26,11 +26,13 @@ std::string Name(const std::string& entry)
 // In a sanitizer build every program is checked for leaks with only the
 // suppressions it carries itself, as a user's run is, so a leak a user would be
 // shown fails the test; abort_on_error ends the program by a signal, which no
-// exit code check accepts.
+// exit code check accepts. The one exception is ProgramEnvironment::checkLeaks.
 std::vector<std::string> Environment(const ProgramEnvironment& chosen)
 {
     std::vector<std::string> environment = chosen.added;
-    environment.insert(environment.end(), {"ASAN_OPTIONS=detect_leaks=1:abort_on_error=1", "LSAN_OPTIONS="});
+    environment.insert(environment.end(), {chosen.checkLeaks ? "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1"
+                                                             : "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1",
+                                           "LSAN_OPTIONS="});
     std::vector<std::string> removed = chosen.removed;
     std::transform(environment.begin(), environment.end(), std::back_inserter(removed), Name);
     for (char** entry = environ; *entry != nullptr; ++entry) {
@@ -165,4 +167,20 @@ ProgramOutcome RunProgram(const std::string& path, const std::vector<std::string
                           const ProgramEnvironment& environment, const ProgramOptions& options)
 {
     return ProgramRun(path, arguments, environment, options).Finish();
+}
+
+ProgramOutcome RunMerged(const std::string& path, const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& added)
+{
+    return RunProgram(path, arguments, {added}, {Streams::Merged});
+}
+
+bool HaveImageMagick()
+{
+    for (const char* tool : {"/usr/bin/convert", "/usr/bin/identify"}) {
+        if (access(tool, X_OK) != 0 || RunMerged(tool, {"-version"}).output.find("ImageMagick") == std::string::npos) {
+            return false;
+        }
+    }
+    return true;
 }

@@ -17,6 +17,11 @@ struct ProgramOutcome {
 struct ProgramEnvironment {
     std::vector<std::string> added;
     std::vector<std::string> removed{"DISPLAY", "WAYLAND_DISPLAY", "TRELLIS_PLATFORM"};
+    // In a sanitizer build leaks are checked as a user's run checks them (ProgramRun.cpp).
+    // Off only for runs whose check LeakSanitizer itself cannot finish: its scan at exit
+    // crashes on the dynamic thread-local storage that a Wayland client's libraries leave
+    // (kestrel's framed window under Weston, in many runs). Memory errors are still caught.
+    bool checkLeaks = true;
 };
 
 // Pipes: standard output and standard error apart. Merged: standard error into the output,
@@ -55,3 +60,12 @@ private:
 
 ProgramOutcome RunProgram(const std::string& path, const std::vector<std::string>& arguments,
                           const ProgramEnvironment& environment = {}, const ProgramOptions& options = {});
+
+// `path` with no window system chosen, plus `added`; its standard error is in
+// its output where it was written.
+ProgramOutcome RunMerged(const std::string& path, const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& added = {});
+
+// Whether the real ImageMagick is installed, by full path: another program
+// named convert may come first on PATH.
+bool HaveImageMagick();

@@ -6,22 +6,25 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 // Finding a program's top-level window on a real X server, as another client
 // (a person's tools, a window manager) sees it, and acting on it as a person.
 
-// The viewable top-level window titled `title`, of the process `pid` unless
-// that is 0; 0 when there is none.
-inline Window FindViewableWindow(Display* display, const char* title, long pid = 0)
+// The viewable windows titled `title`, of the process `pid` unless that is 0,
+// bottom of the stack first: top-level ones and those that a window manager
+// has put inside its frames (which have no name of their own).
+inline std::vector<Window> FindViewableWindows(Display* display, const char* title, long pid = 0, Window parent = 0,
+                                               int depth = 0)
 {
+    std::vector<Window> found;
     Window root = 0;
-    Window parent = 0;
+    Window up = 0;
     Window* children = nullptr;
     unsigned count = 0;
-    Window found = 0;
     const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
-    XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
-    for (unsigned i = 0; i < count && found == 0; ++i) {
+    XQueryTree(display, parent != 0 ? parent : DefaultRootWindow(display), &root, &up, &children, &count);
+    for (unsigned i = 0; i < count; ++i) {
         char* name = nullptr;
         Atom type = 0;
         int format = 0;
@@ -29,25 +32,36 @@ inline Window FindViewableWindow(Display* display, const char* title, long pid =
         unsigned long remaining = 0;
         unsigned char* owner = nullptr;
         XWindowAttributes attributes{};
-        const bool named = XFetchName(display, children[i], &name) && name != nullptr && std::strcmp(name, title) == 0;
+        if (!XFetchName(display, children[i], &name) || name == nullptr) {
+            if (depth < 2) {
+                const std::vector<Window> inside = FindViewableWindows(display, title, pid, children[i], depth + 1);
+                found.insert(found.end(), inside.begin(), inside.end());
+            }
+            continue;
+        }
         const bool owned = pid == 0 || (XGetWindowProperty(display, children[i], pidAtom, 0, 1, False, XA_CARDINAL,
                                                            &type, &format, &items, &remaining, &owner) == Success &&
                                         owner != nullptr && items == 1 && *reinterpret_cast<long*>(owner) == pid);
-        if (named && owned && XGetWindowAttributes(display, children[i], &attributes) &&
+        if (std::strcmp(name, title) == 0 && owned && XGetWindowAttributes(display, children[i], &attributes) &&
             attributes.map_state == IsViewable) {
-            found = children[i];
+            found.push_back(children[i]);
         }
         if (owner != nullptr) {
             XFree(owner);
         }
-        if (name != nullptr) {
-            XFree(name);
-        }
+        XFree(name);
     }
     if (children != nullptr) {
         XFree(children);
     }
     return found;
+}
+
+// The first of them; 0 when there is none.
+inline Window FindViewableWindow(Display* display, const char* title, long pid = 0)
+{
+    const std::vector<Window> found = FindViewableWindows(display, title, pid);
+    return found.empty() ? 0 : found.front();
 }
 
 // The same, once it appears: looked for every 50 ms, 0 after 20 s without it.

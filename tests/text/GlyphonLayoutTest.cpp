@@ -14,6 +14,7 @@ namespace {
 
 class GlyphonLayout : public ::testing::Test {
 protected:
+    void SetUp() override { ASSERT_TRUE(surface.Ok()); }
     GlyphonSurface surface{640, 480};
     GlyphonContext& glyphon = surface.glyphon;
     std::vector<TextVertex> out = std::vector<TextVertex>(4 * kGlyphonTextBytes);
@@ -38,7 +39,6 @@ bool SameVertices(const TextVertex* a, const TextVertex* b, size_t count)
 
 TEST_F(GlyphonLayout, GlyphQuadsFollowTheMetricTables)
 {
-    ASSERT_TRUE(surface.Ok());
     ASSERT_EQ(LayOut("W", 1.0f, 100.0f, 50.0f), 4);
     const GlyphFont& font = kGlyphLargeFont;
     // Top-left, top-right, bottom-left, bottom-right.
@@ -67,7 +67,6 @@ TEST_F(GlyphonLayout, GlyphQuadsFollowTheMetricTables)
 
 TEST_F(GlyphonLayout, DigitsShareTheAdvanceOfZero)
 {
-    ASSERT_TRUE(surface.Ok());
     const float zero = kGlyphLargeFont.w[unsigned('0')] * 255.0f;
     ASSERT_EQ(LayOut("1117"), 16);
     std::vector<TextVertex> ones(out.begin(), out.begin() + 16);
@@ -84,7 +83,6 @@ TEST_F(GlyphonLayout, DigitsShareTheAdvanceOfZero)
 
 TEST_F(GlyphonLayout, CodesWithoutGlyphMakeZeroWidthQuads)
 {
-    ASSERT_TRUE(surface.Ok());
     // '#', '<', a tab, a carriage return and codes 128-255 have no glyph.
     const char* texts[] = {"#A", "<A", "\tA", "\rA", "\x80" "A", "\xC8" "A", "\xFF" "A"};
     ASSERT_EQ(LayOut("A"), 4);
@@ -100,7 +98,6 @@ TEST_F(GlyphonLayout, CodesWithoutGlyphMakeZeroWidthQuads)
 
 TEST_F(GlyphonLayout, SpacesAndNewlinesMoveThePen)
 {
-    ASSERT_TRUE(surface.Ok());
     ASSERT_EQ(LayOut("A B", 1.0f, 10.0f, 20.0f), 8);
     EXPECT_FLOAT_EQ(Units(out[4].x - out[1].x), 10.0f);
     // The line advance is 0 before the first glyph of the string.
@@ -119,7 +116,6 @@ TEST_F(GlyphonLayout, SpacesAndNewlinesMoveThePen)
 
 TEST_F(GlyphonLayout, NegativeScaleAlwaysGivesTheSmallFont)
 {
-    ASSERT_TRUE(surface.Ok());
     ASSERT_EQ(LayOut("Ai0", -1.0f), 12);
     const std::vector<TextVertex> minusOne(out.begin(), out.begin() + 12);
     ASSERT_EQ(LayOut("Ai0", -5.0f), 12);
@@ -133,7 +129,6 @@ TEST_F(GlyphonLayout, NegativeScaleAlwaysGivesTheSmallFont)
 
 TEST_F(GlyphonLayout, StringWidthAndMeasureString)
 {
-    ASSERT_TRUE(surface.Ok());
     const GlyphFont& large = kGlyphLargeFont;
     const GlyphFont& small = kGlyphSmallFont;
     EXPECT_FLOAT_EQ(glyphon.StringWidth(2.0f, "A \nW"), (large.w[unsigned('A')] + large.w[unsigned('W')]) * 255.0f * 2.0f + 20.0f);
@@ -158,7 +153,6 @@ TEST_F(GlyphonLayout, StringWidthAndMeasureString)
 
 TEST_F(GlyphonLayout, PrintCacheQueuesTheSameQuadsAgainAndNeverAStaleLayout)
 {
-    ASSERT_TRUE(surface.Ok());
     glyphon.PrintAt(10.0f, 10.0f, 1.0f, kYellow, "Score %d", 42);
     const std::vector<TextVertex> first = Queued();
     ASSERT_EQ(first.size(), 4u * 7u);
@@ -195,7 +189,6 @@ TEST_F(GlyphonLayout, PrintCacheQueuesTheSameQuadsAgainAndNeverAStaleLayout)
 
 TEST_F(GlyphonLayout, EmptyAndBlankPrints)
 {
-    ASSERT_TRUE(surface.Ok());
     glyphon.PrintAt(0.0f, 0.0f, 1.0f, kWhite, "%s", "");
     EXPECT_EQ(glyphon.State().queueCount, 0);
     // Spaces queue nothing but become the last print.
@@ -207,7 +200,6 @@ TEST_F(GlyphonLayout, EmptyAndBlankPrints)
 
 TEST_F(GlyphonLayout, OverlongPrintsAreCutToTheFormatBuffer)
 {
-    ASSERT_TRUE(surface.Ok());
     const std::string text(9000, 'x');
     glyphon.PrintAt(0.0f, 0.0f, -1.0f, kWhite, "%s", text.c_str());
     EXPECT_EQ(glyphon.State().queueCount, 4 * (kGlyphonTextBytes - 1));
@@ -223,7 +215,6 @@ TEST_F(GlyphonLayout, OverlongPrintsAreCutToTheFormatBuffer)
 
 TEST_F(GlyphonLayout, TheFormattedTextEndsAtItsFirstZeroByte)
 {
-    ASSERT_TRUE(surface.Ok());
     glyphon.PrintAt(0.0f, 0.0f, 1.0f, kWhite, "A%cB", 0);
     EXPECT_EQ(glyphon.State().queueCount, 4);
     EXPECT_STREQ(glyphon.State().lastText, "A");
@@ -239,7 +230,6 @@ TEST_F(GlyphonLayout, TheFormattedTextEndsAtItsFirstZeroByte)
 
 TEST_F(GlyphonLayout, QueueDoublesUpToItsLimitAndDropsWhatDoesNotFit)
 {
-    ASSERT_TRUE(surface.Ok());
     EXPECT_EQ(glyphon.State().queueCapacity, kGlyphonInitialQueue);
     const std::string full(kGlyphonTextBytes - 1, 'A');
     glyphon.PrintAt(0.0f, 0.0f, 1.0f, kWhite, "%s", full.c_str());
@@ -261,7 +251,6 @@ TEST_F(GlyphonLayout, QueueDoublesUpToItsLimitAndDropsWhatDoesNotFit)
 
 TEST_F(GlyphonLayout, QueueRejectsCountsBeyondItsLimitWithoutOverflowing)
 {
-    ASSERT_TRUE(surface.Ok());
     ASSERT_EQ(LayOut("AB"), 8);
     glyphon.QueueVertices(out.data(), 8);
     // Counts whose sum with the queued ones passes the 32-bit range are refused
@@ -324,7 +313,6 @@ TEST(GlyphonLifecycle, FailedInitialiseLeavesNothingBehindAndCanBeRetried)
 
 TEST_F(GlyphonLayout, AnUnchangedPrintQueuesItsStoredLayoutWithoutLayingItOutAgain)
 {
-    ASSERT_TRUE(surface.Ok());
     // A mark put into the stored layout reaches the queue only through a cache
     // hit: laying the text out again would overwrite it.
     glyphon.PrintAt(10.0f, 10.0f, 1.0f, kYellow, "Score %d", 42);

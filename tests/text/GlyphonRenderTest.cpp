@@ -72,6 +72,7 @@ TEST(GlyphonRender, TitleBlockShowsPercentSignsAsWritten)
 class GlyphonLogo : public ::testing::Test {
 protected:
     GlyphonSurface surface{320, 240};
+    void SetUp() override { ASSERT_TRUE(surface.Ok()); }
 
     // Draws a frame with a dot of text at the top and the given logos over a grey level.
     void Draw(int32_t selection, float grey)
@@ -94,7 +95,6 @@ void ExpectClose(uint32_t a, uint32_t b, int tolerance)
 
 TEST_F(GlyphonLogo, FirstLogoShowsBottomRightAtThreeQuartersOpacity)
 {
-    ASSERT_TRUE(surface.Ok());
     Draw(kLogoFirst, 0.0f);
     const uint32_t overBlack = Right();
     EXPECT_EQ(Left(), 0x000000FFu);
@@ -110,7 +110,6 @@ TEST_F(GlyphonLogo, FirstLogoShowsBottomRightAtThreeQuartersOpacity)
 
 TEST_F(GlyphonLogo, SelectionsChooseLogosAndCorners)
 {
-    ASSERT_TRUE(surface.Ok());
     Draw(kLogoFirst, 0.0f);
     const uint32_t first = Right();
     Draw(kLogoSecond, 0.0f);
@@ -149,7 +148,6 @@ uint32_t LogoCentreWithWindows(GlyphonSurface& surface, int windows, float grey)
 
 TEST_F(GlyphonLogo, KeepsThreeQuartersOpacityWhateverTheNumberOfWindows)
 {
-    ASSERT_TRUE(surface.Ok());
     for (int windows : {0, 1, 3}) {
         SCOPED_TRACE(std::to_string(windows) + " windows");
         // A frame before, that drew a window but never flushed, takes nothing from these.
@@ -166,7 +164,6 @@ TEST_F(GlyphonLogo, KeepsThreeQuartersOpacityWhateverTheNumberOfWindows)
 
 TEST_F(GlyphonLogo, LiesBeneathTheWindowsOfItsFrame)
 {
-    ASSERT_TRUE(surface.Ok());
     // An opaque window over the bottom-right corner hides the logo entirely.
     uint32_t covered[2] = {};
     for (int32_t selection : {kLogoNone, kLogoFirst}) {
@@ -187,7 +184,6 @@ TEST_F(GlyphonLogo, LiesBeneathTheWindowsOfItsFrame)
 
 TEST_F(GlyphonLogo, EmptyFlushDrawsNothingNotEvenTheLogo)
 {
-    ASSERT_TRUE(surface.Ok());
     surface.Clear(0.0f, 0.0f, 0.0f);
     const std::vector<uint8_t> before = surface.gl.ReadPixels();
     surface.glyphon.ShowTitleBlock(nullptr, nullptr, kLogoBoth);

@@ -9,6 +9,7 @@ namespace {
 
 class TextWindows : public ::testing::Test {
 protected:
+    void SetUp() override { ASSERT_TRUE(surface.Ok()); }
     GlyphonSurface surface{640, 480};
     GlyphonContext& glyphon = surface.glyphon;
 
@@ -21,7 +22,6 @@ protected:
 
 TEST_F(TextWindows, IdsStartAtOneAreReusedAndRunOutAt511)
 {
-    ASSERT_TRUE(surface.Ok());
     EXPECT_EQ(glyphon.CreateTextWindow(10, 2), 1);
     glyphon.DeleteTextWindow(1);
     EXPECT_EQ(Window(1).flags, 0u);
@@ -45,7 +45,6 @@ TEST_F(TextWindows, IdsStartAtOneAreReusedAndRunOutAt511)
 
 TEST_F(TextWindows, NewWindowDefaults)
 {
-    ASSERT_TRUE(surface.Ok());
     const int32_t id = glyphon.CreateTextWindow(7, 3);
     const TextWindow& window = Window(id);
     EXPECT_EQ(window.flags, kWindowInUse | kWindowBodyShown | kWindowTitleShown);
@@ -65,7 +64,6 @@ TEST_F(TextWindows, NewWindowDefaults)
 
 TEST_F(TextWindows, UnusableSizesMakeNoWindow)
 {
-    ASSERT_TRUE(surface.Ok());
     EXPECT_EQ(glyphon.CreateTextWindow(0, 3), 0);
     EXPECT_EQ(glyphon.CreateTextWindow(-5, 3), 0);
     EXPECT_EQ(glyphon.CreateTextWindow(10, 0), 0);
@@ -78,7 +76,6 @@ TEST_F(TextWindows, UnusableSizesMakeNoWindow)
 
 TEST_F(TextWindows, BadIdsAndFreeSlotsAreIgnoredByEveryOperation)
 {
-    ASSERT_TRUE(surface.Ok());
     const int32_t id = glyphon.CreateTextWindow(10, 2);
     for (int32_t bad : {-1, 0, 2, 511, 512, 100000}) {
         glyphon.SetWindowLook(bad, 0, 0, 1.0f, 1, 1, 1, 1);
@@ -98,7 +95,6 @@ TEST_F(TextWindows, BadIdsAndFreeSlotsAreIgnoredByEveryOperation)
 
 TEST_F(TextWindows, SetWindowLookWithStoredValuesLeavesTheWindowClean)
 {
-    ASSERT_TRUE(surface.Ok());
     const int32_t id = glyphon.CreateTextWindow(10, 2);
     glyphon.SetWindowLook(id, 0x80FF0000, 0xFFFFFFFF, 0.5f, 10.0f, 20.0f, 30.0f, 40.0f);
     EXPECT_EQ(Window(id).x, 64.0f);
@@ -115,7 +111,6 @@ TEST_F(TextWindows, SetWindowLookWithStoredValuesLeavesTheWindowClean)
 
 TEST_F(TextWindows, WordWrapDropsTheSpaceBeforeAWordThatDoesNotFit)
 {
-    ASSERT_TRUE(surface.Ok());
     const int32_t id = glyphon.CreateTextWindow(7, 3);
     glyphon.SetWindowBody(id, "abc def ghijk");
     EXPECT_EQ(Row(id, 0), "abc def");
@@ -139,7 +134,6 @@ TEST_F(TextWindows, WordWrapDropsTheSpaceBeforeAWordThatDoesNotFit)
 
 TEST_F(TextWindows, RowsScrollAwayWhenTheyRunOut)
 {
-    ASSERT_TRUE(surface.Ok());
     const int32_t id = glyphon.CreateTextWindow(10, 2);
     glyphon.SetWindowBody(id, "%s\n%s\n%s", "first", "second", "third");
     EXPECT_EQ(Row(id, 0), "second");
@@ -156,7 +150,6 @@ TEST_F(TextWindows, RowsScrollAwayWhenTheyRunOut)
 
 TEST_F(TextWindows, ABodyIsCutAt5119CharactersWhateverItsFormat)
 {
-    ASSERT_TRUE(surface.Ok());
     const int32_t id = glyphon.CreateTextWindow(kGlyphonTextBytes - 1, 2);
     // The last word fits the row only as cut: whole, it would wrap.
     const std::string text = std::string(5110, 'a') + " " + std::string(20, 'b');
@@ -173,7 +166,6 @@ TEST_F(TextWindows, ABodyIsCutAt5119CharactersWhateverItsFormat)
 
 TEST_F(TextWindows, TitleBarHeightAndFirstRowPosition)
 {
-    ASSERT_TRUE(surface.Ok());
     const int32_t id = glyphon.CreateTextWindow(20, 2);
     glyphon.SetWindowTitleBar(id, 0xFFFF0000, 1.0f, kYellow, "Title", kYellow, nullptr);
     glyphon.SetWindowBody(id, "Body");
@@ -200,7 +192,6 @@ TEST_F(TextWindows, TitleBarHeightAndFirstRowPosition)
 
 TEST_F(TextWindows, FrameLatticeAndRightTitlePlacement)
 {
-    ASSERT_TRUE(surface.Ok());
     const int32_t id = glyphon.CreateTextWindow(20, 2);
     glyphon.SetWindowLook(id, kWhite, kWhite, 0.5f, 10.0f, 20.0f, 30.0f, 40.0f);
     glyphon.SetWindowTitleBar(id, kWhite, 1.0f, kYellow, "L", kYellow, "R");
@@ -233,7 +224,6 @@ TEST_F(TextWindows, FrameLatticeAndRightTitlePlacement)
 
 TEST_F(TextWindows, OverlongTitlesAreCut)
 {
-    ASSERT_TRUE(surface.Ok());
     const int32_t id = glyphon.CreateTextWindow(20, 2);
     const std::string title(8000, 'T');
     glyphon.SetWindowTitleBar(id, 0, 1.0f, kYellow, title.c_str(), kYellow, title.c_str());
@@ -245,7 +235,6 @@ TEST_F(TextWindows, OverlongTitlesAreCut)
 
 TEST_F(TextWindows, AutoFitFollowsTheTexts)
 {
-    ASSERT_TRUE(surface.Ok());
     const int32_t id = glyphon.CreateTextWindow(30, 5);
     glyphon.ApplyWindowCommands(id, kHideTitle | kSetAutoFit);
     // Twenty spaces at body scale 0.5 make a row 100 units wide.
@@ -268,7 +257,6 @@ TEST_F(TextWindows, AutoFitFollowsTheTexts)
 
 TEST_F(TextWindows, CommandsSetAndClearTheirBits)
 {
-    ASSERT_TRUE(surface.Ok());
     const int32_t id = glyphon.CreateTextWindow(10, 2);
     glyphon.ApplyWindowCommands(id, kShowBody | kHideBody | kShowTitle | kHideTitle);
     EXPECT_EQ(Window(id).flags, kWindowInUse) << "show and hide together leave the part hidden";
@@ -290,7 +278,6 @@ TEST_F(TextWindows, CommandsSetAndClearTheirBits)
 
 TEST_F(TextWindows, QuickWindows)
 {
-    ASSERT_TRUE(surface.Ok());
     EXPECT_EQ(glyphon.CreateQuickWindow(0.0f, 0.0f, 10, nullptr, nullptr), -1);
     EXPECT_EQ(Window(1).flags, 0u);
 
@@ -330,7 +317,6 @@ protected:
 
 TEST_F(WindowFrames, EveryFrameStyleDrawsWhereItShould)
 {
-    ASSERT_TRUE(surface.Ok());
     // Opaque frames show their white centres in the window's colour exactly.
     MakeWindow(kSetOpaque, 0xFF0000FF);
     EXPECT_EQ(surface.PixelFromTop(100, 70), 0xFF0000FFu);
@@ -353,7 +339,6 @@ TEST_F(WindowFrames, EveryFrameStyleDrawsWhereItShould)
 
 TEST_F(WindowFrames, TextIsQueuedAboveTheFrames)
 {
-    ASSERT_TRUE(surface.Ok());
     MakeWindow(kSetOpaque, 0xFF0000FF);
     // The body's block glyph starts 6 units in; it appears with the next Flush.
     EXPECT_EQ(surface.PixelFromTop(10, 10), 0xFF0000FFu);
@@ -363,7 +348,6 @@ TEST_F(WindowFrames, TextIsQueuedAboveTheFrames)
 
 TEST_F(WindowFrames, FramelessWindowDrawsOnlyItsText)
 {
-    ASSERT_TRUE(surface.Ok());
     MakeWindow(kSetFrameless, 0xFFFFFFFF);
     EXPECT_EQ(surface.PixelFromTop(100, 70), 0x000000FFu);
     EXPECT_EQ(surface.PixelFromTop(1, 1), 0x000000FFu);
@@ -373,7 +357,6 @@ TEST_F(WindowFrames, FramelessWindowDrawsOnlyItsText)
 
 TEST_F(WindowFrames, NothingIsDrawnAfterReleaseUntilInitialise)
 {
-    ASSERT_TRUE(surface.Ok());
     const int32_t id = MakeWindow(kSetOpaque, 0xFF0000FF);
     glyphon.Flush();
     glyphon.ReleaseResources();
