@@ -81,17 +81,11 @@ if command -v weston >/dev/null; then
     --transform=rotate-90
   start_headless_weston TRELLIS_TEST_WAYLAND_IDLE_DISPLAY idle --idle-time=1
 
-  # A second compositor with a keyboard and a pointer: Weston in a window of an
-  # X server of its own, which takes the input that xdotool makes there.
+  # An X server for the compositors with a keyboard and a pointer: each test
+  # starts Weston in a window there, which takes the input xdotool makes.
   if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
     seat_display=":$((200 + RANDOM % 100))"
-    start_xvfb "$seat_display" 800x600
-    seat_socket="trellis-wl-seat-$$-$RANDOM"
-    DISPLAY="$seat_display" XDG_RUNTIME_DIR="$weston_dir" weston --backend=x11-backend.so --use-pixman \
-      --width=800 --height=600 --socket="$seat_socket" --idle-time=0 >"$weston_dir/weston-seat.log" 2>&1 &
-    started+=($!)
-    wait_until test -S "$weston_dir/$seat_socket"
-    export TRELLIS_TEST_WAYLAND_SEAT_DISPLAY="$weston_dir/$seat_socket"
+    start_xvfb "$seat_display" 1024x768
     export TRELLIS_TEST_WAYLAND_SEAT_X="$seat_display"
   fi
 fi

@@ -116,33 +116,19 @@ TEST_F(WaylandPrograms, TheApplicationsTitleNamesTheToplevel)
 
 TEST_F(WaylandPrograms, CompositorGoingAwayEndsTheProgramWithExitOne)
 {
-    char pattern[] = "/tmp/trellis-wl-gone-XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(pattern));
-    const std::string runtime = pattern;
-    const std::string socket = runtime + "/trellis-wl-gone";
-    ProgramRun compositor(
-        "/usr/bin/weston",
-        {"--backend=headless-backend.so", "--socket=trellis-wl-gone", "--idle-time=0", "--log=/dev/null"},
-        {{"XDG_RUNTIME_DIR=" + runtime}}, {});
-    struct stat info{};
-    for (int attempt = 0; attempt < 200 && stat(socket.c_str(), &info) != 0; ++attempt) {
-        usleep(50000);
-    }
+    WestonRun compositor({"--backend=headless-backend.so", "--idle-time=0"});
+    ASSERT_TRUE(compositor.Listening());
     ProgramOutcome outcome;
     {
-        ProgramEnvironment environment{{"WAYLAND_DISPLAY=" + socket, "WAYLAND_DEBUG=client"}};
+        ProgramEnvironment environment{{"WAYLAND_DISPLAY=" + compositor.Socket(), "WAYLAND_DEBUG=client"}};
         environment.checkLeaks = false;
         ProgramRun kestrel(KESTREL_PATH, {"-windowed", "-qaf=1000000"}, environment, {Streams::Merged});
         // Frames are being presented once the compositor has released a buffer.
         const bool presenting = kestrel.WaitForOutput("wl_buffer@") && kestrel.WaitForOutput(".release()");
-        kill(compositor.Id(), SIGKILL);
-        compositor.Finish();
+        compositor.Kill();
         EXPECT_TRUE(presenting);
         outcome = kestrel.Finish();
     }
-    std::remove((socket + ".lock").c_str());
-    std::remove(socket.c_str());
-    rmdir(runtime.c_str());
     EXPECT_EQ(1, outcome.exitCode);
     const std::string message = "The Wayland compositor has gone away\n";
     ASSERT_GE(outcome.output.size(), message.size());

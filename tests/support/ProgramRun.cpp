@@ -5,12 +5,14 @@
 #include <pty.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 
@@ -184,3 +186,53 @@ bool HaveImageMagick()
     }
     return true;
 }
+
+WestonRun::WestonRun(const std::vector<std::string>& arguments, const std::vector<std::string>& added)
+{
+    char pattern[] = "/tmp/trellis-wl-own-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+        return;
+    }
+    runtime = pattern;
+    socket = runtime + "/wayland";
+    // Without its fades, a screenshot shows what the clients drew as they drew it.
+    const std::string config = runtime + "/weston.ini";
+    if (FILE* file = std::fopen(config.c_str(), "w")) {
+        std::fputs("[shell]\nstartup-animation=none\nanimation=none\nclose-animation=none\nfocus-animation=none\n",
+                   file);
+        std::fclose(file);
+    }
+    std::vector<std::string> all{"--socket=wayland", "--config=" + config, "--log=" + runtime + "/weston.log"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> environment = added;
+    environment.push_back("XDG_RUNTIME_DIR=" + runtime);
+    compositor = std::make_unique<ProgramRun>("/usr/bin/weston", all, ProgramEnvironment{environment},
+                                              ProgramOptions{});
+    struct stat info{};
+    for (int attempt = 0; attempt < 200 && !listening; ++attempt) {
+        listening = stat(socket.c_str(), &info) == 0;
+        if (!listening) {
+            usleep(50000);
+        }
+    }
+}
+
+WestonRun::~WestonRun()
+{
+    compositor.reset();
+    for (const char* name : {"/wayland", "/wayland.lock", "/weston.log", "/weston.ini"}) {
+        std::remove((runtime + name).c_str());
+    }
+    if (!runtime.empty()) {
+        rmdir(runtime.c_str());
+    }
+}
+
+void WestonRun::Kill()
+{
+    if (compositor && compositor->Id() > 0) {
+        kill(compositor->Id(), SIGKILL);
+        compositor->Finish();
+    }
+}
+

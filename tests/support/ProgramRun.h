@@ -3,6 +3,7 @@
 // arguments as typed, in an environment each test chooses.
 #include <sys/types.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -69,3 +70,29 @@ ProgramOutcome RunMerged(const std::string& path, const std::vector<std::string>
 // Whether the real ImageMagick is installed, by full path: another program
 // named convert may come first on PATH.
 bool HaveImageMagick();
+
+// A Weston of the test's own in a runtime folder of its own, without its
+// animations, so that nothing an earlier test did to a compositor (focus,
+// placement, grabs) reaches this one.
+// `arguments` follow the socket's; `added` joins the environment (DISPLAY for
+// the X11 backend). Killed and cleared away when this goes.
+class WestonRun {
+public:
+    WestonRun(const std::vector<std::string>& arguments, const std::vector<std::string>& added = {});
+    ~WestonRun();
+    WestonRun(const WestonRun&) = delete;
+    WestonRun& operator=(const WestonRun&) = delete;
+
+    // Whether the compositor listens; what WAYLAND_DISPLAY names it by.
+    bool Listening() const { return listening; }
+    const std::string& Socket() const { return socket; }
+    // Ends the compositor at once, as a crash would.
+    void Kill();
+
+private:
+    std::string runtime;
+    std::string socket;
+    std::unique_ptr<ProgramRun> compositor;
+    bool listening = false;
+};
+
