@@ -36,6 +36,21 @@ inline void ExpectMatrixNear(const Matrix4& expected, const Matrix4& actual, flo
     }
 }
 
+// x, y, z and w each within tolerance (0: equal by value).
+template <typename Xyzw>
+void ExpectNear(const Xyzw& expected, const Xyzw& actual, float tolerance)
+{
+    EXPECT_NEAR(expected.x, actual.x, tolerance) << "x";
+    EXPECT_NEAR(expected.y, actual.y, tolerance) << "y";
+    EXPECT_NEAR(expected.z, actual.z, tolerance) << "z";
+    EXPECT_NEAR(expected.w, actual.w, tolerance) << "w";
+}
+
+inline void ExpectNear(const Vector3& expected, const Vector3& actual, float tolerance)
+{
+    ExpectNear(Vector4{expected.x, expected.y, expected.z, 0}, Vector4{actual.x, actual.y, actual.z, 0}, tolerance);
+}
+
 // Every element equal by value (0 and -0 alike, a NaN never).
 inline void ExpectSameValues(const Matrix4& expected, const Matrix4& actual)
 {

@@ -67,9 +67,7 @@ TEST_F(MathProperties, AMatrixTimesItsInverseIsTheIdentity)
         const Matrix4 general = RandomGeneral();
         MatrixInverseGeneral(&inverse, &general);
         ExpectMatrixNear(Identity(), Product(general, inverse), 2e-6f);
-        if (HasFailure()) {
-            FAIL() << "trial " << trial;
-        }
+        ASSERT_FALSE(HasFailure()) << "trial " << trial;
     }
 }
 
@@ -87,9 +85,7 @@ TEST_F(MathProperties, AQuaternionsMatrixIsTheMatchingAxisRotation)
             rotations[a](&direct, angle);
             ExpectMatrixNear(direct, quaternionRoute, 5e-7f);
         }
-        if (HasFailure()) {
-            FAIL() << "trial " << trial << " angle " << angle;
-        }
+        ASSERT_FALSE(HasFailure()) << "trial " << trial << " angle " << angle;
     }
 }
 
@@ -105,9 +101,7 @@ TEST_F(MathProperties, TheProductOfQuaternionsMatchesTheProductOfTheirMatrices)
         MatrixRotationQuaternion(&mb, &b);
         MatrixRotationQuaternion(&mab, &ab);
         ExpectMatrixNear(Product(ma, mb), mab, 1e-6f);
-        if (HasFailure()) {
-            FAIL() << "trial " << trial;
-        }
+        ASSERT_FALSE(HasFailure()) << "trial " << trial;
     }
 }
 
@@ -129,9 +123,7 @@ TEST_F(MathProperties, SlerpStaysUnitAndBetweenItsEnds)
         const float whole = arc(a, b);
         EXPECT_NEAR(whole * t, arc(a, out), 2e-3f);
         EXPECT_NEAR(whole * (1 - t), arc(out, b), 2e-3f);
-        if (HasFailure()) {
-            FAIL() << "trial " << trial;
-        }
+        ASSERT_FALSE(HasFailure()) << "trial " << trial;
     }
 }
 
