@@ -74,6 +74,20 @@ inline Matrix4 Identity()
     return m;
 }
 
+inline Quaternion AxisAngle(Vector3 axis, float angle)
+{
+    Quaternion q;
+    QuaternionRotationAxis(&q, &axis, angle);
+    return q;
+}
+
+inline Matrix4 RotationOf(const Quaternion& q)
+{
+    Matrix4 m;
+    MatrixRotationQuaternion(&m, &q);
+    return m;
+}
+
 inline Matrix4 Product(const Matrix4& a, const Matrix4& b)
 {
     Matrix4 m;

@@ -234,10 +234,7 @@ TEST(MatrixOrtho, WithoutNearDistanceIsAPureAxisScaling)
 {
     Matrix4 m;
     MatrixOrthoRH(&m, 4.0f, 8.0f, 0.0f, 2.0f);
-    EXPECT_EQ(0.0f, m.m[14]);
-    EXPECT_EQ(-0.5f, m.m[10]);
-    EXPECT_EQ(0.5f, m.m[0]);
-    EXPECT_EQ(0.25f, m.m[5]);
+    ExpectSameValues(Elements({0.5f, 0, 0, 0, 0, 0.25f, 0, 0, 0, 0, -0.5f, 0, 0, 0, 0, 1}), m);
 }
 
 TEST(MatrixProjections, DivideByZeroIntoInfinitiesWithoutTrapping)

@@ -27,9 +27,7 @@ protected:
     Quaternion RandomRotation()
     {
         const Vector3 axis = UnitAxis();
-        Quaternion q;
-        QuaternionRotationAxis(&q, &axis, Uniform(-3.1f, 3.1f));
-        return q;
+        return AxisAngle(axis, Uniform(-3.1f, 3.1f));
     }
 
     // Scaling, rotation about all three axes, translation.
@@ -75,15 +73,12 @@ TEST_F(MathProperties, AQuaternionsMatrixIsTheMatchingAxisRotation)
 {
     for (int trial = 0; trial < kTrials; ++trial) {
         const float angle = Uniform(-6.2f, 6.2f);
-        Matrix4 quaternionRoute, direct;
+        Matrix4 direct;
         const Vector3 axes[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
         void (*rotations[3])(Matrix4*, float) = {MatrixRotationX, MatrixRotationY, MatrixRotationZ};
         for (int a = 0; a < 3; ++a) {
-            Quaternion q;
-            QuaternionRotationAxis(&q, &axes[a], angle);
-            MatrixRotationQuaternion(&quaternionRoute, &q);
             rotations[a](&direct, angle);
-            ExpectMatrixNear(direct, quaternionRoute, 5e-7f);
+            ExpectMatrixNear(direct, RotationOf(AxisAngle(axes[a], angle)), 5e-7f);
         }
         ASSERT_FALSE(HasFailure()) << "trial " << trial << " angle " << angle;
     }
@@ -96,11 +91,7 @@ TEST_F(MathProperties, TheProductOfQuaternionsMatchesTheProductOfTheirMatrices)
         const Quaternion b = RandomRotation();
         Quaternion ab;
         QuaternionMultiply(&ab, &a, &b);
-        Matrix4 ma, mb, mab;
-        MatrixRotationQuaternion(&ma, &a);
-        MatrixRotationQuaternion(&mb, &b);
-        MatrixRotationQuaternion(&mab, &ab);
-        ExpectMatrixNear(Product(ma, mb), mab, 1e-6f);
+        ExpectMatrixNear(Product(RotationOf(a), RotationOf(b)), RotationOf(ab), 1e-6f);
         ASSERT_FALSE(HasFailure()) << "trial " << trial;
     }
 }
