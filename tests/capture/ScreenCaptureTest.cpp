@@ -172,9 +172,7 @@ TEST_F(ScreenCapture, RefusesToDumpWhenEveryNumberIsTaken)
     char name[32];
     for (int index = 0; index <= 9999; ++index) {
         std::snprintf(name, sizeof name, "full%04d.bmp", index);
-        std::FILE* file = std::fopen(dir.File(name).c_str(), "w");
-        ASSERT_NE(nullptr, file);
-        std::fclose(file);
+        WriteWholeFile(dir.File(name), {});
     }
     const PixelBuffer captured = Capture(8, 4);
     char chosen[200] = "unchanged";

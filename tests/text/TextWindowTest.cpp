@@ -1,5 +1,6 @@
 // Text windows: slots, word wrap and scrolling, sizes, and their frames on screen.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "GlyphonTestSupport.h"
@@ -70,11 +71,10 @@ TEST_F(TextWindows, NewWindowDefaults)
 
 TEST_F(TextWindows, UnusableSizesMakeNoWindow)
 {
-    EXPECT_EQ(glyphon.CreateTextWindow(0, 3), 0);
-    EXPECT_EQ(glyphon.CreateTextWindow(-5, 3), 0);
-    EXPECT_EQ(glyphon.CreateTextWindow(10, 0), 0);
-    EXPECT_EQ(glyphon.CreateTextWindow(10, 256), 0);
-    EXPECT_EQ(glyphon.CreateTextWindow(kGlyphonTextBytes, 1), 0);
+    const std::pair<int32_t, int32_t> sizes[] = {{0, 3}, {-5, 3}, {10, 0}, {10, 256}, {kGlyphonTextBytes, 1}};
+    for (const auto& [columns, rows] : sizes) {
+        EXPECT_EQ(glyphon.CreateTextWindow(columns, rows), 0) << columns << " x " << rows;
+    }
     EXPECT_EQ(glyphon.CreateQuickWindow(0.0f, 0.0f, 0, "Title", nullptr), 0);
     EXPECT_EQ(Window(1).flags, 0u) << "no slot is touched";
     EXPECT_EQ(glyphon.CreateTextWindow(kGlyphonTextBytes - 1, kGlyphonMaxRows), 1);
