@@ -47,17 +47,17 @@ Matrix4 WithBlock(const float (&rows)[9])
 
 TEST(MatrixInverseAffine, InvertsIdentityTranslationAndScaling)
 {
-    ExpectSameValues(Identity(), AffineInverse(Identity()));
+    ExpectMatrixNear(Identity(), AffineInverse(Identity()), 0.0f);
 
     Matrix4 translation, expected;
     MatrixTranslation(&translation, 1.0f, 2.0f, 3.0f);
     MatrixTranslation(&expected, -1.0f, -2.0f, -3.0f);
-    ExpectSameValues(expected, AffineInverse(translation));
+    ExpectMatrixNear(expected, AffineInverse(translation), 0.0f);
 
     Matrix4 scaling;
     MatrixScaling(&scaling, 2.0f, 4.0f, 8.0f);
     MatrixScaling(&expected, 0.5f, 0.25f, 0.125f);
-    ExpectSameValues(expected, AffineInverse(scaling));
+    ExpectMatrixNear(expected, AffineInverse(scaling), 0.0f);
 }
 
 TEST(MatrixInverseAffine, AcceptsAUniformlyTinyScaling)
@@ -123,7 +123,7 @@ TEST(MatrixInverseGeneral, InvertsAPermutationThatNeedsRowExchanges)
 {
     Matrix4 permutation{};
     permutation.m[1] = permutation.m[4] = permutation.m[11] = permutation.m[14] = 1.0f;
-    ExpectSameValues(permutation, GeneralInverse(permutation));
+    ExpectMatrixNear(permutation, GeneralInverse(permutation), 0.0f);
 }
 
 TEST(MatrixInverseGeneral, InvertsAPerspectiveProjection)

@@ -29,6 +29,7 @@ inline bool SameBits(const Matrix4& a, const Matrix4& b)
     return std::memcmp(&a, &b, sizeof(Matrix4)) == 0;
 }
 
+// Every element within tolerance (0: equal by value, 0 and -0 alike, a NaN never).
 inline void ExpectMatrixNear(const Matrix4& expected, const Matrix4& actual, float tolerance)
 {
     for (int k = 0; k < 16; ++k) {
@@ -49,14 +50,6 @@ void ExpectNear(const Xyzw& expected, const Xyzw& actual, float tolerance)
 inline void ExpectNear(const Vector3& expected, const Vector3& actual, float tolerance)
 {
     ExpectNear(Vector4{expected.x, expected.y, expected.z, 0}, Vector4{actual.x, actual.y, actual.z, 0}, tolerance);
-}
-
-// Every element equal by value (0 and -0 alike, a NaN never).
-inline void ExpectSameValues(const Matrix4& expected, const Matrix4& actual)
-{
-    for (int k = 0; k < 16; ++k) {
-        EXPECT_EQ(expected.m[k], actual.m[k]) << "element " << k;
-    }
 }
 
 // The matrix of these 16 elements, in storage order.

@@ -65,10 +65,10 @@ TEST(MatrixBuilders, WriteEveryElement)
 {
     Matrix4 m;
     MatrixScaling(&m, 2.0f, 3.0f, 4.0f);
-    ExpectSameValues(Elements({2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1}), m);
+    ExpectMatrixNear(Elements({2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1}), m, 0.0f);
     m = Sample(9.0f);
     MatrixTranslation(&m, -1.0f, 2.0f, -3.0f);
-    ExpectSameValues(Elements({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, -1, 2, -3, 1}), m);
+    ExpectMatrixNear(Elements({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, -1, 2, -3, 1}), m, 0.0f);
 }
 
 TEST(MatrixRotation, TurnsClockwiseSeenFromThePositiveAxis)
@@ -114,8 +114,8 @@ TEST(MatrixLookAt, LooksDownTheAxisFromFiveUnitsAway)
     Matrix4 rh, lh;
     MatrixLookAtRH(&rh, &eye, &at, &up);
     MatrixLookAtLH(&lh, &eye, &at, &up);
-    ExpectSameValues(Elements({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -5, 1}), rh);
-    ExpectSameValues(Elements({-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 0, 0, 5, 1}), lh);
+    ExpectMatrixNear(Elements({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -5, 1}), rh, 0.0f);
+    ExpectMatrixNear(Elements({-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 0, 0, 5, 1}), lh, 0.0f);
 }
 
 TEST(MatrixLookAt, MatchesTheSceneView)
@@ -210,9 +210,9 @@ TEST(MatrixOrtho, MapsTheNearPlaneToDepthZeroAndTheFarPlaneToOne)
 {
     Matrix4 lh, rh;
     MatrixOrthoLH(&lh, 2.0f, 2.0f, 1.0f, 3.0f);
-    ExpectSameValues(Elements({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0.5f, 0, 0, 0, -0.5f, 1}), lh);
+    ExpectMatrixNear(Elements({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0.5f, 0, 0, 0, -0.5f, 1}), lh, 0.0f);
     MatrixOrthoRH(&rh, 2.0f, 2.0f, 1.0f, 3.0f);
-    ExpectSameValues(Elements({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -0.5f, 0, 0, 0, -0.5f, 1}), rh);
+    ExpectMatrixNear(Elements({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -0.5f, 0, 0, 0, -0.5f, 1}), rh, 0.0f);
 
     MatrixOrthoLH(&lh, 8.0f, 4.0f, 2.0f, 10.0f);
     MatrixOrthoRH(&rh, 8.0f, 4.0f, 2.0f, 10.0f);
@@ -234,7 +234,7 @@ TEST(MatrixOrtho, WithoutNearDistanceIsAPureAxisScaling)
 {
     Matrix4 m;
     MatrixOrthoRH(&m, 4.0f, 8.0f, 0.0f, 2.0f);
-    ExpectSameValues(Elements({0.5f, 0, 0, 0, 0, 0.25f, 0, 0, 0, 0, -0.5f, 0, 0, 0, 0, 1}), m);
+    ExpectMatrixNear(Elements({0.5f, 0, 0, 0, 0, 0.25f, 0, 0, 0, 0, -0.5f, 0, 0, 0, 0, 1}), m, 0.0f);
 }
 
 TEST(MatrixProjections, DivideByZeroIntoInfinitiesWithoutTrapping)
