@@ -87,10 +87,8 @@ TEST_F(ScreenCapture, AFrameRoundTripsThroughCaptureWriteAndRead)
     ASSERT_NE(nullptr, captured);
     const std::vector<uint8_t> bgr(captured.get(), captured.get() + 8 * 4 * 3);
     EXPECT_EQ(ExpectedBgr(gl), bgr);
-    const uint8_t red[] = {0, 0, 255};
-    const uint8_t blue[] = {128, 0, 0};  // 0.5 on an 8-bit channel
-    EXPECT_EQ(std::vector<uint8_t>(red, red + 3), std::vector<uint8_t>(&bgr[(1 * 8 + 2) * 3], &bgr[(1 * 8 + 3) * 3]));
-    EXPECT_EQ(std::vector<uint8_t>(blue, blue + 3), std::vector<uint8_t>(&bgr[0], &bgr[3]));
+    EXPECT_EQ((std::vector<uint8_t>{0, 0, 255}), std::vector<uint8_t>(&bgr[(1 * 8 + 2) * 3], &bgr[(1 * 8 + 3) * 3]));
+    EXPECT_EQ((std::vector<uint8_t>{128, 0, 0}), std::vector<uint8_t>(&bgr[0], &bgr[3]));  // blue 0.5 in 8 bits
 
     char chosen[200] = {};
     ASSERT_EQ(0, SaveDump(dir.File("frame"), chosen, captured.get()));
@@ -174,9 +172,7 @@ TEST_F(ScreenCapture, RefusesToDumpWhenEveryNumberIsTaken)
     char name[32];
     for (int index = 0; index <= 9999; ++index) {
         std::snprintf(name, sizeof name, "full%04d.bmp", index);
-        std::FILE* file = std::fopen(dir.File(name).c_str(), "w");
-        ASSERT_NE(nullptr, file);
-        std::fclose(file);
+        WriteWholeFile(dir.File(name), {});
     }
     const PixelBuffer captured = Capture(8, 4);
     char chosen[200] = "unchanged";

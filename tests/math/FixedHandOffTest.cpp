@@ -90,13 +90,6 @@ void ExpectSpotAt(const GlTestContext& gl, const Vector4& clip)
     EXPECT_NEAR((clip.y / clip.w + 1.0f) * 0.5f * gl.Height(), spot.y, 1.0f);
 }
 
-Vector4 Transform4(const Matrix4& m, const Vector4& p)
-{
-    const float* e = m.m;
-    return {p.x * e[0] + p.y * e[4] + p.z * e[8] + p.w * e[12], p.x * e[1] + p.y * e[5] + p.z * e[9] + p.w * e[13],
-            p.x * e[2] + p.y * e[6] + p.z * e[10] + p.w * e[14], p.x * e[3] + p.y * e[7] + p.z * e[11] + p.w * e[15]};
-}
-
 TEST(FixedHandOff, GlTransformsAPointAsTheFloatMathSays)
 {
     GlTestContext gl(kSize, kSize);
@@ -136,8 +129,7 @@ TEST(FixedHandOff, TheSceneViewAndProjectionPlaceAPointAsTheFloatMathSays)
     LoadFixed(GL_MODELVIEW, modelView);
     const Vector3 point{12.0f, 20.0f, -8.0f};
     DrawPoints({point});
-    const Vector4 eyeSpace = Transform(modelView, point);
-    ExpectSpotAt(gl, Transform4(projection, eyeSpace));
+    ExpectSpotAt(gl, Transform(Product(modelView, projection), point));
 }
 
 TEST(FixedHandOff, OrthoProjectionsMapNearToDepthZeroAndFarToOne)
@@ -151,13 +143,10 @@ TEST(FixedHandOff, OrthoProjectionsMapNearToDepthZeroAndFarToOne)
     glClearDepthf(0.6f);
     Matrix4 ortho;
     const float zn = 2.0f, zf = 10.0f;
+    void (*const orthos[2])(Matrix4*, float, float, float, float) = {MatrixOrthoRH, MatrixOrthoLH};
     for (int variant = 0; variant < 2; ++variant) {
         const float toward = variant == 0 ? -1.0f : 1.0f;  // RH looks down -z, LH down +z
-        if (variant == 0) {
-            MatrixOrthoRH(&ortho, 4.0f, 4.0f, zn, zf);
-        } else {
-            MatrixOrthoLH(&ortho, 4.0f, 4.0f, zn, zf);
-        }
+        orthos[variant](&ortho, 4.0f, 4.0f, zn, zf);
         LoadFixed(GL_PROJECTION, ortho);
         const Vector3 nearPoint{1.0f, 1.0f, toward * zn};
         const Vector3 middlePoint{-1.0f, -1.0f, toward * (zn + zf) * 0.5f};

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "MathTestUtil.h"
 
@@ -45,17 +47,17 @@ Matrix4 WithBlock(const float (&rows)[9])
 
 TEST(MatrixInverseAffine, InvertsIdentityTranslationAndScaling)
 {
-    ExpectSameValues(Identity(), AffineInverse(Identity()));
+    ExpectMatrixNear(Identity(), AffineInverse(Identity()), 0.0f);
 
     Matrix4 translation, expected;
     MatrixTranslation(&translation, 1.0f, 2.0f, 3.0f);
     MatrixTranslation(&expected, -1.0f, -2.0f, -3.0f);
-    ExpectSameValues(expected, AffineInverse(translation));
+    ExpectMatrixNear(expected, AffineInverse(translation), 0.0f);
 
     Matrix4 scaling;
     MatrixScaling(&scaling, 2.0f, 4.0f, 8.0f);
     MatrixScaling(&expected, 0.5f, 0.25f, 0.125f);
-    ExpectSameValues(expected, AffineInverse(scaling));
+    ExpectMatrixNear(expected, AffineInverse(scaling), 0.0f);
 }
 
 TEST(MatrixInverseAffine, AcceptsAUniformlyTinyScaling)
@@ -92,11 +94,7 @@ TEST(MatrixInverseAffine, PassesEqualFractionalRowsWithHugeElements)
 {
     // Rounding to float before the sums leaves a tiny non-zero determinant.
     const Matrix4 inverse = AffineInverse(WithBlock({0.7f, 0.3f, 0.9f, 0.7f, 0.3f, 0.9f, 0.1f, 0.6f, 0.2f}));
-    float largest = 0.0f;
-    for (float e : inverse.m) {
-        largest = std::fmax(largest, std::fabs(e));
-    }
-    EXPECT_GT(largest, 1e5f);
+    EXPECT_TRUE(std::any_of(std::begin(inverse.m), std::end(inverse.m), [](float e) { return std::fabs(e) > 1e5f; }));
 }
 
 TEST(MatrixInverseAffine, IgnoresTheLastColumnAndAllowsInPlace)
@@ -125,7 +123,7 @@ TEST(MatrixInverseGeneral, InvertsAPermutationThatNeedsRowExchanges)
 {
     Matrix4 permutation{};
     permutation.m[1] = permutation.m[4] = permutation.m[11] = permutation.m[14] = 1.0f;
-    ExpectSameValues(permutation, GeneralInverse(permutation));
+    ExpectMatrixNear(permutation, GeneralInverse(permutation), 0.0f);
 }
 
 TEST(MatrixInverseGeneral, InvertsAPerspectiveProjection)
@@ -133,9 +131,7 @@ TEST(MatrixInverseGeneral, InvertsAPerspectiveProjection)
     Matrix4 projection;
     MatrixPerspectiveFovRH(&projection, 0.43611112f, 0.75f, 10.0f, 10000.0f);
     const Matrix4 inverse = GeneralInverse(projection);
-    for (float e : inverse.m) {
-        EXPECT_TRUE(std::isfinite(e));
-    }
+    EXPECT_TRUE(std::all_of(std::begin(inverse.m), std::end(inverse.m), [](float e) { return std::isfinite(e); }));
     ExpectMatrixNear(Identity(), Product(projection, inverse), 1e-5f);
     // The inverse takes a clip-space point back to the eye-space point.
     const Vector4 clip = Transform(projection, {1.0f, -2.0f, -50.0f});
@@ -155,12 +151,8 @@ TEST(MatrixInverseGeneral, InPlaceAndSingularInput)
     MatrixInverseGeneral(&m, &m);
     EXPECT_TRUE(SameBits(separate, m));
 
-    const Matrix4 zero{};
-    bool anyNonFinite = false;
-    for (float e : GeneralInverse(zero).m) {
-        anyNonFinite = anyNonFinite || !std::isfinite(e);
-    }
-    EXPECT_TRUE(anyNonFinite);
+    const Matrix4 ofZero = GeneralInverse(Matrix4{});
+    EXPECT_FALSE(std::all_of(std::begin(ofZero.m), std::end(ofZero.m), [](float e) { return std::isfinite(e); }));
 }
 
 TEST(LinearSolve, SolvesOneAndTwoUnknowns)

@@ -29,6 +29,7 @@ inline bool SameBits(const Matrix4& a, const Matrix4& b)
     return std::memcmp(&a, &b, sizeof(Matrix4)) == 0;
 }
 
+// Every element within tolerance (0: equal by value, 0 and -0 alike, a NaN never).
 inline void ExpectMatrixNear(const Matrix4& expected, const Matrix4& actual, float tolerance)
 {
     for (int k = 0; k < 16; ++k) {
@@ -36,12 +37,19 @@ inline void ExpectMatrixNear(const Matrix4& expected, const Matrix4& actual, flo
     }
 }
 
-// Every element equal by value (0 and -0 alike, a NaN never).
-inline void ExpectSameValues(const Matrix4& expected, const Matrix4& actual)
+// x, y, z and w each within tolerance (0: equal by value).
+template <typename Xyzw>
+void ExpectNear(const Xyzw& expected, const Xyzw& actual, float tolerance)
 {
-    for (int k = 0; k < 16; ++k) {
-        EXPECT_EQ(expected.m[k], actual.m[k]) << "element " << k;
-    }
+    EXPECT_NEAR(expected.x, actual.x, tolerance) << "x";
+    EXPECT_NEAR(expected.y, actual.y, tolerance) << "y";
+    EXPECT_NEAR(expected.z, actual.z, tolerance) << "z";
+    EXPECT_NEAR(expected.w, actual.w, tolerance) << "w";
+}
+
+inline void ExpectNear(const Vector3& expected, const Vector3& actual, float tolerance)
+{
+    ExpectNear(Vector4{expected.x, expected.y, expected.z, 0}, Vector4{actual.x, actual.y, actual.z, 0}, tolerance);
 }
 
 // The matrix of these 16 elements, in storage order.
@@ -56,6 +64,20 @@ inline Matrix4 Identity()
 {
     Matrix4 m;
     MatrixIdentity(&m);
+    return m;
+}
+
+inline Quaternion AxisAngle(Vector3 axis, float angle)
+{
+    Quaternion q;
+    QuaternionRotationAxis(&q, &axis, angle);
+    return q;
+}
+
+inline Matrix4 RotationOf(const Quaternion& q)
+{
+    Matrix4 m;
+    MatrixRotationQuaternion(&m, &q);
     return m;
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "MathTestUtil.h"
 #include "math/Fixed.h"
@@ -25,15 +26,8 @@ TEST(MatrixMultiply, AppliesTheLeftFactorFirst)
     Matrix4 translation, rotation;
     MatrixTranslation(&translation, 1.0f, 2.0f, 3.0f);
     MatrixRotationZ(&rotation, kHalfPi);
-    const Vector4 translatedThenTurned = Transform(Product(translation, rotation), {0, 0, 0});
-    EXPECT_NEAR(2.0f, translatedThenTurned.x, 1e-6f);
-    EXPECT_NEAR(-1.0f, translatedThenTurned.y, 1e-6f);
-    EXPECT_NEAR(3.0f, translatedThenTurned.z, 1e-6f);
-    EXPECT_EQ(1.0f, translatedThenTurned.w);
-    const Vector4 turnedThenTranslated = Transform(Product(rotation, translation), {0, 0, 0});
-    EXPECT_EQ(1.0f, turnedThenTranslated.x);
-    EXPECT_EQ(2.0f, turnedThenTranslated.y);
-    EXPECT_EQ(3.0f, turnedThenTranslated.z);
+    ExpectNear({2, -1, 3, 1}, Transform(Product(translation, rotation), {0, 0, 0}), 1e-6f);
+    ExpectNear({1, 2, 3, 1}, Transform(Product(rotation, translation), {0, 0, 0}), 0.0f);
 }
 
 TEST(MatrixMultiply, GivesTheSameValuesWhateverTheOutputAliases)
@@ -71,32 +65,21 @@ TEST(MatrixBuilders, WriteEveryElement)
 {
     Matrix4 m;
     MatrixScaling(&m, 2.0f, 3.0f, 4.0f);
-    ExpectSameValues(Elements({2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1}), m);
+    ExpectMatrixNear(Elements({2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1}), m, 0.0f);
     m = Sample(9.0f);
     MatrixTranslation(&m, -1.0f, 2.0f, -3.0f);
-    ExpectSameValues(Elements({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, -1, 2, -3, 1}), m);
+    ExpectMatrixNear(Elements({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, -1, 2, -3, 1}), m, 0.0f);
 }
 
 TEST(MatrixRotation, TurnsClockwiseSeenFromThePositiveAxis)
 {
     Matrix4 m;
     MatrixRotationZ(&m, kHalfPi);
-    Vector4 p = Transform(m, {1, 0, 0});
-    EXPECT_NEAR(0.0f, p.x, 1e-7f);
-    EXPECT_NEAR(-1.0f, p.y, 1e-7f);
-    EXPECT_EQ(0.0f, p.z);
-
+    ExpectNear({0, -1, 0, 1}, Transform(m, {1, 0, 0}), 1e-7f);
     MatrixRotationY(&m, kHalfPi);
-    p = Transform(m, {1, 0, 0});
-    EXPECT_NEAR(0.0f, p.x, 1e-7f);
-    EXPECT_EQ(0.0f, p.y);
-    EXPECT_NEAR(1.0f, p.z, 1e-7f);
-
+    ExpectNear({0, 0, 1, 1}, Transform(m, {1, 0, 0}), 1e-7f);
     MatrixRotationX(&m, kHalfPi);
-    p = Transform(m, {0, 1, 0});
-    EXPECT_EQ(0.0f, p.x);
-    EXPECT_NEAR(0.0f, p.y, 1e-7f);
-    EXPECT_NEAR(-1.0f, p.z, 1e-7f);
+    ExpectNear({0, 0, -1, 1}, Transform(m, {0, 1, 0}), 1e-7f);
 }
 
 TEST(MatrixRotation, UsesExactlyNegatedSines)
@@ -131,8 +114,8 @@ TEST(MatrixLookAt, LooksDownTheAxisFromFiveUnitsAway)
     Matrix4 rh, lh;
     MatrixLookAtRH(&rh, &eye, &at, &up);
     MatrixLookAtLH(&lh, &eye, &at, &up);
-    ExpectSameValues(Elements({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -5, 1}), rh);
-    ExpectSameValues(Elements({-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 0, 0, 5, 1}), lh);
+    ExpectMatrixNear(Elements({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -5, 1}), rh, 0.0f);
+    ExpectMatrixNear(Elements({-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 0, 0, 5, 1}), lh, 0.0f);
 }
 
 TEST(MatrixLookAt, MatchesTheSceneView)
@@ -151,18 +134,11 @@ TEST(MatrixLookAt, MatchesTheSceneView)
         const Vector3 c{m.m[column], m.m[4 + column], m.m[8 + column]};
         EXPECT_NEAR(column < 2 ? 0.9730732f : 1.0f, std::sqrt(Vector3Dot(&c, &c)), 2e-7f) << column;
     }
-    EXPECT_EQ(0.0f, m.m[3]);
-    EXPECT_EQ(0.0f, m.m[7]);
-    EXPECT_EQ(0.0f, m.m[11]);
-    EXPECT_EQ(1.0f, m.m[15]);
+    EXPECT_EQ((std::vector<float>{0, 0, 0, 1}), (std::vector<float>{m.m[3], m.m[7], m.m[11], m.m[15]}));
     // The eye itself goes to the view origin and the target straight ahead (-z).
-    const Vector4 eyeInView = Transform(m, eye);
-    EXPECT_NEAR(0.0f, eyeInView.x, 1e-4f);
-    EXPECT_NEAR(0.0f, eyeInView.y, 1e-4f);
-    EXPECT_NEAR(0.0f, eyeInView.z, 1e-4f);
+    ExpectNear({0, 0, 0, 1}, Transform(m, eye), 1e-4f);
     const Vector4 target = Transform(m, at);
-    EXPECT_NEAR(0.0f, target.x, 1e-4f);
-    EXPECT_NEAR(0.0f, target.y, 1e-4f);
+    ExpectNear({0, 0, target.z, 1}, target, 1e-4f);
     EXPECT_LT(target.z, -100.0f);
 }
 
@@ -188,10 +164,7 @@ TEST(MatrixLookAt, DegenerateInputGivesNaNsWithoutTrapping)
             EXPECT_TRUE(std::isnan(m.m[4 * row + column])) << row << "," << column;
         }
     }
-    EXPECT_EQ(0.0f, m.m[3]);
-    EXPECT_EQ(0.0f, m.m[7]);
-    EXPECT_EQ(0.0f, m.m[11]);
-    EXPECT_EQ(1.0f, m.m[15]);
+    EXPECT_EQ((std::vector<float>{0, 0, 0, 1}), (std::vector<float>{m.m[3], m.m[7], m.m[11], m.m[15]}));
 
     MatrixLookAtRH(&m, &zero, &at, &zero);
     EXPECT_TRUE(std::isnan(m.m[0]) && std::isnan(m.m[1]) && std::isnan(m.m[4]) && std::isnan(m.m[9]));
@@ -210,15 +183,8 @@ TEST(MatrixPerspective, MatchesTheSceneProjectionToTheFixedPointBit)
     EXPECT_EQ(0.0f, m.m[15]);
     int32_t fixed[16];
     MatrixToFixed(fixed, &m);
-    EXPECT_EQ(394358, fixed[0]);
-    EXPECT_EQ(295768, fixed[5]);
-    EXPECT_EQ(-65667, fixed[10]);
-    EXPECT_EQ(-65536, fixed[11]);
-    EXPECT_EQ(-1312032, fixed[14]);
-    EXPECT_EQ(0, fixed[15]);
-    for (int k : {1, 2, 3, 4, 6, 7, 8, 9, 12, 13}) {
-        EXPECT_EQ(0, fixed[k]) << k;
-    }
+    EXPECT_EQ((std::vector<int32_t>{394358, 0, 0, 0, 0, 295768, 0, 0, 0, 0, -65667, -65536, 0, 0, -1312032, 0}),
+              std::vector<int32_t>(fixed, fixed + 16));
 }
 
 TEST(MatrixPerspective, MapsNearAndFarPlanes)
@@ -244,9 +210,9 @@ TEST(MatrixOrtho, MapsTheNearPlaneToDepthZeroAndTheFarPlaneToOne)
 {
     Matrix4 lh, rh;
     MatrixOrthoLH(&lh, 2.0f, 2.0f, 1.0f, 3.0f);
-    ExpectSameValues(Elements({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0.5f, 0, 0, 0, -0.5f, 1}), lh);
+    ExpectMatrixNear(Elements({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0.5f, 0, 0, 0, -0.5f, 1}), lh, 0.0f);
     MatrixOrthoRH(&rh, 2.0f, 2.0f, 1.0f, 3.0f);
-    ExpectSameValues(Elements({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -0.5f, 0, 0, 0, -0.5f, 1}), rh);
+    ExpectMatrixNear(Elements({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -0.5f, 0, 0, 0, -0.5f, 1}), rh, 0.0f);
 
     MatrixOrthoLH(&lh, 8.0f, 4.0f, 2.0f, 10.0f);
     MatrixOrthoRH(&rh, 8.0f, 4.0f, 2.0f, 10.0f);
@@ -257,14 +223,10 @@ TEST(MatrixOrtho, MapsTheNearPlaneToDepthZeroAndTheFarPlaneToOne)
     for (const auto& v : variants) {
         const Vector4 nearPoint = Transform(v.m, {4, -2, 2 * v.sign});
         const Vector4 farPoint = Transform(v.m, {-4, 2, 10 * v.sign});
-        EXPECT_EQ(1.0f, nearPoint.w);
-        EXPECT_EQ(1.0f, farPoint.w);
+        ExpectNear({1, -1, nearPoint.z, 1}, nearPoint, 0.0f);
+        ExpectNear({-1, 1, farPoint.z, 1}, farPoint, 0.0f);
         EXPECT_NEAR(0.0f, nearPoint.z, 1e-6f);
         EXPECT_NEAR(1.0f, farPoint.z, 1e-6f);
-        EXPECT_EQ(1.0f, nearPoint.x);
-        EXPECT_EQ(-1.0f, nearPoint.y);
-        EXPECT_EQ(-1.0f, farPoint.x);
-        EXPECT_EQ(1.0f, farPoint.y);
     }
 }
 
@@ -272,10 +234,7 @@ TEST(MatrixOrtho, WithoutNearDistanceIsAPureAxisScaling)
 {
     Matrix4 m;
     MatrixOrthoRH(&m, 4.0f, 8.0f, 0.0f, 2.0f);
-    EXPECT_EQ(0.0f, m.m[14]);
-    EXPECT_EQ(-0.5f, m.m[10]);
-    EXPECT_EQ(0.5f, m.m[0]);
-    EXPECT_EQ(0.25f, m.m[5]);
+    ExpectMatrixNear(Elements({0.5f, 0, 0, 0, 0, 0.25f, 0, 0, 0, 0, -0.5f, 0, 0, 0, 0, 1}), m, 0.0f);
 }
 
 TEST(MatrixProjections, DivideByZeroIntoInfinitiesWithoutTrapping)
@@ -300,9 +259,7 @@ TEST(Vector3, DotCrossAndNormalize)
     const Vector3 x{1, 0, 0}, y{0, 1, 0};
     Vector3 c;
     Vector3Cross(&c, &x, &y);
-    EXPECT_EQ(0.0f, c.x);
-    EXPECT_EQ(0.0f, c.y);
-    EXPECT_EQ(1.0f, c.z);
+    ExpectNear({0, 0, 1}, c, 0.0f);
 
     Vector3 n{3, 4, 0};
     Vector3Normalize(&n, &n);
@@ -323,11 +280,8 @@ TEST(Vector3, CrossAllowsTheOutputToBeAnInput)
     Vector3Cross(&first, &first, &b);
     Vector3 second = b;
     Vector3Cross(&second, &a, &second);
-    for (const Vector3* v : {&first, &second}) {
-        EXPECT_EQ(expected.x, v->x);
-        EXPECT_EQ(expected.y, v->y);
-        EXPECT_EQ(expected.z, v->z);
-    }
+    ExpectNear(expected, first, 0.0f);
+    ExpectNear(expected, second, 0.0f);
     EXPECT_EQ(6.5f, expected.x);
 }
 
@@ -336,9 +290,7 @@ TEST(Vector3, LerpEndsAndAliasing)
     const Vector3 a{0.02f, -3.0f, 7.7f}, b{0.1f, 2.0f, -1.3f};
     Vector3 out;
     Vector3Lerp(&out, &a, &b, 0.0f);
-    EXPECT_EQ(a.x, out.x);
-    EXPECT_EQ(a.y, out.y);
-    EXPECT_EQ(a.z, out.z);
+    ExpectNear(a, out, 0.0f);
     Vector3Lerp(&out, &a, &b, 1.0f);
     EXPECT_EQ((b.x - a.x) + a.x, out.x);
     EXPECT_EQ((b.z - a.z) + a.z, out.z);
@@ -347,9 +299,7 @@ TEST(Vector3, LerpEndsAndAliasing)
     Vector3Lerp(&half, &a, &b, 0.5f);
     Vector3 inPlace = b;
     Vector3Lerp(&inPlace, &a, &inPlace, 0.5f);
-    EXPECT_EQ(half.x, inPlace.x);
-    EXPECT_EQ(half.y, inPlace.y);
-    EXPECT_EQ(half.z, inPlace.z);
+    ExpectNear(half, inPlace, 0.0f);
 }
 
 } // namespace

@@ -27,9 +27,7 @@ protected:
     Quaternion RandomRotation()
     {
         const Vector3 axis = UnitAxis();
-        Quaternion q;
-        QuaternionRotationAxis(&q, &axis, Uniform(-3.1f, 3.1f));
-        return q;
+        return AxisAngle(axis, Uniform(-3.1f, 3.1f));
     }
 
     // Scaling, rotation about all three axes, translation.
@@ -67,9 +65,7 @@ TEST_F(MathProperties, AMatrixTimesItsInverseIsTheIdentity)
         const Matrix4 general = RandomGeneral();
         MatrixInverseGeneral(&inverse, &general);
         ExpectMatrixNear(Identity(), Product(general, inverse), 2e-6f);
-        if (HasFailure()) {
-            FAIL() << "trial " << trial;
-        }
+        ASSERT_FALSE(HasFailure()) << "trial " << trial;
     }
 }
 
@@ -77,19 +73,14 @@ TEST_F(MathProperties, AQuaternionsMatrixIsTheMatchingAxisRotation)
 {
     for (int trial = 0; trial < kTrials; ++trial) {
         const float angle = Uniform(-6.2f, 6.2f);
-        Matrix4 quaternionRoute, direct;
+        Matrix4 direct;
         const Vector3 axes[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
         void (*rotations[3])(Matrix4*, float) = {MatrixRotationX, MatrixRotationY, MatrixRotationZ};
         for (int a = 0; a < 3; ++a) {
-            Quaternion q;
-            QuaternionRotationAxis(&q, &axes[a], angle);
-            MatrixRotationQuaternion(&quaternionRoute, &q);
             rotations[a](&direct, angle);
-            ExpectMatrixNear(direct, quaternionRoute, 5e-7f);
+            ExpectMatrixNear(direct, RotationOf(AxisAngle(axes[a], angle)), 5e-7f);
         }
-        if (HasFailure()) {
-            FAIL() << "trial " << trial << " angle " << angle;
-        }
+        ASSERT_FALSE(HasFailure()) << "trial " << trial << " angle " << angle;
     }
 }
 
@@ -100,14 +91,8 @@ TEST_F(MathProperties, TheProductOfQuaternionsMatchesTheProductOfTheirMatrices)
         const Quaternion b = RandomRotation();
         Quaternion ab;
         QuaternionMultiply(&ab, &a, &b);
-        Matrix4 ma, mb, mab;
-        MatrixRotationQuaternion(&ma, &a);
-        MatrixRotationQuaternion(&mb, &b);
-        MatrixRotationQuaternion(&mab, &ab);
-        ExpectMatrixNear(Product(ma, mb), mab, 1e-6f);
-        if (HasFailure()) {
-            FAIL() << "trial " << trial;
-        }
+        ExpectMatrixNear(Product(RotationOf(a), RotationOf(b)), RotationOf(ab), 1e-6f);
+        ASSERT_FALSE(HasFailure()) << "trial " << trial;
     }
 }
 
@@ -129,9 +114,7 @@ TEST_F(MathProperties, SlerpStaysUnitAndBetweenItsEnds)
         const float whole = arc(a, b);
         EXPECT_NEAR(whole * t, arc(a, out), 2e-3f);
         EXPECT_NEAR(whole * (1 - t), arc(out, b), 2e-3f);
-        if (HasFailure()) {
-            FAIL() << "trial " << trial;
-        }
+        ASSERT_FALSE(HasFailure()) << "trial " << trial;
     }
 }
 

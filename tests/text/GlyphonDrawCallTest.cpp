@@ -46,6 +46,7 @@ class GlyphonDrawCalls : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        ASSERT_TRUE(surface.Ok());
         elementCounts.clear();
         arrayDraws = 0;
     }
@@ -55,7 +56,6 @@ protected:
 
 TEST_F(GlyphonDrawCalls, TwentyThousandGlyphsFlushInTwoBatches)
 {
-    ASSERT_TRUE(surface.Ok());
     const std::string line(5000, 'A');
     for (int i = 0; i < 4; ++i) {
         glyphon.PrintAt(0.0f, 0.0f, 0.1f, kWhite, "%s", line.c_str());
@@ -69,7 +69,6 @@ TEST_F(GlyphonDrawCalls, TwentyThousandGlyphsFlushInTwoBatches)
 
 TEST_F(GlyphonDrawCalls, PartQuadsAreNeverDrawn)
 {
-    ASSERT_TRUE(surface.Ok());
     // Six vertices queued by hand: one quad and half of another. The index list
     // names four vertices per quad, so half a quad would send the driver to
     // vertices that were never queued.
@@ -82,7 +81,6 @@ TEST_F(GlyphonDrawCalls, PartQuadsAreNeverDrawn)
 
 TEST_F(GlyphonDrawCalls, EmptyFlushDrawsNothingAndLogosFollowTheText)
 {
-    ASSERT_TRUE(surface.Ok());
     glyphon.ShowTitleBlock(nullptr, nullptr, kLogoBoth);
     EXPECT_EQ(glyphon.Flush(), 0);
     EXPECT_TRUE(elementCounts.empty());
@@ -95,7 +93,6 @@ TEST_F(GlyphonDrawCalls, EmptyFlushDrawsNothingAndLogosFollowTheText)
 
 TEST_F(GlyphonDrawCalls, WindowsDrawTwoFramesUnlessFrameless)
 {
-    ASSERT_TRUE(surface.Ok());
     const int32_t id = glyphon.CreateQuickWindow(10.0f, 10.0f, 20, "Title", "Body");
     glyphon.DrawTextWindow(id);
     EXPECT_EQ(elementCounts, (std::vector<GLsizei>{54, 54}));

@@ -32,30 +32,19 @@ struct Surface {
 };
 constexpr Surface kSurfaces[] = {{640, 480}, {320, 240}, {1024, 768}, {240, 320}, {177, 999}};
 
-// Records each case as its vertex count (4 bytes, little-endian) and the raw
-// bytes of the vertices it queued.
-class Recorder {
-public:
-    explicit Recorder(GlyphonContext& glyphon) : glyphon(glyphon) {}
-
-    // Takes what the queue holds and empties it.
-    void Take()
-    {
-        const GlyphonState& state = glyphon.State();
-        const auto count = uint32_t(state.queueCount);
-        for (int i = 0; i < 4; ++i) {
-            bytes.push_back(char(count >> (8 * i)));
-        }
-        const char* first = reinterpret_cast<const char*>(state.queue);
-        bytes.insert(bytes.end(), first, first + size_t(count) * sizeof(TextVertex));
-        glyphon.Flush();
+// Records what the queue holds as its vertex count (4 bytes, little-endian)
+// and the raw bytes of the vertices, and empties it.
+void Take(GlyphonContext& glyphon, std::string& bytes)
+{
+    const GlyphonState& state = glyphon.State();
+    const auto count = uint32_t(state.queueCount);
+    for (int i = 0; i < 4; ++i) {
+        bytes.push_back(char(count >> (8 * i)));
     }
-
-    std::string bytes;
-
-private:
-    GlyphonContext& glyphon;
-};
+    const char* first = reinterpret_cast<const char*>(state.queue);
+    bytes.insert(bytes.end(), first, first + size_t(count) * sizeof(TextVertex));
+    glyphon.Flush();
+}
 
 // Every code from 1 to 255 once, in order: pictograms, controls, printable
 // ASCII, the codes without glyphs and the upper half.
@@ -68,7 +57,7 @@ std::string EveryCode()
     return text;
 }
 
-void PrintCorpus(GlyphonContext& glyphon, Recorder& recorder, bool everyScale, bool longTexts)
+void PrintCorpus(GlyphonContext& glyphon, std::string& bytes, bool everyScale, bool longTexts)
 {
     const std::string everyCode = EveryCode();
     std::string printable;
@@ -82,7 +71,7 @@ void PrintCorpus(GlyphonContext& glyphon, Recorder& recorder, bool everyScale, b
         }
         glyphon.PrintAt(0.0f, 0.0f, scale, kWhite, "%s", everyCode.c_str());
         glyphon.PrintAt(12.5f, 33.3f, scale, 0x80402010, "%s", printable.c_str());
-        recorder.Take();
+        Take(glyphon, bytes);
     }
     // Short texts, lines, digits, literal formats and conversions.
     glyphon.PrintAt(50.0f, 50.0f, 1.0f, kYellow, "A");
@@ -96,23 +85,23 @@ void PrintCorpus(GlyphonContext& glyphon, Recorder& recorder, bool everyScale, b
     glyphon.PrintAt(-10.0f, 99.5f, 1.3f, kWhite, "%-8s|%8s|%+d|%e", "left", "right", -42, 6.02e23);
     glyphon.PrintAt(33.3f, 66.6f, -2.0f, kWhite, "Text with no conversion: 100 percent");
     glyphon.PrintAt(33.3f, 66.6f, -2.0f, kWhite, "%s", "");
-    recorder.Take();
+    Take(glyphon, bytes);
     // Cache hits, a miss between them, and hits that differ only in position,
     // scale or colour.
     for (int i = 0; i < 3; ++i) {
         glyphon.PrintAt(5.0f, 5.0f, 1.0f, kWhite, "cached %d", 1);
         glyphon.PrintAt(5.0f, 5.0f, 1.0f, kWhite, "cached %d", 1);
-        recorder.Take();
+        Take(glyphon, bytes);
     }
     glyphon.PrintAt(5.0f, 5.0f, 1.0f, kWhite, "cached 1");
     glyphon.PrintAt(5.5f, 5.0f, 1.0f, kWhite, "cached 1");
     glyphon.PrintAt(5.5f, 5.0f, 1.5f, kWhite, "cached 1");
     glyphon.PrintAt(5.5f, 5.0f, 1.5f, kYellow, "cached 1");
-    recorder.Take();
+    Take(glyphon, bytes);
     // The title block prints through the same path.
     glyphon.ShowTitleBlock("Kestrel", "DOT3 per-pixel lighting", kLogoNone);
     glyphon.ShowTitleBlock("100% sure", nullptr, kLogoNone);
-    recorder.Take();
+    Take(glyphon, bytes);
     // Far off the screen and beyond the 16.16 range: the values saturate.
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -125,7 +114,7 @@ void PrintCorpus(GlyphonContext& glyphon, Recorder& recorder, bool everyScale, b
     glyphon.PrintAt(10.0f, 10.0f, inf, kWhite, "Inf");
     glyphon.PrintAt(10.0f, 10.0f, nan, kWhite, "NaN");
     glyphon.PrintAt(10.0f, 10.0f, -nan, kWhite, "NaN");
-    recorder.Take();
+    Take(glyphon, bytes);
     // The layout building block with its own z.
     std::vector<TextVertex> out(4 * kGlyphonTextBytes);
     const float depths[] = {0.0f, 0.25f, -3.5f, 1.0e5f};
@@ -133,7 +122,7 @@ void PrintCorpus(GlyphonContext& glyphon, Recorder& recorder, bool everyScale, b
         const int32_t count = glyphon.LayOutString(z, 17.0f, 29.0f, 0.8f, kWhite, "z 09 Wi", out.data());
         glyphon.QueueVertices(out.data(), count);
     }
-    recorder.Take();
+    Take(glyphon, bytes);
     if (!longTexts) {
         return;
     }
@@ -144,7 +133,7 @@ void PrintCorpus(GlyphonContext& glyphon, Recorder& recorder, bool everyScale, b
         dense += "W0i ";
     }
     glyphon.PrintAt(0.0f, 0.0f, 0.1f, kWhite, "%s", dense.c_str());
-    recorder.Take();
+    Take(glyphon, bytes);
     std::string literal(5100, ' ');
     literal += "tail past the cut of the text";
     glyphon.PrintAt(0.0f, 0.0f, -1.0f, kWhite, "%s", literal.c_str());
@@ -157,18 +146,18 @@ void PrintCorpus(GlyphonContext& glyphon, Recorder& recorder, bool everyScale, b
         lines += "row " + std::to_string(row) + "\n";
     }
     glyphon.PrintAt(0.0f, 0.0f, 0.3f, kWhite, "%s", lines.c_str());
-    recorder.Take();
+    Take(glyphon, bytes);
 }
 
 std::string RecordCorpus(GlyphonSurface& surface)
 {
-    Recorder recorder(surface.glyphon);
+    std::string bytes;
     for (const Surface& size : kSurfaces) {
         surface.glyphon.Initialise(size.width, size.height);
         const bool first = &size == kSurfaces;
-        PrintCorpus(surface.glyphon, recorder, first, first || size.width == 240);
+        PrintCorpus(surface.glyphon, bytes, first, first || size.width == 240);
     }
-    return recorder.bytes;
+    return bytes;
 }
 
 TEST(GlyphonGolden, QueuedVerticesMatchTheRecordedFile)

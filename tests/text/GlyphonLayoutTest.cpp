@@ -59,10 +59,7 @@ TEST_F(GlyphonLayout, GlyphQuadsFollowTheMetricTables)
     }
     // Colour bytes go in lowest first: R, G, B, A.
     glyphon.LayOutString(0.0f, 0.0f, 0.0f, 1.0f, 0x80402010, "A", out.data());
-    EXPECT_EQ(out[0].colour[0], 0x10);
-    EXPECT_EQ(out[0].colour[1], 0x20);
-    EXPECT_EQ(out[0].colour[2], 0x40);
-    EXPECT_EQ(out[0].colour[3], 0x80);
+    EXPECT_EQ(std::vector<int>(out[0].colour, out[0].colour + 4), (std::vector<int>{0x10, 0x20, 0x40, 0x80}));
 }
 
 TEST_F(GlyphonLayout, DigitsShareTheAdvanceOfZero)

@@ -32,11 +32,19 @@ int CountPixels(const GlyphonSurface& surface, int top, int bottom, int right, b
     return count;
 }
 
-TEST(GlyphonRender, FirstGlyphStartsAtTheGivenPercentOfTheSurface)
+// A 320 x 240 surface cleared to black.
+class GlyphonRender : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(surface.Ok());
+        surface.Clear(0, 0, 0);
+    }
+    GlyphonSurface surface{320, 240};
+};
+
+TEST_F(GlyphonRender, FirstGlyphStartsAtTheGivenPercentOfTheSurface)
 {
-    GlyphonSurface surface(320, 240);
-    ASSERT_TRUE(surface.Ok());
-    surface.Clear(0, 0, 0);
     surface.glyphon.PrintAt(50.0f, 50.0f, 1.0f, kYellow, "%s", kBlock);
     EXPECT_EQ(surface.glyphon.Flush(), 2);
     EXPECT_EQ(surface.PixelFromTop(160, 120), 0xFFFF00FFu);
@@ -45,11 +53,8 @@ TEST(GlyphonRender, FirstGlyphStartsAtTheGivenPercentOfTheSurface)
     EXPECT_EQ(surface.PixelFromTop(160, 119), 0x000000FFu);
 }
 
-TEST(GlyphonRender, TitleBlockIsYellowAboveWhite)
+TEST_F(GlyphonRender, TitleBlockIsYellowAboveWhite)
 {
-    GlyphonSurface surface(320, 240);
-    ASSERT_TRUE(surface.Ok());
-    surface.Clear(0, 0, 0);
     surface.glyphon.ShowTitleBlock("Kestrel", "DOT3 per-pixel lighting", kLogoNone);
     EXPECT_GT(surface.glyphon.Flush(), 0);
     // The title spans 1 % to about 8 % of the height, the description 8 % to about 13 %.
@@ -60,20 +65,15 @@ TEST(GlyphonRender, TitleBlockIsYellowAboveWhite)
     EXPECT_EQ(CountPixels(surface, 34, 240, 320, IsWhitish), 0);
 }
 
-TEST(GlyphonRender, TitleBlockShowsPercentSignsAsWritten)
+TEST_F(GlyphonRender, TitleBlockShowsPercentSignsAsWritten)
 {
-    GlyphonSurface surface(320, 240);
-    ASSERT_TRUE(surface.Ok());
     surface.glyphon.ShowTitleBlock("100%s", nullptr, kLogoNone);
     EXPECT_STREQ(surface.glyphon.State().lastText, "100%s");
     EXPECT_EQ(surface.glyphon.State().queueCount, 4 * 5);
 }
 
-class GlyphonLogo : public ::testing::Test {
+class GlyphonLogo : public GlyphonRender {
 protected:
-    GlyphonSurface surface{320, 240};
-    void SetUp() override { ASSERT_TRUE(surface.Ok()); }
-
     // Draws a frame with a dot of text at the top and the given logos over a grey level.
     void Draw(int32_t selection, float grey)
     {
@@ -214,7 +214,7 @@ TEST(GlyphonLogoQuads, CornersInFixedPoint)
     }
 }
 
-TEST(GlyphonRender, PortraitSurfaceTurnsTheTextBy90Degrees)
+TEST(GlyphonPortrait, SurfaceTurnsTheTextBy90Degrees)
 {
     GlyphonSurface surface(240, 320);
     ASSERT_TRUE(surface.Ok());
@@ -249,10 +249,8 @@ GLint Integer(GLenum name)
     return value;
 }
 
-TEST(GlyphonRender, FlushLeavesExactlyTheTextEndState)
+TEST_F(GlyphonRender, FlushLeavesExactlyTheTextEndState)
 {
-    GlyphonSurface surface(320, 240);
-    ASSERT_TRUE(surface.Ok());
     // The opposite of everything the text state sets.
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();

@@ -1,5 +1,7 @@
 // Text windows: slots, word wrap and scrolling, sizes, and their frames on screen.
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "GlyphonTestSupport.h"
 
@@ -14,9 +16,14 @@ protected:
     GlyphonContext& glyphon = surface.glyphon;
 
     const TextWindow& Window(int32_t id) const { return glyphon.State().windows[id]; }
-    std::string Row(int32_t id, uint32_t row) const
+    // Every row of the body, top first.
+    std::vector<std::string> Rows(int32_t id) const
     {
-        return std::string(Window(id).bodyText + row * Window(id).lineLength);
+        std::vector<std::string> rows;
+        for (uint32_t row = 0; row < Window(id).lineCount; ++row) {
+            rows.emplace_back(Window(id).bodyText + row * Window(id).lineLength);
+        }
+        return rows;
     }
 };
 
@@ -64,11 +71,10 @@ TEST_F(TextWindows, NewWindowDefaults)
 
 TEST_F(TextWindows, UnusableSizesMakeNoWindow)
 {
-    EXPECT_EQ(glyphon.CreateTextWindow(0, 3), 0);
-    EXPECT_EQ(glyphon.CreateTextWindow(-5, 3), 0);
-    EXPECT_EQ(glyphon.CreateTextWindow(10, 0), 0);
-    EXPECT_EQ(glyphon.CreateTextWindow(10, 256), 0);
-    EXPECT_EQ(glyphon.CreateTextWindow(kGlyphonTextBytes, 1), 0);
+    const std::pair<int32_t, int32_t> sizes[] = {{0, 3}, {-5, 3}, {10, 0}, {10, 256}, {kGlyphonTextBytes, 1}};
+    for (const auto& [columns, rows] : sizes) {
+        EXPECT_EQ(glyphon.CreateTextWindow(columns, rows), 0) << columns << " x " << rows;
+    }
     EXPECT_EQ(glyphon.CreateQuickWindow(0.0f, 0.0f, 0, "Title", nullptr), 0);
     EXPECT_EQ(Window(1).flags, 0u) << "no slot is touched";
     EXPECT_EQ(glyphon.CreateTextWindow(kGlyphonTextBytes - 1, kGlyphonMaxRows), 1);
@@ -97,10 +103,8 @@ TEST_F(TextWindows, SetWindowLookWithStoredValuesLeavesTheWindowClean)
 {
     const int32_t id = glyphon.CreateTextWindow(10, 2);
     glyphon.SetWindowLook(id, 0x80FF0000, 0xFFFFFFFF, 0.5f, 10.0f, 20.0f, 30.0f, 40.0f);
-    EXPECT_EQ(Window(id).x, 64.0f);
-    EXPECT_EQ(Window(id).y, 96.0f);
-    EXPECT_EQ(Window(id).width, 192.0f);
-    EXPECT_EQ(Window(id).height, 192.0f);
+    EXPECT_EQ((std::vector<float>{Window(id).x, Window(id).y, Window(id).width, Window(id).height}),
+              (std::vector<float>{64, 96, 192, 192}));
     glyphon.DrawTextWindow(id);
     ASSERT_FALSE(Window(id).dirty);
     glyphon.SetWindowLook(id, 0x80FF0000, 0xFFFFFFFF, 0.5f, 10.0f, 20.0f, 30.0f, 40.0f);
@@ -112,40 +116,35 @@ TEST_F(TextWindows, SetWindowLookWithStoredValuesLeavesTheWindowClean)
 TEST_F(TextWindows, WordWrapDropsTheSpaceBeforeAWordThatDoesNotFit)
 {
     const int32_t id = glyphon.CreateTextWindow(7, 3);
-    glyphon.SetWindowBody(id, "abc def ghijk");
-    EXPECT_EQ(Row(id, 0), "abc def");
-    EXPECT_EQ(Row(id, 1), "ghijk");
-    EXPECT_EQ(Row(id, 2), "");
-    // A word that would end exactly at the row's terminator wraps too.
-    glyphon.SetWindowBody(id, "ab cdefg");
-    EXPECT_EQ(Row(id, 0), "ab");
-    EXPECT_EQ(Row(id, 1), "cdefg");
-    // A word longer than a row is split where the row is full.
-    glyphon.SetWindowBody(id, "abcdefghijkl");
-    EXPECT_EQ(Row(id, 0), "abcdefg");
-    EXPECT_EQ(Row(id, 1), "hijkl");
-    EXPECT_EQ(Row(id, 2), "");
-    // A newline right after a full row leaves an empty row.
-    glyphon.SetWindowBody(id, "abcdefg\nx");
-    EXPECT_EQ(Row(id, 0), "abcdefg");
-    EXPECT_EQ(Row(id, 1), "");
-    EXPECT_EQ(Row(id, 2), "x");
+    const struct {
+        const char* body;
+        std::vector<std::string> rows;
+    } cases[] = {
+        {"abc def ghijk", {"abc def", "ghijk", ""}},
+        {"ab cdefg", {"ab", "cdefg", ""}},           // a word ending exactly at the row's terminator wraps too
+        {"abcdefghijkl", {"abcdefg", "hijkl", ""}},  // a word longer than a row is split where the row is full
+        {"abcdefg\nx", {"abcdefg", "", "x"}},       // a newline right after a full row leaves an empty row
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.body);
+        glyphon.SetWindowBody(id, "%s", c.body);
+        EXPECT_EQ(Rows(id), c.rows);
+    }
 }
 
 TEST_F(TextWindows, RowsScrollAwayWhenTheyRunOut)
 {
     const int32_t id = glyphon.CreateTextWindow(10, 2);
     glyphon.SetWindowBody(id, "%s\n%s\n%s", "first", "second", "third");
-    EXPECT_EQ(Row(id, 0), "second");
-    EXPECT_EQ(Row(id, 1), "third");
+    EXPECT_EQ(Rows(id), (std::vector<std::string>{"second", "third"}));
     // Only (lineLength + 1) x (lineCount + 1) characters are read.
     const std::string flood(4000, 'z');
     glyphon.SetWindowBody(id, "%s", flood.c_str());
-    EXPECT_EQ(Row(id, 0), std::string(10, 'z'));
-    EXPECT_EQ(Row(id, 1), std::string(6, 'z')) << "36 characters: 10, 10 scrolled away, 10, 6";
+    EXPECT_EQ(Rows(id), (std::vector<std::string>{std::string(10, 'z'), std::string(6, 'z')}))
+        << "36 characters: 10, 10 scrolled away, 10, 6";
     const int32_t single = glyphon.CreateTextWindow(5, 1);
     glyphon.SetWindowBody(single, "ab\ncd");
-    EXPECT_EQ(Row(single, 0), "cd");
+    EXPECT_EQ(Rows(single), std::vector<std::string>{"cd"});
 }
 
 TEST_F(TextWindows, ABodyIsCutAt5119CharactersWhateverItsFormat)
@@ -153,15 +152,14 @@ TEST_F(TextWindows, ABodyIsCutAt5119CharactersWhateverItsFormat)
     const int32_t id = glyphon.CreateTextWindow(kGlyphonTextBytes - 1, 2);
     // The last word fits the row only as cut: whole, it would wrap.
     const std::string text = std::string(5110, 'a') + " " + std::string(20, 'b');
+    const std::vector<std::string> cut = {text.substr(0, kGlyphonTextBytes - 1), ""};
     glyphon.SetWindowBody(id, "%s", text.c_str());
-    EXPECT_EQ(Row(id, 0), text.substr(0, kGlyphonTextBytes - 1));
-    EXPECT_EQ(Row(id, 1), "");
+    EXPECT_EQ(Rows(id), cut);
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-security"
     glyphon.SetWindowBody(id, text.c_str());
 #pragma GCC diagnostic pop
-    EXPECT_EQ(Row(id, 0), text.substr(0, kGlyphonTextBytes - 1));
-    EXPECT_EQ(Row(id, 1), "");
+    EXPECT_EQ(Rows(id), cut);
 }
 
 TEST_F(TextWindows, TitleBarHeightAndFirstRowPosition)
@@ -287,7 +285,7 @@ TEST_F(TextWindows, QuickWindows)
     EXPECT_EQ(Window(both).titleBarColour, 0xE0B02020u);
     EXPECT_EQ(Window(both).titleScale, 0.6f);
     EXPECT_EQ(Window(both).lineCount, 50u);
-    EXPECT_EQ(Row(both, 0), "Body 100%");
+    EXPECT_EQ(Rows(both)[0], "Body 100%");
     EXPECT_EQ(Window(both).x, 64.0f);
 
     const int32_t textOnly = glyphon.CreateQuickWindow(0.0f, 0.0f, 20, nullptr, "Note");
