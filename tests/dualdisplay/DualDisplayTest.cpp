@@ -37,6 +37,9 @@ constexpr int32_t kSurfaceInfo = DRVESC_GET_SURFACEINFO;
 const std::string kPrefix = "RURIRUVAVUDI: ";
 const std::string kRestoring = kPrefix + "RestoreDefaultDisplayMode: Restoring dual display default configuration.\n";
 const std::string kDeallocating = kPrefix + "RestoreDefaultDisplayMode: Deallocating virtual memory for Desktop surface.\n";
+const std::string kFreed = "VirtualFree 0x8c100000 0 0x8000";
+const Codes kWholeConversation{kQuery, kSurfaceInfo, kSecondarySurface, kConfigure,
+                               kSwitch, kSwitch,      kConfigure,        kQuery};
 
 std::vector<uint8_t> CustomColumn()
 {
@@ -85,6 +88,18 @@ protected:
         return none;
     }
 
+    // The restore's four escapes end every run that asked: the display
+    // switched off and on around the default column, then asked about again.
+    void ExpectRestoreEscapes(uint32_t surfaceWord)
+    {
+        ASSERT_GE(driver.sent.size(), 4u);
+        const auto restore = driver.sent.end() - 4;
+        EXPECT_EQ(Words({0, 1, 0}), restore[0].input);
+        EXPECT_EQ(Words({0, 0, 0}), restore[1].input);
+        EXPECT_EQ(DefaultColumn(surfaceWord), restore[2].input);
+        EXPECT_EQ(Words({0, 1, 0}), restore[3].input);
+    }
+
     WindowHandle CoverWindow() const { return system.CreatedWindows().at(0); }
     WindowHandle MainWindow() const { return system.CreatedWindows().at(1); }
 
@@ -113,8 +128,7 @@ TEST_F(DualDisplayRun, NoSecondaryDisplayMeansOneQuestionAndNothingElse)
 TEST_F(DualDisplayRun, SetUpAndRestoreSendTheWholeConversation)
 {
     EXPECT_EQ(0, Run(u"-width=320 -height=240 -qaf=0"));
-    ASSERT_EQ((Codes{kQuery, kSurfaceInfo, kSecondarySurface, kConfigure, kSwitch, kSwitch, kConfigure, kQuery}),
-              driver.Codes());
+    ASSERT_EQ(kWholeConversation, driver.Codes());
 
     const std::vector<uint8_t> zeroSurfaceInfo(32, 0);
     EXPECT_EQ(zeroSurfaceInfo, driver.sent[1].input);
@@ -123,10 +137,7 @@ TEST_F(DualDisplayRun, SetUpAndRestoreSendTheWholeConversation)
     EXPECT_EQ(0, driver.sent[2].outputSize);
     EXPECT_EQ(CustomColumn(), driver.sent[3].input);
     EXPECT_EQ(0, driver.sent[3].outputSize);
-    EXPECT_EQ(Words({0, 1, 0}), driver.sent[4].input);
-    EXPECT_EQ(Words({0, 0, 0}), driver.sent[5].input);
-    EXPECT_EQ(DefaultColumn(0x00C0FFEE), driver.sent[6].input);
-    EXPECT_EQ(Words({0, 1, 0}), driver.sent[7].input);
+    ExpectRestoreEscapes(0x00C0FFEE);
     for (const int i : {4, 5, 7}) {
         EXPECT_EQ(12, driver.sent[i].outputSize) << "escape " << i;
     }
@@ -166,7 +177,7 @@ TEST_F(DualDisplayRun, RestoreRedrawsTheDesktopReleasesTheSurfaceAndDestroysTheW
         "UpdateWindow " + main,
         "ExtEscape 0x80000000 101000 52 [1 1 1 0 6 0 0 2 6 0 0 0 12648430] 0 -> 1 []",
         "DebugOutput " + kDeallocating,
-        "VirtualFree 0x8c100000 0 0x8000",
+        kFreed,
         "DestroyWindow " + main,
         "ShowWindow " + cover + " 1",
         "UpdateWindow " + cover,
@@ -182,10 +193,9 @@ TEST_F(DualDisplayRun, AFailedStartStillRestoresTheDefaultConfiguration)
 {
     EglShim::FailCall("eglInitialize", 1, EGL_NOT_INITIALIZED);
     EXPECT_EQ(1, Run(u"-width=320 -height=240 -qaf=0"));
-    EXPECT_EQ((Codes{kQuery, kSurfaceInfo, kSecondarySurface, kConfigure, kSwitch, kSwitch, kConfigure, kQuery}),
-              driver.Codes());
+    EXPECT_EQ(kWholeConversation, driver.Codes());
     EXPECT_EQ(DefaultColumn(0x00C0FFEE), Escape(kConfigure, 1).input);
-    EXPECT_EQ(Lines{"VirtualFree 0x8c100000 0 0x8000"}, system.Calls({"VirtualFree"}));
+    EXPECT_EQ(Lines{kFreed}, system.Calls({"VirtualFree"}));
     EXPECT_EQ(2u, system.Calls({"DestroyWindow"}).size());
     EXPECT_EQ(Lines{}, GdiFaults(system.Calls()));
 }
@@ -193,86 +203,67 @@ TEST_F(DualDisplayRun, AFailedStartStillRestoresTheDefaultConfiguration)
 TEST_F(DualDisplayRun, PortraitQuarterSizeIsConfiguredTheSameWay)
 {
     EXPECT_EQ(0, Run(u"-width=240 -height=320 -qaf=0"));
-    EXPECT_EQ((Codes{kQuery, kSurfaceInfo, kSecondarySurface, kConfigure, kSwitch, kSwitch, kConfigure, kQuery}),
-              driver.Codes());
+    EXPECT_EQ(kWholeConversation, driver.Codes());
     EXPECT_EQ((std::vector<uint8_t>{0x40, 0x01, 0xF0, 0x00}), Escape(kSecondarySurface).input);
     EXPECT_EQ(Lines{}, GdiFaults(system.Calls()));
 }
 
-TEST_F(DualDisplayRun, SurfaceWithoutAddressSendsNoConfigurationButStillRestores)
+// A refusal of the driver's: each is reported in order, the run ends
+// normally, and the restore is sent all the same, with no surface word where
+// none was kept and without releasing what was never made.
+struct Refusal {
+    const char* name;
+    void (*arrange)(ScriptedDriver&);
+    Lines messages;
+    Codes codes;
+    uint32_t restoredSurfaceWord;
+    bool bitmapMade;
+    Lines freed;
+};
+
+const std::string kRefused = kPrefix + "DE_ConfigureDisplaySystem: Drvesc failure: DRVESC_CONFIG_DISPLAYSYSTEM.\n";
+const std::string kSetUpFailed = kPrefix + "DualDisplaySetup: Error could not get default settings\n";
+const std::string kWinMainFailed = kPrefix + "WinMain: DualDispSetup failed.\n";
+
+const Refusal kRefusals[] = {
+    {"SurfaceWithoutAddress", [](ScriptedDriver& d) { d.physAddress = 0; },
+     {kPrefix + "DE_GetMarathonSurfaceInfo: DRVESC_GET_SURFACEINFO failed to return ui32PhysAddress.\n",
+      kSetUpFailed, kWinMainFailed, kRestoring},
+     {kQuery, kSurfaceInfo, kSwitch, kSwitch, kConfigure, kQuery}, 0, false, {}},
+    // The failed query still writes an address into the record: it must not be released.
+    {"FailedSurfaceQuery", [](ScriptedDriver& d) { d.surfaceInfoResult = -1; },
+     {kPrefix + "DE_GetMarathonSurfaceInfo: DRVESC_GET_SURFACEINFO error.\n", kSetUpFailed, kWinMainFailed,
+      kRestoring},
+     {kQuery, kSurfaceInfo, kSwitch, kSwitch, kConfigure, kQuery}, 0, false, {}},
+    {"RefusedSecondarySurface", [](ScriptedDriver& d) { d.secondarySurfaceResult = -1; },
+     {kPrefix + "DE_CreateSecondarySurfBitmap: DRVESC_CONFIG_DISPLAYSYSTEM error.\n",
+      kPrefix + "Config_CustomFBApplication: Call to DE_CreateSecondarySurfBitmap failed.\n", kRestoring,
+      kDeallocating},
+     {kQuery, kSurfaceInfo, kSecondarySurface, kSwitch, kSwitch, kConfigure, kQuery}, 0x00C0FFEE, false, {kFreed}},
+    {"RefusedConfigurations", [](ScriptedDriver& d) { d.configureResults = {-1, -1}; },
+     {kRefused, kPrefix + "Config_CustomFBApplication: Call to DE_ConfigureDisplaySystem failed.\n", kRestoring,
+      kRefused, kPrefix + "Config_DefaultDisplay: returning error value.\n", kDeallocating,
+      kPrefix + "RestoreDefaultDisplayMode: Error.\n"},
+     kWholeConversation, 0x00C0FFEE, true, {kFreed}},
+};
+
+class DualDisplayRefusal : public DualDisplayRun, public testing::WithParamInterface<Refusal> {};
+
+TEST_P(DualDisplayRefusal, IsReportedAndTheDefaultConfigurationStillRestored)
 {
-    driver.physAddress = 0;
+    GetParam().arrange(driver);
     EXPECT_EQ(0, Run(u"-width=320 -height=240 -qaf=0"));
-    EXPECT_EQ((Lines{
-                  kPrefix + "DE_GetMarathonSurfaceInfo: DRVESC_GET_SURFACEINFO failed to return ui32PhysAddress.\n",
-                  kPrefix + "DualDisplaySetup: Error could not get default settings\n",
-                  kPrefix + "WinMain: DualDispSetup failed.\n",
-                  kRestoring,
-              }),
-              Messages());
-    ASSERT_EQ((Codes{kQuery, kSurfaceInfo, kSwitch, kSwitch, kConfigure, kQuery}), driver.Codes());
-    EXPECT_EQ(Words({0, 1, 0}), driver.sent[2].input);
-    EXPECT_EQ(Words({0, 0, 0}), driver.sent[3].input);
-    EXPECT_EQ(DefaultColumn(0), driver.sent[4].input) << "no surface word was kept";
-    EXPECT_EQ(Words({0, 1, 0}), driver.sent[5].input);
-    EXPECT_TRUE(system.Calls({"CreateCompatibleBitmap", "CreateCompatibleDC", "VirtualFree"}).empty());
+    EXPECT_EQ(GetParam().messages, Messages());
+    ASSERT_EQ(GetParam().codes, driver.Codes());
+    ExpectRestoreEscapes(GetParam().restoredSurfaceWord);
+    EXPECT_EQ(GetParam().bitmapMade, !system.Calls({"CreateCompatibleBitmap"}).empty());
+    EXPECT_EQ(GetParam().bitmapMade, !system.Calls({"CreateCompatibleDC"}).empty());
+    EXPECT_EQ(GetParam().freed, system.Calls({"VirtualFree"}));
     EXPECT_EQ(Lines{}, GdiFaults(system.Calls()));
 }
 
-TEST_F(DualDisplayRun, FailedSurfaceQueryNeverReleasesWhatTheFailedCallLeft)
-{
-    driver.surfaceInfoResult = -1;  // and yet it writes an address into the record
-    EXPECT_EQ(0, Run(u"-width=320 -height=240 -qaf=0"));
-    EXPECT_EQ((Lines{
-                  kPrefix + "DE_GetMarathonSurfaceInfo: DRVESC_GET_SURFACEINFO error.\n",
-                  kPrefix + "DualDisplaySetup: Error could not get default settings\n",
-                  kPrefix + "WinMain: DualDispSetup failed.\n",
-                  kRestoring,
-              }),
-              Messages());
-    EXPECT_EQ(DefaultColumn(0), Escape(kConfigure).input);
-    EXPECT_TRUE(system.Calls({"VirtualFree"}).empty());
-    EXPECT_EQ(Lines{}, GdiFaults(system.Calls()));
-}
-
-TEST_F(DualDisplayRun, RefusedSecondarySurfaceSendsNoConfiguration)
-{
-    driver.secondarySurfaceResult = -1;
-    EXPECT_EQ(0, Run(u"-width=320 -height=240 -qaf=0"));
-    EXPECT_EQ((Lines{
-                  kPrefix + "DE_CreateSecondarySurfBitmap: DRVESC_CONFIG_DISPLAYSYSTEM error.\n",
-                  kPrefix + "Config_CustomFBApplication: Call to DE_CreateSecondarySurfBitmap failed.\n",
-                  kRestoring,
-                  kDeallocating,
-              }),
-              Messages());
-    ASSERT_EQ((Codes{kQuery, kSurfaceInfo, kSecondarySurface, kSwitch, kSwitch, kConfigure, kQuery}),
-              driver.Codes());
-    EXPECT_EQ(DefaultColumn(0x00C0FFEE), Escape(kConfigure).input);
-    EXPECT_TRUE(system.Calls({"CreateCompatibleBitmap", "CreateCompatibleDC"}).empty());
-    EXPECT_EQ(Lines{"VirtualFree 0x8c100000 0 0x8000"}, system.Calls({"VirtualFree"}));
-    EXPECT_EQ(Lines{}, GdiFaults(system.Calls()));
-}
-
-TEST_F(DualDisplayRun, RefusedConfigurationsAreReportedAndTheRunEndsNormally)
-{
-    driver.configureResults = {-1, -1};
-    EXPECT_EQ(0, Run(u"-width=320 -height=240 -qaf=0"));
-    const std::string refused = kPrefix + "DE_ConfigureDisplaySystem: Drvesc failure: DRVESC_CONFIG_DISPLAYSYSTEM.\n";
-    EXPECT_EQ((Lines{
-                  refused,
-                  kPrefix + "Config_CustomFBApplication: Call to DE_ConfigureDisplaySystem failed.\n",
-                  kRestoring,
-                  refused,
-                  kPrefix + "Config_DefaultDisplay: returning error value.\n",
-                  kDeallocating,
-                  kPrefix + "RestoreDefaultDisplayMode: Error.\n",
-              }),
-              Messages());
-    EXPECT_EQ((Codes{kQuery, kSurfaceInfo, kSecondarySurface, kConfigure, kSwitch, kSwitch, kConfigure, kQuery}),
-              driver.Codes());
-    EXPECT_EQ(Lines{}, GdiFaults(system.Calls()));
-}
+INSTANTIATE_TEST_SUITE_P(Driver, DualDisplayRefusal, testing::ValuesIn(kRefusals),
+                         [](const testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
 
 TEST(DualDisplayModes, OnlyQuarterSizeFullScreenRunsAskTheDriver)
 {
@@ -314,12 +305,8 @@ TEST(DualDisplayModes, OnlyQuarterSizeFullScreenRunsAskTheDriver)
 // Without an application window (none was made, or it is already gone) the
 // restore repaints the desktop through a black top-most window of its own,
 // and destroys it again.
-TEST(DualDisplayRestore, WithoutAMainWindowUsesARedrawWindowOfItsOwn)
+TEST_F(DualDisplayRun, WithoutAMainWindowTheRestoreUsesARedrawWindowOfItsOwn)
 {
-    EglShim::Reset();
-    ScriptedWindowSystem system{640, 480};
-    ScriptedDriver driver;
-    driver.Attach(system);
     PlatformWindows windows;
     int instanceTag = 0;
     void* const instance = &instanceTag;
@@ -329,8 +316,7 @@ TEST(DualDisplayRestore, WithoutAMainWindowUsesARedrawWindowOfItsOwn)
     testing::internal::CaptureStderr();
     EXPECT_EQ(0, dualDisplay.DualDispSetup());
     EXPECT_EQ(0, dualDisplay.RestoreDefaultDisplayMode());
-    const std::string errors = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(kRestoring + kDeallocating, errors);
+    EXPECT_EQ(kRestoring + kDeallocating, testing::internal::GetCapturedStderr());
 
     ASSERT_EQ(1u, system.CreatedWindows().size());
     const std::string redraw = std::to_string(system.CreatedWindows()[0]);
