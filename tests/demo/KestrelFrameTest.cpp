@@ -5,6 +5,7 @@
 #include <GLES/gl.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "GlShim.h"
 #include "GlTestContext.h"
 #include "KestrelHarness.h"
+#include "ScriptedWindowSystem.h"
 #include "demo/SceneAssets.h"
 #include "math/Fixed.h"
 
@@ -28,6 +30,15 @@ protected:
         GlShim::Reset();
         EglShim::Reset();
         Probe().keepFrames.clear();
+    }
+
+    // Runs the demo and passes when it exits 0 having written nothing to stderr.
+    static testing::AssertionResult RunsCleanly(const char16_t* commandLine, int32_t monitorWidth = 640,
+                                                int32_t monitorHeight = 480)
+    {
+        const KestrelRun run = RunKestrel(commandLine, monitorWidth, monitorHeight);
+        return run.exitCode == 0 && run.errors.empty() ? testing::AssertionSuccess()
+                                                       : testing::AssertionFailure() << run.exitCode << ": " << run.errors;
     }
 };
 
@@ -77,20 +88,17 @@ std::vector<int64_t> ExpectedProjection(float aspect)
 
 TEST_F(KestrelFrames, FrameZeroSendsTheLightInObjectSpaceAsColourThenWhiteForTheBackdrop)
 {
-    const KestrelRun run = RunKestrel(kSmallWindow);
-    ASSERT_EQ(0, run.exitCode) << run.errors;
+    ASSERT_TRUE(RunsCleanly(kSmallWindow));
     ASSERT_EQ(1u, Probe().frames.size());
     const std::vector<GlShim::Call> colours = CallsInFrame("glColor4x", Probe().frames[0]);
     ASSERT_EQ(2u, colours.size());
     EXPECT_EQ((std::vector<int64_t>{13849, 13849, 51686, 0}), colours[0].args);
     EXPECT_EQ((std::vector<int64_t>{0x10000, 0x10000, 0x10000, 0x10000}), colours[1].args);
-    EXPECT_EQ("", run.errors);
 }
 
 TEST_F(KestrelFrames, FrameNTurnsTheModelByMinusNHundredthsOfARadianBeforeTheView)
 {
-    const KestrelRun run = RunKestrel(u"-windowed -width=320 -height=240 -qaf=120");
-    ASSERT_EQ(0, run.exitCode) << run.errors;
+    ASSERT_TRUE(RunsCleanly(u"-windowed -width=320 -height=240 -qaf=120"));
     ASSERT_EQ(121u, Probe().frames.size());
     for (int frame : {0, 1, 37, 120}) {
         SCOPED_TRACE(frame);
@@ -108,60 +116,57 @@ TEST_F(KestrelFrames, FrameNTurnsTheModelByMinusNHundredthsOfARadianBeforeTheVie
               CallsInFrame("glColor4x", Probe().frames[120])[0].args);
 }
 
-TEST_F(KestrelFrames, ALandscapeWindowKeepsTheProjectionUnturnedWithItsOwnAspect)
+// Only a full screen on a portrait monitor turns the projection a quarter
+// turn, and then takes the turned aspect and view size.
+TEST_F(KestrelFrames, TheProjectionIsTurnedForAPortraitFullScreenAlone)
 {
-    const KestrelRun run = RunKestrel(kSmallWindow);
-    ASSERT_EQ(0, run.exitCode) << run.errors;
-    const size_t sceneEnd = Probe().frames[0].callsBefore;
-    EXPECT_TRUE(CallsTo("glRotatex", 0, sceneEnd).empty());
-    const std::vector<GlShim::Call> matrices = CallsTo("glMultMatrixx", 0, sceneEnd);
-    ASSERT_EQ(1u, matrices.size());
-    EXPECT_EQ(ExpectedProjection(320.0f / 240.0f), matrices[0].args);
-    EXPECT_EQ((std::vector<int64_t>{0, 0, 320, 240}), CallsInFrame("glViewport", Probe().frames[0])[0].args);
+    const struct {
+        const char16_t* commandLine;
+        int32_t monitorWidth, monitorHeight;
+        bool turned;
+        float aspect;
+        uint32_t viewWidth, viewHeight;
+    } cases[] = {
+        {kSmallWindow, 640, 480, false, 320.0f / 240.0f, 320, 240},
+        {u"-qaf=0", 240, 320, true, 320.0f / 240.0f, 320, 240},
+        {u"-windowed -width=200 -height=150 -qaf=0", 240, 320, false, 200.0f / 150.0f, 200, 150},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.commandLine));
+        GlShim::Reset();
+        ASSERT_TRUE(RunsCleanly(c.commandLine, c.monitorWidth, c.monitorHeight));
+        ASSERT_EQ(1u, Probe().scenes.size());
+        const size_t sceneEnd = Probe().frames[0].callsBefore;
+        const std::vector<GlShim::Call> turns = CallsTo("glRotatex", 0, sceneEnd);
+        ASSERT_EQ(c.turned ? 1u : 0u, turns.size());
+        if (c.turned) {
+            EXPECT_EQ((std::vector<int64_t>{0x5A0000, 0, 0, 0x10000}), turns[0].args);
+        }
+        const std::vector<GlShim::Call> matrices = CallsTo("glMultMatrixx", 0, sceneEnd);
+        ASSERT_EQ(1u, matrices.size());
+        EXPECT_EQ(ExpectedProjection(c.aspect), matrices[0].args);
+        EXPECT_EQ(c.viewWidth, Probe().scenes[0].viewWidth);
+        EXPECT_EQ(c.viewHeight, Probe().scenes[0].viewHeight);
+        const int64_t portWidth = c.turned ? c.viewHeight : c.viewWidth;
+        const int64_t portHeight = c.turned ? c.viewWidth : c.viewHeight;
+        EXPECT_EQ((std::vector<int64_t>{0, 0, portWidth, portHeight}),
+                  CallsInFrame("glViewport", Probe().frames[0])[0].args);
+    }
 }
 
-TEST_F(KestrelFrames, APortraitFullScreenTurnsTheProjectionAndTakesTheTurnedAspect)
-{
-    const KestrelRun run = RunKestrel(u"-qaf=0", 240, 320);
-    ASSERT_EQ(0, run.exitCode) << run.errors;
-    ASSERT_EQ(1u, Probe().scenes.size());
-    const size_t sceneEnd = Probe().frames[0].callsBefore;
-    const std::vector<GlShim::Call> turns = CallsTo("glRotatex", 0, sceneEnd);
-    ASSERT_EQ(1u, turns.size());
-    EXPECT_EQ((std::vector<int64_t>{0x5A0000, 0, 0, 0x10000}), turns[0].args);
-    const std::vector<GlShim::Call> matrices = CallsTo("glMultMatrixx", 0, sceneEnd);
-    ASSERT_EQ(1u, matrices.size());
-    EXPECT_EQ(ExpectedProjection(320.0f / 240.0f), matrices[0].args);
-    EXPECT_EQ(320u, Probe().scenes[0].viewWidth);
-    EXPECT_EQ(240u, Probe().scenes[0].viewHeight);
-    EXPECT_EQ((std::vector<int64_t>{0, 0, 240, 320}), CallsInFrame("glViewport", Probe().frames[0])[0].args);
-}
-
-TEST_F(KestrelFrames, APortraitMonitorWithAWindowIsNotTurned)
-{
-    const KestrelRun run = RunKestrel(u"-windowed -width=200 -height=150 -qaf=0", 240, 320);
-    ASSERT_EQ(0, run.exitCode) << run.errors;
-    EXPECT_TRUE(CallsTo("glRotatex", 0, Probe().frames[0].callsBefore).empty());
-    EXPECT_EQ(ExpectedProjection(200.0f / 150.0f), CallsTo("glMultMatrixx", 0, Probe().frames[0].callsBefore)[0].args);
-}
-
-// A recorded call as text: the entry and its integer arguments (a matrix is
-// shown by its entry alone; its values are checked apart).
-std::string Describe(const GlShim::Call& call)
+// A recorded call as text: the entry and its first `shown` integer arguments.
+std::string Describe(const GlShim::Call& call, size_t shown = SIZE_MAX)
 {
     std::string line = call.entry;
-    if (call.entry != "glMultMatrixx") {
-        for (int64_t arg : call.args) {
-            line += " " + std::to_string(arg);
-        }
+    for (size_t k = 0; k < std::min(shown, call.args.size()); ++k) {
+        line += " " + std::to_string(call.args[k]);
     }
     return line;
 }
 
 TEST_F(KestrelFrames, TheSceneEndsItsSetUpWithTheProjectionCullingAndDepthTest)
 {
-    const KestrelRun run = RunKestrel(kSmallWindow);
-    ASSERT_EQ(0, run.exitCode) << run.errors;
+    ASSERT_TRUE(RunsCleanly(kSmallWindow));
     const std::vector<GlShim::Call>& calls = GlShim::Calls();
     size_t lastUpload = 0;
     for (size_t i = 0; i < Probe().frames[0].callsBefore; ++i) {
@@ -170,7 +175,7 @@ TEST_F(KestrelFrames, TheSceneEndsItsSetUpWithTheProjectionCullingAndDepthTest)
     std::vector<std::string> setUp;
     for (size_t i = lastUpload + 1; i < Probe().frames[0].callsBefore; ++i) {
         if (calls[i].entry != "glGetString" && calls[i].entry != "glGetError") {
-            setUp.push_back(Describe(calls[i]));
+            setUp.push_back(Describe(calls[i], calls[i].entry == "glMultMatrixx" ? 0 : SIZE_MAX));  // values apart
         }
     }
     const std::vector<std::string> expected{
@@ -186,8 +191,7 @@ TEST_F(KestrelFrames, TheSceneEndsItsSetUpWithTheProjectionCullingAndDepthTest)
 // again for whatever draws next.
 TEST_F(KestrelFrames, AFrameDrawsModelThenBackdropFromTheirOwnArraysAndTidiesUp)
 {
-    const KestrelRun run = RunKestrel(kSmallWindow);
-    ASSERT_EQ(0, run.exitCode) << run.errors;
+    ASSERT_TRUE(RunsCleanly(kSmallWindow));
     const SceneSnapshot& scene = Probe().scenes[0];
     const FrameRecord& frame = Probe().frames[0];
     const std::vector<GlShim::Call>& calls = GlShim::Calls();
@@ -228,8 +232,7 @@ TEST_F(KestrelFrames, AFrameDrawsModelThenBackdropFromTheirOwnArraysAndTidiesUp)
 
 TEST_F(KestrelFrames, ReleasingTheSceneDeletesGlyphonsResourcesThenTheFourTexturesInOrder)
 {
-    const KestrelRun run = RunKestrel(kSmallWindow);
-    ASSERT_EQ(0, run.exitCode) << run.errors;
+    ASSERT_TRUE(RunsCleanly(kSmallWindow));
     ASSERT_EQ(1, Probe().releases);
     const SceneSnapshot& scene = Probe().scenes[0];
     const std::vector<GlShim::Call> deletions = CallsTo("glDeleteTextures", Probe().frames.back().callsAfter,
@@ -262,12 +265,7 @@ std::vector<std::string> CombinerCalls(const FrameRecord& frame)
             call.entry != "glDrawElements") {
             continue;
         }
-        std::string line = call.entry;
-        const size_t shown = call.entry == "glDrawElements" ? 1 : call.args.size();
-        for (size_t k = 0; k < shown; ++k) {
-            line += " " + std::to_string(call.args[k]);
-        }
-        lines.push_back(line);
+        lines.push_back(Describe(call, call.entry == "glDrawElements" ? 1 : SIZE_MAX));
         draws += call.entry == "glDrawElements" ? 1 : 0;
     }
     return lines;
@@ -292,45 +290,46 @@ std::vector<std::string> CombineSequence(const SceneSnapshot& scene)
             Unit(GL_TEXTURE1), Unit(GL_TEXTURE0), kDraw};
 }
 
-TEST_F(KestrelFrames, AnEs11DriverWithoutTheCombineExtensionTakesTheCombinerPath)
+std::vector<std::string> EnhancedSequence(const SceneSnapshot& scene)
 {
-    const KestrelRun run = RunKestrel(u"-windowed -width=320 -height=240 -qaf=1");
-    ASSERT_EQ(0, run.exitCode) << run.errors;
-    const SceneSnapshot& scene = Probe().scenes[0];
-    EXPECT_EQ(1, scene.hasCombine);
-    EXPECT_EQ(0, scene.hasEnhancedFixedFunction);
-    for (const FrameRecord& frame : Probe().frames) {
-        EXPECT_EQ(CombineSequence(scene), CombinerCalls(frame));
+    return {Unit(GL_TEXTURE0), Bind(scene.texNormalMap), Env(GL_TEXTURE_ENV_MODE, GL_DOT3_RGBA),
+            Unit(GL_TEXTURE1), Bind(scene.texDiffuse), Env(GL_TEXTURE_ENV_MODE, GL_MODULATE), kDraw,
+            Unit(GL_TEXTURE0), Bind(scene.texSeamless), Env(GL_TEXTURE_ENV_MODE, GL_MODULATE),
+            Unit(GL_TEXTURE1), Unit(GL_TEXTURE0), kDraw};
+}
+
+// ES 1.1 has the combiners in its core; ES 1.0 has them from the extension
+// alone, and takes them over the enhanced extension; only the enhanced
+// extension gives the single-call DOT3 and a plain modulate.
+TEST_F(KestrelFrames, EachDriverTakesTheCombinerPathItOffers)
+{
+    const struct {
+        const char* version;
+        std::vector<std::string> extensions;
+        const char16_t* commandLine;
+        int32_t hasCombine, hasEnhanced;
+        std::vector<std::string> (*sequence)(const SceneSnapshot&);
+    } cases[] = {
+        {"", {}, u"-windowed -width=320 -height=240 -qaf=1", 1, 0, CombineSequence},
+        {"OpenGL ES-CM 1.0", {"GL_ARB_texture_env_combine", "GL_XAN_texture_env_enhanced_fixed_function"},
+         kSmallWindow, 1, 1, CombineSequence},
+        {"OpenGL ES-CL 1.0", {"GL_XAN_texture_env_enhanced_fixed_function"}, kSmallWindow, 0, 1, EnhancedSequence},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.version);
+        GlShim::Reset();
+        GlShim::SetVersion(c.version);
+        for (const std::string& extension : c.extensions) {
+            GlShim::AddExtension(extension);
+        }
+        ASSERT_TRUE(RunsCleanly(c.commandLine));
+        const SceneSnapshot& scene = Probe().scenes[0];
+        EXPECT_EQ(c.hasCombine, scene.hasCombine);
+        EXPECT_EQ(c.hasEnhanced, scene.hasEnhancedFixedFunction);
+        for (const FrameRecord& frame : Probe().frames) {
+            EXPECT_EQ(c.sequence(scene), CombinerCalls(frame));
+        }
     }
-}
-
-TEST_F(KestrelFrames, AnEs10DriverTakesTheCombinerPathFromTheExtensionAlone)
-{
-    GlShim::SetVersion("OpenGL ES-CM 1.0");
-    GlShim::AddExtension("GL_ARB_texture_env_combine");
-    GlShim::AddExtension("GL_XAN_texture_env_enhanced_fixed_function");
-    const KestrelRun run = RunKestrel(kSmallWindow);
-    ASSERT_EQ(0, run.exitCode) << run.errors;
-    EXPECT_EQ(1, Probe().scenes[0].hasCombine);
-    EXPECT_EQ(1, Probe().scenes[0].hasEnhancedFixedFunction);
-    EXPECT_EQ(CombineSequence(Probe().scenes[0]), CombinerCalls(Probe().frames[0]));
-}
-
-TEST_F(KestrelFrames, OnlyTheEnhancedExtensionGivesTheSingleCallDot3AndAPlainModulate)
-{
-    GlShim::SetVersion("OpenGL ES-CL 1.0");
-    GlShim::AddExtension("GL_XAN_texture_env_enhanced_fixed_function");
-    const KestrelRun run = RunKestrel(kSmallWindow);
-    ASSERT_EQ(0, run.exitCode) << run.errors;
-    const SceneSnapshot& scene = Probe().scenes[0];
-    EXPECT_EQ(0, scene.hasCombine);
-    EXPECT_EQ(1, scene.hasEnhancedFixedFunction);
-    const std::vector<std::string> expected{
-        Unit(GL_TEXTURE0), Bind(scene.texNormalMap), Env(GL_TEXTURE_ENV_MODE, GL_DOT3_RGBA),
-        Unit(GL_TEXTURE1), Bind(scene.texDiffuse), Env(GL_TEXTURE_ENV_MODE, GL_MODULATE), kDraw,
-        Unit(GL_TEXTURE0), Bind(scene.texSeamless), Env(GL_TEXTURE_ENV_MODE, GL_MODULATE),
-        Unit(GL_TEXTURE1), Unit(GL_TEXTURE0), kDraw};
-    EXPECT_EQ(expected, CombinerCalls(Probe().frames[0]));
 }
 
 TEST_F(KestrelFrames, WithNeitherCombinerTheSceneFailsAfterLoadingAllFourTextures)
@@ -352,9 +351,9 @@ TEST_F(KestrelFrames, WithNeitherCombinerTheSceneFailsAfterLoadingAllFourTexture
 
 TEST_F(KestrelFrames, AFailedDiffuseLoadIsReportedAndLeavesTheNormalMapLoaded)
 {
-    // A clean run shows how many uploads come before the diffuse texture's
-    // first level: all of them but the diffuse, seamless and logo levels.
-    ASSERT_EQ(0, RunKestrel(kSmallWindow).exitCode);
+    // The diffuse texture's first level comes after all uploads but the
+    // diffuse, seamless and logo levels.
+    ASSERT_TRUE(RunsCleanly(kSmallWindow));
     const size_t uploads = CallsTo("glTexImage2D", 0, Probe().frames[0].callsBefore).size();
     const size_t glyphonTextures = Probe().scenes[0].liveTextures - 4;
     GlShim::Reset();
@@ -377,7 +376,7 @@ TEST_F(KestrelFrames, AFailedDiffuseLoadIsReportedAndLeavesTheNormalMapLoaded)
 
 TEST_F(KestrelFrames, EachTextureThatFailsToLoadIsNamedAndEndsTheStart)
 {
-    ASSERT_EQ(0, RunKestrel(kSmallWindow).exitCode);
+    ASSERT_TRUE(RunsCleanly(kSmallWindow));
     const size_t uploads = CallsTo("glTexImage2D", 0, Probe().frames[0].callsBefore).size();
     // Levels uploaded from each texture's first one to the end of the load.
     const struct {
