@@ -23,24 +23,7 @@ namespace {
 
 constexpr const char16_t* kSmallWindow = u"-windowed -width=320 -height=240 -qaf=0";
 
-class KestrelFrames : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        GlShim::Reset();
-        EglShim::Reset();
-        Probe().keepFrames.clear();
-    }
-
-    // Runs the demo and passes when it exits 0 having written nothing to stderr.
-    static testing::AssertionResult RunsCleanly(const char16_t* commandLine, int32_t monitorWidth = 640,
-                                                int32_t monitorHeight = 480)
-    {
-        const KestrelRun run = RunKestrel(commandLine, monitorWidth, monitorHeight);
-        return run.exitCode == 0 && run.errors.empty() ? testing::AssertionSuccess()
-                                                       : testing::AssertionFailure() << run.exitCode << ": " << run.errors;
-    }
-};
+using KestrelFrames = KestrelTest;
 
 std::vector<GlShim::Call> CallsTo(const char* entry, size_t from, size_t to)
 {

@@ -7,8 +7,6 @@
 // while a wrong turn, light, culling or text placement changes far more.
 #include <gtest/gtest.h>
 
-#include "EglShim.h"
-#include "GlShim.h"
 #include "KestrelHarness.h"
 #include "ReferenceImage.h"
 
@@ -21,12 +19,11 @@ constexpr double kMostDifferingFraction = 0.005;
 
 const std::string kReferenceDir = KESTREL_REFERENCE_DIR;
 
-class KestrelReference : public testing::Test {
+class KestrelReference : public KestrelTest {
 protected:
     void SetUp() override
     {
-        GlShim::Reset();
-        EglShim::Reset();
+        KestrelTest::SetUp();
         Probe().keepFrames = {0, 150};
         const KestrelRun run = RunKestrel(u"-windowed -width=320 -height=240 -qaf=150");
         Probe().keepFrames.clear();

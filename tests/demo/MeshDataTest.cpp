@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "demo/MeshData.h"
@@ -56,32 +57,31 @@ struct Triangle {
     }
 };
 
+// The fixed-point copy of a mesh, freed with the library's own call.
+using FixedCopy = std::unique_ptr<MeshDataFixed, void (*)(MeshDataFixed*)>;
+FixedCopy ToFixed(const MeshData& mesh)
+{
+    return FixedCopy(MeshToFixed(&mesh), MeshFreeFixed);
+}
+
 TEST(MeshToFixed, TruncatesTowardZero)
 {
     Triangle source(0x20006);
-    MeshDataFixed* fixed = MeshToFixed(&source.mesh);
+    const FixedCopy fixed = ToFixed(source.mesh);
     ASSERT_NE(nullptr, fixed);
-    EXPECT_EQ(98304, fixed->positions[0]);
-    EXPECT_EQ(-98304, fixed->positions[1]);
-    EXPECT_EQ(0, fixed->positions[2]);
-    EXPECT_EQ(-65536, fixed->positions[3]);
-    EXPECT_EQ(16384, fixed->positions[6]);
-    EXPECT_EQ(-16384, fixed->positions[7]);
-    EXPECT_EQ(6553600, fixed->positions[8]);
-    EXPECT_EQ(98304, fixed->center[0]);
-    EXPECT_EQ(-98304, fixed->center[1]);
-    EXPECT_EQ(32768, fixed->center[2]);
+    EXPECT_EQ((std::vector<int32_t>{98304, -98304, 0, -65536, 0, 131072, 16384, -16384, 6553600}),
+              std::vector<int32_t>(fixed->positions, fixed->positions + 9));
+    EXPECT_EQ((std::vector<int32_t>{98304, -98304, 32768}), std::vector<int32_t>(fixed->center, fixed->center + 3));
     EXPECT_EQ(65536, fixed->texCoords[1]);
     EXPECT_EQ(32768, fixed->texCoords[2]);
     EXPECT_EQ(65536, fixed->normals[2]);
     EXPECT_EQ(65536, fixed->normals[6]);
-    MeshFreeFixed(fixed);
 }
 
 TEST(MeshToFixed, CopiesTheOtherWordsUnchanged)
 {
     Triangle source(0x20006);
-    MeshDataFixed* fixed = MeshToFixed(&source.mesh);
+    const FixedCopy fixed = ToFixed(source.mesh);
     ASSERT_NE(nullptr, fixed);
     EXPECT_EQ(3u, fixed->vertexCount);
     EXPECT_EQ(1u, fixed->faceCount);
@@ -92,15 +92,13 @@ TEST(MeshToFixed, CopiesTheOtherWordsUnchanged)
     EXPECT_EQ(11u, fixed->reserved2[1]);
     EXPECT_EQ(3u, fixed->reserved3[0]);
     EXPECT_EQ(9u, fixed->reserved3[7]);
-    MeshFreeFixed(fixed);
 }
 
 TEST(InterleavedValueCount, FollowsTheTwoLowFlagBits)
 {
-    EXPECT_EQ(8u * 5, InterleavedValueCount(0x20006, 5));
-    EXPECT_EQ(8u * 5, InterleavedValueCount(1, 5));
-    EXPECT_EQ(11u * 5, InterleavedValueCount(3, 5));
-    EXPECT_EQ(3u * 5, InterleavedValueCount(0, 5));
+    for (const auto& [flags, perVertex] : {std::pair{0x20006u, 8u}, {1u, 8u}, {3u, 11u}, {0u, 3u}}) {
+        EXPECT_EQ(perVertex * 5, InterleavedValueCount(flags, 5)) << "flags " << flags;
+    }
     EXPECT_EQ(0u, InterleavedValueCount(3, 0));
     // No wrap-around for the largest count.
     EXPECT_EQ(11ull * 0xFFFFFFFFull, InterleavedValueCount(3, 0xFFFFFFFFu));
@@ -110,13 +108,12 @@ TEST(MeshToFixed, ConvertsTheWholeInterleavedArray)
 {
     for (uint32_t flags : {0x20006u, 1u, 3u, 0u}) {
         Triangle source(flags);
-        MeshDataFixed* fixed = MeshToFixed(&source.mesh);
+        const FixedCopy fixed = ToFixed(source.mesh);
         ASSERT_NE(nullptr, fixed);
         ASSERT_NE(nullptr, fixed->interleaved);
         // ASan reports any read past the allocation; the last value must be there.
         const size_t last = source.interleaved.size() - 1;
         EXPECT_EQ(static_cast<int32_t>(last * 32768), fixed->interleaved[last]) << "flags " << flags;
-        MeshFreeFixed(fixed);
     }
 }
 
@@ -124,14 +121,13 @@ TEST(MeshToFixed, NoVerticesGiveNoPositions)
 {
     Triangle source(0x20006);
     source.mesh.vertexCount = 0;
-    MeshDataFixed* fixed = MeshToFixed(&source.mesh);
+    const FixedCopy fixed = ToFixed(source.mesh);
     ASSERT_NE(nullptr, fixed);
     EXPECT_EQ(0u, fixed->vertexCount);
     EXPECT_EQ(nullptr, fixed->positions);
     EXPECT_EQ(nullptr, fixed->texCoords);
     EXPECT_EQ(nullptr, fixed->normals);
     EXPECT_EQ(nullptr, fixed->interleaved);
-    MeshFreeFixed(fixed);
 }
 
 TEST(MeshToFixed, AbsentArraysStayAbsent)
@@ -140,13 +136,12 @@ TEST(MeshToFixed, AbsentArraysStayAbsent)
     source.mesh.texCoords = nullptr;
     source.mesh.normals = nullptr;
     source.mesh.interleaved = nullptr;
-    MeshDataFixed* fixed = MeshToFixed(&source.mesh);
+    const FixedCopy fixed = ToFixed(source.mesh);
     ASSERT_NE(nullptr, fixed);
     EXPECT_NE(nullptr, fixed->positions);
     EXPECT_EQ(nullptr, fixed->texCoords);
     EXPECT_EQ(nullptr, fixed->normals);
     EXPECT_EQ(nullptr, fixed->interleaved);
-    MeshFreeFixed(fixed);
     EXPECT_EQ(nullptr, MeshToFixed(nullptr));
     MeshFreeFixed(nullptr);
 }
