@@ -52,14 +52,12 @@ TEST(GlesVersion, RefusesWhatIsNoEsVersionWithZeroes)
 
 TEST(GlesVersion, CombineIsCoreFromEs11On)
 {
-    EXPECT_TRUE(GlesHasCoreCombine("OpenGL ES-CM 1.1"));
-    EXPECT_TRUE(GlesHasCoreCombine("OpenGL ES-CL 1.1 vendor"));
-    EXPECT_TRUE(GlesHasCoreCombine("OpenGL ES-CM 1.10"));
-    EXPECT_TRUE(GlesHasCoreCombine("OpenGL ES 2.0"));
-    EXPECT_FALSE(GlesHasCoreCombine("OpenGL ES-CM 1.0"));
-    EXPECT_FALSE(GlesHasCoreCombine("OpenGL ES-CL 1.0"));
-    EXPECT_FALSE(GlesHasCoreCombine("OpenGL ES-CM 0.9"));
-    EXPECT_FALSE(GlesHasCoreCombine("OpenGL 2.1"));
+    for (const char* text : {"OpenGL ES-CM 1.1", "OpenGL ES-CL 1.1 vendor", "OpenGL ES-CM 1.10", "OpenGL ES 2.0"}) {
+        EXPECT_TRUE(GlesHasCoreCombine(text)) << text;
+    }
+    for (const char* text : {"OpenGL ES-CM 1.0", "OpenGL ES-CL 1.0", "OpenGL ES-CM 0.9", "OpenGL 2.1"}) {
+        EXPECT_FALSE(GlesHasCoreCombine(text)) << text;
+    }
     EXPECT_FALSE(GlesHasCoreCombine(nullptr));
 }
 

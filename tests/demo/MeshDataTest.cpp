@@ -64,7 +64,7 @@ FixedCopy ToFixed(const MeshData& mesh)
     return FixedCopy(MeshToFixed(&mesh), MeshFreeFixed);
 }
 
-TEST(MeshToFixed, TruncatesTowardZero)
+TEST(MeshToFixed, TruncatesValuesTowardZeroAndCopiesTheOtherWordsUnchanged)
 {
     Triangle source(0x20006);
     const FixedCopy fixed = ToFixed(source.mesh);
@@ -76,22 +76,9 @@ TEST(MeshToFixed, TruncatesTowardZero)
     EXPECT_EQ(32768, fixed->texCoords[2]);
     EXPECT_EQ(65536, fixed->normals[2]);
     EXPECT_EQ(65536, fixed->normals[6]);
-}
-
-TEST(MeshToFixed, CopiesTheOtherWordsUnchanged)
-{
-    Triangle source(0x20006);
-    const FixedCopy fixed = ToFixed(source.mesh);
-    ASSERT_NE(nullptr, fixed);
-    EXPECT_EQ(3u, fixed->vertexCount);
-    EXPECT_EQ(1u, fixed->faceCount);
-    EXPECT_EQ(7u, fixed->reserved0);
-    EXPECT_EQ(0x20006u, fixed->flags);
-    EXPECT_EQ(-1, fixed->reserved1);
-    EXPECT_EQ(0u, fixed->reserved2[0]);
-    EXPECT_EQ(11u, fixed->reserved2[1]);
-    EXPECT_EQ(3u, fixed->reserved3[0]);
-    EXPECT_EQ(9u, fixed->reserved3[7]);
+    EXPECT_EQ((std::vector<int64_t>{3, 1, 7, 0x20006, -1, 0, 11, 3, 9}),
+              (std::vector<int64_t>{fixed->vertexCount, fixed->faceCount, fixed->reserved0, fixed->flags, fixed->reserved1,
+                                    fixed->reserved2[0], fixed->reserved2[1], fixed->reserved3[0], fixed->reserved3[7]}));
 }
 
 TEST(InterleavedValueCount, FollowsTheTwoLowFlagBits)
