@@ -306,10 +306,9 @@ TEST_F(KestrelFrames, WithNeitherCombinerTheSceneFailsAfterLoadingAllFourTexture
     ASSERT_EQ(1u, Probe().scenes.size());
     const SceneSnapshot& scene = Probe().scenes[0];
     EXPECT_EQ(0, scene.result);
-    EXPECT_NE(0u, scene.texNormalMap);
-    EXPECT_NE(0u, scene.texDiffuse);
-    EXPECT_NE(0u, scene.texSeamless);
-    EXPECT_NE(0u, scene.texLogo);
+    for (const uint32_t texture : {scene.texNormalMap, scene.texDiffuse, scene.texSeamless, scene.texLogo}) {
+        EXPECT_NE(0u, texture);
+    }
     EXPECT_NE(nullptr, scene.modelMesh) << "the meshes are copied before the combiner check";
     EXPECT_TRUE(Probe().frames.empty());
 }

@@ -35,12 +35,12 @@ protected:
 
     RgbImage frame0;
     RgbImage frame150;
+    const RgbImage reference150 = ReadPng(kReferenceDir + "/kestrel_frame150.png");
 };
 
 TEST_F(KestrelReference, FreshFramesMatchTheReviewedPictures)
 {
     const RgbImage reference0 = ReadPng(kReferenceDir + "/kestrel_frame000.png");
-    const RgbImage reference150 = ReadPng(kReferenceDir + "/kestrel_frame150.png");
     ASSERT_EQ(320, reference0.width);
     ASSERT_EQ(240, reference0.height);
     for (const auto& [fresh, reference] : {std::pair{&frame0, &reference0}, std::pair{&frame150, &reference150}}) {
@@ -51,7 +51,6 @@ TEST_F(KestrelReference, FreshFramesMatchTheReviewedPictures)
 
 TEST_F(KestrelReference, TheToleranceTellsFramesOfTheTurnApart)
 {
-    const RgbImage reference150 = ReadPng(kReferenceDir + "/kestrel_frame150.png");
     EXPECT_GT(Compare(frame0, reference150, kSlack).fractionBeyondSlack, 10 * kMostDifferingFraction);
 }
 

@@ -104,31 +104,22 @@ TEST(MeshToFixed, ConvertsTheWholeInterleavedArray)
     }
 }
 
-TEST(MeshToFixed, NoVerticesGiveNoPositions)
+// No vertices give no arrays at all; arrays the source lacks stay absent.
+TEST(MeshToFixed, ArraysWithNothingToHoldStayAbsent)
 {
-    Triangle source(0x20006);
-    source.mesh.vertexCount = 0;
-    const FixedCopy fixed = ToFixed(source.mesh);
-    ASSERT_NE(nullptr, fixed);
-    EXPECT_EQ(0u, fixed->vertexCount);
-    EXPECT_EQ(nullptr, fixed->positions);
-    EXPECT_EQ(nullptr, fixed->texCoords);
-    EXPECT_EQ(nullptr, fixed->normals);
-    EXPECT_EQ(nullptr, fixed->interleaved);
-}
-
-TEST(MeshToFixed, AbsentArraysStayAbsent)
-{
-    Triangle source(0x20006);
-    source.mesh.texCoords = nullptr;
-    source.mesh.normals = nullptr;
-    source.mesh.interleaved = nullptr;
-    const FixedCopy fixed = ToFixed(source.mesh);
-    ASSERT_NE(nullptr, fixed);
-    EXPECT_NE(nullptr, fixed->positions);
-    EXPECT_EQ(nullptr, fixed->texCoords);
-    EXPECT_EQ(nullptr, fixed->normals);
-    EXPECT_EQ(nullptr, fixed->interleaved);
+    Triangle empty(0x20006), partial(0x20006);
+    empty.mesh.vertexCount = 0;
+    partial.mesh.texCoords = partial.mesh.normals = partial.mesh.interleaved = nullptr;
+    for (const auto& [source, hasPositions] : {std::pair{&empty.mesh, false}, {&partial.mesh, true}}) {
+        SCOPED_TRACE(hasPositions ? "arrays left out" : "no vertices");
+        const FixedCopy fixed = ToFixed(*source);
+        ASSERT_NE(nullptr, fixed);
+        EXPECT_EQ(source->vertexCount, fixed->vertexCount);
+        EXPECT_EQ(hasPositions, fixed->positions != nullptr);
+        EXPECT_EQ(nullptr, fixed->texCoords);
+        EXPECT_EQ(nullptr, fixed->normals);
+        EXPECT_EQ(nullptr, fixed->interleaved);
+    }
     EXPECT_EQ(nullptr, MeshToFixed(nullptr));
     MeshFreeFixed(nullptr);
 }

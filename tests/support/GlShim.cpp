@@ -82,19 +82,9 @@ bool Fails(const char* entry)
 size_t TexelBytes(GLenum format, GLenum type)
 {
     if (type != GL_UNSIGNED_BYTE) {
-        return 2;
+        return 2;  // the packed 16-bit types
     }
-    switch (format) {
-    case GL_RGBA: return 4;
-    case GL_RGB: return 3;
-    case GL_LUMINANCE_ALPHA: return 2;
-    default: return 1;
-    }
-}
-
-bool IsShimCompressedFormat(GLenum format)
-{
-    return format >= 0x8C00 && format <= 0x8C03;
+    return format == GL_RGBA ? 4 : format == GL_RGB ? 3 : format == GL_LUMINANCE_ALPHA ? 2 : 1;
 }
 
 } // namespace
@@ -208,7 +198,7 @@ void GL_APIENTRY glCompressedTexImage2D(GLenum target, GLint level, GLenum inter
 {
     Record("glCompressedTexImage2D", {target, level, internalformat, width, height, border, imageSize}, data,
            size_t(std::max(imageSize, 0)));
-    if (Fails("glCompressedTexImage2D") || (State().acceptCompressed && IsShimCompressedFormat(internalformat))) {
+    if (Fails("glCompressedTexImage2D") || (State().acceptCompressed && internalformat >= 0x8C00 && internalformat <= 0x8C03)) {
         return;
     }
     REAL(glCompressedTexImage2D)(target, level, internalformat, width, height, border, imageSize, data);
