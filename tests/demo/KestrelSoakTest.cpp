@@ -144,9 +144,8 @@ TEST(KestrelSoak, LostContextsAgainAndAgainLeaveNoTexturesBehindAndTheFramesGoOn
     const std::string options = "-windowed -width=64 -height=64 -qaf=" + std::to_string(settings.frames - 1);
     const std::u16string commandLine(options.begin(), options.end());
 
-    testing::internal::CaptureStderr();
-    const int exitCode = TrellisMain(commandLine.c_str(), windowSystem);
-    const std::string errors = testing::internal::GetCapturedStderr();
+    std::string errors;
+    const int exitCode = RunTrellisMain(commandLine.c_str(), windowSystem, errors);
 
     ASSERT_EQ(0, exitCode) << errors;
     EXPECT_EQ("", errors);

@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "demo/MeshFile.h"
@@ -233,13 +235,9 @@ TEST(KestrelBackdropMesh, TextureRunsOnceAroundWithTheSeamDoubled)
     EXPECT_FLOAT_EQ(0.9995f, tHi);
     // Every position appears twice in the 19 columns except the seam, which
     // the first and the last column share: 18 distinct columns.
-    std::vector<Vec> columns;
+    std::set<std::pair<double, double>> columns;
     for (uint32_t i = 0; i < mesh.vertexCount; ++i) {
-        const Vec p = Position(mesh, i);
-        const Vec key{p[0], 0, p[2]};
-        if (std::find(columns.begin(), columns.end(), key) == columns.end()) {
-            columns.push_back(key);
-        }
+        columns.insert({Position(mesh, i)[0], Position(mesh, i)[2]});
     }
     EXPECT_EQ(18u, columns.size());
 }

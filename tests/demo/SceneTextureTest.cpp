@@ -59,10 +59,8 @@ std::vector<Level> LevelsOf(const TextureHeader* block)
     return levels;
 }
 
-int Channel(uint16_t texel, int c)
-{
-    return c == 0 ? texel >> 11 : (c == 1 ? (texel >> 5) & 63 : texel & 31);
-}
+// Red, green or blue (c = 0, 1, 2) of a 5:6:5 texel, unscaled.
+int Channel(uint16_t texel, int c) { return c == 0 ? texel >> 11 : (c == 1 ? (texel >> 5) & 63 : texel & 31); }
 
 TEST(SceneTextures, HeadersMatchTheTable)
 {
