@@ -109,10 +109,7 @@ extern "C" void* malloc(size_t size)
 }
 #endif
 
-TrellisApp* CreateApplication()
-{
-    return new CountingDemo;
-}
+TrellisApp* CreateApplication() { return new CountingDemo; }
 
 TEST(KestrelAllocation, TheFrameLoopAllocatesNothingAfterTheFirstFrames)
 {

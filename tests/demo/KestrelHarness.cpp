@@ -52,10 +52,7 @@ int32_t ProbeDemo::RenderFrame()
     return result;
 }
 
-TrellisApp* CreateApplication()
-{
-    return new ProbeDemo;
-}
+TrellisApp* CreateApplication() { return new ProbeDemo; }
 
 KestrelRun RunKestrel(const char16_t* commandLine, int32_t monitorWidth, int32_t monitorHeight)
 {

@@ -61,7 +61,11 @@ public:
     using KestrelDemo::SetLightColour;
     using KestrelDemo::SetUpModelUnits;
     void UseTextures(uint32_t normalMap, uint32_t diffuse) { texNormalMap = normalMap; texDiffuse = diffuse; }
-    void SetCombinerFlags(int32_t combine, int32_t enhanced) { hasCombine = combine; hasEnhancedFixedFunction = enhanced; }
+    void SetCombinerFlags(int32_t combine, int32_t enhanced)
+    {
+        hasCombine = combine;
+        hasEnhancedFixedFunction = enhanced;
+    }
 };
 
 struct KestrelRun {

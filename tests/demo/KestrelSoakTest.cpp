@@ -112,10 +112,7 @@ public:
 
 } // namespace
 
-TrellisApp* CreateApplication()
-{
-    return new SoakDemo;
-}
+TrellisApp* CreateApplication() { return new SoakDemo; }
 
 // Without a flush at each present the driver would queue every frame of a
 // headless run in memory and never draw one.

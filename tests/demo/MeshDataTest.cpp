@@ -76,9 +76,10 @@ TEST(MeshToFixed, TruncatesValuesTowardZeroAndCopiesTheOtherWordsUnchanged)
     EXPECT_EQ(32768, fixed->texCoords[2]);
     EXPECT_EQ(65536, fixed->normals[2]);
     EXPECT_EQ(65536, fixed->normals[6]);
+    const MeshDataFixed& copy = *fixed;
     EXPECT_EQ((std::vector<int64_t>{3, 1, 7, 0x20006, -1, 0, 11, 3, 9}),
-              (std::vector<int64_t>{fixed->vertexCount, fixed->faceCount, fixed->reserved0, fixed->flags, fixed->reserved1,
-                                    fixed->reserved2[0], fixed->reserved2[1], fixed->reserved3[0], fixed->reserved3[7]}));
+              (std::vector<int64_t>{copy.vertexCount, copy.faceCount, copy.reserved0, copy.flags, copy.reserved1,
+                                    copy.reserved2[0], copy.reserved2[1], copy.reserved3[0], copy.reserved3[7]}));
 }
 
 TEST(InterleavedValueCount, FollowsTheTwoLowFlagBits)

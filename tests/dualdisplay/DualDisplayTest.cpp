@@ -316,7 +316,4 @@ TEST_F(DualDisplayRun, WithoutAMainWindowTheRestoreUsesARedrawWindowOfItsOwn)
 
 } // namespace
 
-TrellisApp* CreateApplication()
-{
-    return new QuietApp;
-}
+TrellisApp* CreateApplication() { return new QuietApp; }

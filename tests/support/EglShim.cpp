@@ -74,7 +74,10 @@ namespace EglShim {
 void Reset() { State() = ShimState{}; }
 void AddExtension(const char* name) { State().extensions.emplace_back(name); }
 void FailCall(const char* entry, int n, EGLint error) { State().failures.push_back(Failure{entry, n, n, error}); }
-void FailCallsFrom(const char* entry, int n, EGLint error) { State().failures.push_back(Failure{entry, n, INT_MAX, error}); }
+void FailCallsFrom(const char* entry, int n, EGLint error)
+{
+    State().failures.push_back(Failure{entry, n, INT_MAX, error});
+}
 const std::vector<std::string>& Calls() { return State().calls; }
 
 std::vector<std::string> Calls(const std::vector<std::string>& names)

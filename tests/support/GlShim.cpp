@@ -198,7 +198,8 @@ void GL_APIENTRY glCompressedTexImage2D(GLenum target, GLint level, GLenum inter
 {
     Record("glCompressedTexImage2D", {target, level, internalformat, width, height, border, imageSize}, data,
            size_t(std::max(imageSize, 0)));
-    if (Fails("glCompressedTexImage2D") || (State().acceptCompressed && internalformat >= 0x8C00 && internalformat <= 0x8C03)) {
+    const bool shimFormat = internalformat >= 0x8C00 && internalformat <= 0x8C03;
+    if (Fails("glCompressedTexImage2D") || (State().acceptCompressed && shimFormat)) {
         return;
     }
     REAL(glCompressedTexImage2D)(target, level, internalformat, width, height, border, imageSize, data);
