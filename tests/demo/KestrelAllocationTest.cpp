@@ -54,16 +54,6 @@ std::atomic<size_t> mallocCalls{0};
 std::atomic<size_t> driverMallocCalls{0};
 thread_local bool inHook = false;
 
-bool IsDriverObject(const char* path)
-{
-    for (const char* part : {"/dri/", "libgallium", "libEGL", "libGLES", "libglapi", "libGLdispatch", "libLLVM"}) {
-        if (std::strstr(path, part) != nullptr) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // True when the graphics driver's code is on the calling stack.
 bool CalledFromDriver()
 {
@@ -71,8 +61,13 @@ bool CalledFromDriver()
     const int depth = backtrace(frames, 32);
     for (int i = 1; i < depth; ++i) {
         Dl_info info{};
-        if (dladdr(frames[i], &info) != 0 && info.dli_fname != nullptr && IsDriverObject(info.dli_fname)) {
-            return true;
+        if (dladdr(frames[i], &info) == 0 || info.dli_fname == nullptr) {
+            continue;
+        }
+        for (const char* part : {"/dri/", "libgallium", "libEGL", "libGLES", "libglapi", "libGLdispatch", "libLLVM"}) {
+            if (std::strstr(info.dli_fname, part) != nullptr) {
+                return true;
+            }
         }
     }
     return false;
@@ -114,10 +109,7 @@ extern "C" void* malloc(size_t size)
 }
 #endif
 
-TrellisApp* CreateApplication()
-{
-    return new CountingDemo;
-}
+TrellisApp* CreateApplication() { return new CountingDemo; }
 
 TEST(KestrelAllocation, TheFrameLoopAllocatesNothingAfterTheFirstFrames)
 {

@@ -18,10 +18,7 @@
 
 using namespace trellis;
 
-TrellisApp* CreateApplication()
-{
-    return new KestrelCapture;
-}
+TrellisApp* CreateApplication() { return new KestrelCapture; }
 
 namespace {
 

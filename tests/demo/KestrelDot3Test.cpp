@@ -21,9 +21,7 @@ constexpr int kSize = 8;
 // as well; the combiner's own arithmetic adds at most a count or two.
 constexpr int kTolerance = 4;
 
-struct Vec {
-    double x, y, z;
-};
+struct Vec { double x, y, z; };
 
 Vec Normalised(Vec v)
 {
@@ -31,10 +29,8 @@ Vec Normalised(Vec v)
     return Vec{v.x / length, v.y / length, v.z / length};
 }
 
-uint8_t Encode(double component)
-{
-    return static_cast<uint8_t>(std::lround((component * 0.5 + 0.5) * 255.0));
-}
+// A unit component as a texel byte: -1 to 0, 1 to 255.
+uint8_t Encode(double component) { return static_cast<uint8_t>(std::lround((component * 0.5 + 0.5) * 255.0)); }
 
 GLuint OneTexelTexture(uint8_t r, uint8_t g, uint8_t b)
 {

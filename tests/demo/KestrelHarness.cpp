@@ -3,6 +3,7 @@
 #include <GLES/gl.h>
 #include <gtest/gtest.h>
 
+#include "EglShim.h"
 #include "GlShim.h"
 #include "GlTestContext.h"
 #include "ScriptedWindowSystem.h"
@@ -51,11 +52,7 @@ int32_t ProbeDemo::RenderFrame()
     return result;
 }
 
-TrellisApp* CreateApplication()
-{
-    return new ProbeDemo;
-}
-
+TrellisApp* CreateApplication() { return new ProbeDemo; }
 
 KestrelRun RunKestrel(const char16_t* commandLine, int32_t monitorWidth, int32_t monitorHeight)
 {
@@ -68,6 +65,21 @@ KestrelRun RunKestrel(const char16_t* commandLine, int32_t monitorWidth, int32_t
     KestrelRun run;
     run.exitCode = RunTrellisMain(commandLine, system, run.errors);
     return run;
+}
+
+void KestrelTest::SetUp()
+{
+    GlShim::Reset();
+    EglShim::Reset();
+    Probe().keepFrames.clear();
+}
+
+testing::AssertionResult KestrelTest::RunsCleanly(const char16_t* commandLine, int32_t monitorWidth,
+                                                  int32_t monitorHeight)
+{
+    const KestrelRun run = RunKestrel(commandLine, monitorWidth, monitorHeight);
+    return run.exitCode == 0 && run.errors.empty() ? testing::AssertionSuccess()
+                                                   : testing::AssertionFailure() << run.exitCode << ": " << run.errors;
 }
 
 uint64_t HashBytes(const std::vector<uint8_t>& bytes)

@@ -1,4 +1,6 @@
 #pragma once
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <set>
 #include <string>
@@ -58,11 +60,7 @@ public:
     using KestrelDemo::DrawMesh;
     using KestrelDemo::SetLightColour;
     using KestrelDemo::SetUpModelUnits;
-    void UseTextures(uint32_t normalMap, uint32_t diffuse)
-    {
-        texNormalMap = normalMap;
-        texDiffuse = diffuse;
-    }
+    void UseTextures(uint32_t normalMap, uint32_t diffuse) { texNormalMap = normalMap; texDiffuse = diffuse; }
     void SetCombinerFlags(int32_t combine, int32_t enhanced)
     {
         hasCombine = combine;
@@ -78,6 +76,17 @@ struct KestrelRun {
 // Clears the log (keeping keepFrames) and runs the demo on a scripted
 // monitor; the GL and EGL shims keep whatever the test set up before.
 KestrelRun RunKestrel(const char16_t* commandLine, int32_t monitorWidth = 640, int32_t monitorHeight = 480);
+
+// The tests that run the demo start with both shims afresh and keep no
+// frame's pixels.
+class KestrelTest : public testing::Test {
+protected:
+    void SetUp() override;
+
+    // Runs the demo; passes when it exits 0 without a word on stderr.
+    static testing::AssertionResult RunsCleanly(const char16_t* commandLine, int32_t monitorWidth = 640,
+                                                int32_t monitorHeight = 480);
+};
 
 // FNV-1a over bytes.
 uint64_t HashBytes(const std::vector<uint8_t>& bytes);

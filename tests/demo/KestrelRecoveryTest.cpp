@@ -14,15 +14,12 @@ namespace {
 constexpr const char16_t* kRun = u"-windowed -width=160 -height=120 -qaf=23";
 constexpr size_t kFrames = 24;
 
-class KestrelRecovery : public testing::Test {
+class KestrelRecovery : public KestrelTest {
 protected:
     void SetUp() override
     {
-        GlShim::Reset();
-        EglShim::Reset();
-        Probe().keepFrames.clear();
-        const KestrelRun clean = RunKestrel(kRun);
-        ASSERT_EQ(0, clean.exitCode) << clean.errors;
+        KestrelTest::SetUp();
+        ASSERT_TRUE(RunsCleanly(kRun));
         uninterrupted = Probe().frames;
         ASSERT_EQ(kFrames, uninterrupted.size());
         texturesInScene = Probe().scenes[0].liveTextures;
@@ -72,9 +69,7 @@ protected:
 TEST_F(KestrelRecovery, OneLostContextIsRebuiltAndTheFramesGoOnAsIfNothingHappened)
 {
     EglShim::FailCall("eglSwapBuffers", 5, EGL_CONTEXT_LOST);
-    const KestrelRun run = RunKestrel(kRun);
-    ASSERT_EQ(0, run.exitCode) << run.errors;
-    EXPECT_EQ("", run.errors);
+    ASSERT_TRUE(RunsCleanly(kRun));
     ExpectScenesRebuiltAroundTheSameMeshes(1);
     EXPECT_EQ(5, Probe().scenes[1].frameCounter) << "five frames were drawn before the loss";
     EXPECT_EQ(2, EglShim::CallCount("eglCreateContext"));
@@ -84,8 +79,7 @@ TEST_F(KestrelRecovery, OneLostContextIsRebuiltAndTheFramesGoOnAsIfNothingHappen
 TEST_F(KestrelRecovery, EverySwapLosingTheContextStillGivesIdenticalLeakFreeFrames)
 {
     EglShim::FailCallsFrom("eglSwapBuffers", 1, EGL_CONTEXT_LOST);
-    const KestrelRun run = RunKestrel(kRun);
-    ASSERT_EQ(0, run.exitCode) << run.errors;
+    ASSERT_TRUE(RunsCleanly(kRun));
     ExpectScenesRebuiltAroundTheSameMeshes(kFrames);
     for (size_t i = 1; i < Probe().scenes.size(); ++i) {
         EXPECT_EQ(int32_t(i), Probe().scenes[i].frameCounter);

@@ -7,8 +7,6 @@
 // while a wrong turn, light, culling or text placement changes far more.
 #include <gtest/gtest.h>
 
-#include "EglShim.h"
-#include "GlShim.h"
 #include "KestrelHarness.h"
 #include "ReferenceImage.h"
 
@@ -21,12 +19,11 @@ constexpr double kMostDifferingFraction = 0.005;
 
 const std::string kReferenceDir = KESTREL_REFERENCE_DIR;
 
-class KestrelReference : public testing::Test {
+class KestrelReference : public KestrelTest {
 protected:
     void SetUp() override
     {
-        GlShim::Reset();
-        EglShim::Reset();
+        KestrelTest::SetUp();
         Probe().keepFrames = {0, 150};
         const KestrelRun run = RunKestrel(u"-windowed -width=320 -height=240 -qaf=150");
         Probe().keepFrames.clear();
@@ -38,12 +35,12 @@ protected:
 
     RgbImage frame0;
     RgbImage frame150;
+    const RgbImage reference150 = ReadPng(kReferenceDir + "/kestrel_frame150.png");
 };
 
 TEST_F(KestrelReference, FreshFramesMatchTheReviewedPictures)
 {
     const RgbImage reference0 = ReadPng(kReferenceDir + "/kestrel_frame000.png");
-    const RgbImage reference150 = ReadPng(kReferenceDir + "/kestrel_frame150.png");
     ASSERT_EQ(320, reference0.width);
     ASSERT_EQ(240, reference0.height);
     for (const auto& [fresh, reference] : {std::pair{&frame0, &reference0}, std::pair{&frame150, &reference150}}) {
@@ -54,7 +51,6 @@ TEST_F(KestrelReference, FreshFramesMatchTheReviewedPictures)
 
 TEST_F(KestrelReference, TheToleranceTellsFramesOfTheTurnApart)
 {
-    const RgbImage reference150 = ReadPng(kReferenceDir + "/kestrel_frame150.png");
     EXPECT_GT(Compare(frame0, reference150, kSlack).fractionBeyondSlack, 10 * kMostDifferingFraction);
 }
 

@@ -86,47 +86,33 @@ public:
         return result;
     }
 
+    // Both shims' records start afresh at each sample and each loss, so that
+    // they stay small however long the run.
     int32_t RenderFrame() override
     {
         SoakLog& log = Log();
         const int32_t frame = GetShellData()->frameCount;
         if (frame % log.settings.reportEvery == 0) {
-            TakeSample(frame);
+            GlShim::ForgetCalls();
+            const Sample sample{frame, ResidentKiB(), GlShim::LiveTextures(), log.recoveries};
+            log.samples.push_back(sample);
+            std::printf("soak: frame %d  rss %ld KiB  live textures %zu  recoveries %d\n", sample.frame,
+                        sample.residentKiB, sample.liveTextures, sample.recoveries);
+            std::fflush(stdout);
         }
         if (frame > 0 && frame % log.settings.lossEvery == 0) {
-            LoseContextAtNextSwap();
+            EglShim::Reset();
+            EglShim::AddExtension("EGL_XAN_power_management");
+            EglShim::FailCall("eglSwapBuffers", 1, EGL_CONTEXT_LOST);
         }
         ++log.framesDrawn;
         return KestrelDemo::RenderFrame();
-    }
-
-private:
-    static void TakeSample(int32_t frame)
-    {
-        SoakLog& log = Log();
-        GlShim::ForgetCalls();
-        const Sample sample{frame, ResidentKiB(), GlShim::LiveTextures(), log.recoveries};
-        log.samples.push_back(sample);
-        std::printf("soak: frame %d  rss %ld KiB  live textures %zu  recoveries %d\n", sample.frame,
-                    sample.residentKiB, sample.liveTextures, sample.recoveries);
-        std::fflush(stdout);
-    }
-
-    // The shim's record starts afresh each time, so that it stays small.
-    static void LoseContextAtNextSwap()
-    {
-        EglShim::Reset();
-        EglShim::AddExtension("EGL_XAN_power_management");
-        EglShim::FailCall("eglSwapBuffers", 1, EGL_CONTEXT_LOST);
     }
 };
 
 } // namespace
 
-TrellisApp* CreateApplication()
-{
-    return new SoakDemo;
-}
+TrellisApp* CreateApplication() { return new SoakDemo; }
 
 // Without a flush at each present the driver would queue every frame of a
 // headless run in memory and never draw one.
@@ -155,9 +141,8 @@ TEST(KestrelSoak, LostContextsAgainAndAgainLeaveNoTexturesBehindAndTheFramesGoOn
     const std::string options = "-windowed -width=64 -height=64 -qaf=" + std::to_string(settings.frames - 1);
     const std::u16string commandLine(options.begin(), options.end());
 
-    testing::internal::CaptureStderr();
-    const int exitCode = TrellisMain(commandLine.c_str(), windowSystem);
-    const std::string errors = testing::internal::GetCapturedStderr();
+    std::string errors;
+    const int exitCode = RunTrellisMain(commandLine.c_str(), windowSystem, errors);
 
     ASSERT_EQ(0, exitCode) << errors;
     EXPECT_EQ("", errors);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "demo/MeshData.h"
@@ -56,51 +57,36 @@ struct Triangle {
     }
 };
 
-TEST(MeshToFixed, TruncatesTowardZero)
+// The fixed-point copy of a mesh, freed with the library's own call.
+using FixedCopy = std::unique_ptr<MeshDataFixed, void (*)(MeshDataFixed*)>;
+FixedCopy ToFixed(const MeshData& mesh)
+{
+    return FixedCopy(MeshToFixed(&mesh), MeshFreeFixed);
+}
+
+TEST(MeshToFixed, TruncatesValuesTowardZeroAndCopiesTheOtherWordsUnchanged)
 {
     Triangle source(0x20006);
-    MeshDataFixed* fixed = MeshToFixed(&source.mesh);
+    const FixedCopy fixed = ToFixed(source.mesh);
     ASSERT_NE(nullptr, fixed);
-    EXPECT_EQ(98304, fixed->positions[0]);
-    EXPECT_EQ(-98304, fixed->positions[1]);
-    EXPECT_EQ(0, fixed->positions[2]);
-    EXPECT_EQ(-65536, fixed->positions[3]);
-    EXPECT_EQ(16384, fixed->positions[6]);
-    EXPECT_EQ(-16384, fixed->positions[7]);
-    EXPECT_EQ(6553600, fixed->positions[8]);
-    EXPECT_EQ(98304, fixed->center[0]);
-    EXPECT_EQ(-98304, fixed->center[1]);
-    EXPECT_EQ(32768, fixed->center[2]);
+    EXPECT_EQ((std::vector<int32_t>{98304, -98304, 0, -65536, 0, 131072, 16384, -16384, 6553600}),
+              std::vector<int32_t>(fixed->positions, fixed->positions + 9));
+    EXPECT_EQ((std::vector<int32_t>{98304, -98304, 32768}), std::vector<int32_t>(fixed->center, fixed->center + 3));
     EXPECT_EQ(65536, fixed->texCoords[1]);
     EXPECT_EQ(32768, fixed->texCoords[2]);
     EXPECT_EQ(65536, fixed->normals[2]);
     EXPECT_EQ(65536, fixed->normals[6]);
-    MeshFreeFixed(fixed);
-}
-
-TEST(MeshToFixed, CopiesTheOtherWordsUnchanged)
-{
-    Triangle source(0x20006);
-    MeshDataFixed* fixed = MeshToFixed(&source.mesh);
-    ASSERT_NE(nullptr, fixed);
-    EXPECT_EQ(3u, fixed->vertexCount);
-    EXPECT_EQ(1u, fixed->faceCount);
-    EXPECT_EQ(7u, fixed->reserved0);
-    EXPECT_EQ(0x20006u, fixed->flags);
-    EXPECT_EQ(-1, fixed->reserved1);
-    EXPECT_EQ(0u, fixed->reserved2[0]);
-    EXPECT_EQ(11u, fixed->reserved2[1]);
-    EXPECT_EQ(3u, fixed->reserved3[0]);
-    EXPECT_EQ(9u, fixed->reserved3[7]);
-    MeshFreeFixed(fixed);
+    const MeshDataFixed& copy = *fixed;
+    EXPECT_EQ((std::vector<int64_t>{3, 1, 7, 0x20006, -1, 0, 11, 3, 9}),
+              (std::vector<int64_t>{copy.vertexCount, copy.faceCount, copy.reserved0, copy.flags, copy.reserved1,
+                                    copy.reserved2[0], copy.reserved2[1], copy.reserved3[0], copy.reserved3[7]}));
 }
 
 TEST(InterleavedValueCount, FollowsTheTwoLowFlagBits)
 {
-    EXPECT_EQ(8u * 5, InterleavedValueCount(0x20006, 5));
-    EXPECT_EQ(8u * 5, InterleavedValueCount(1, 5));
-    EXPECT_EQ(11u * 5, InterleavedValueCount(3, 5));
-    EXPECT_EQ(3u * 5, InterleavedValueCount(0, 5));
+    for (const auto& [flags, perVertex] : {std::pair{0x20006u, 8u}, {1u, 8u}, {3u, 11u}, {0u, 3u}}) {
+        EXPECT_EQ(perVertex * 5, InterleavedValueCount(flags, 5)) << "flags " << flags;
+    }
     EXPECT_EQ(0u, InterleavedValueCount(3, 0));
     // No wrap-around for the largest count.
     EXPECT_EQ(11ull * 0xFFFFFFFFull, InterleavedValueCount(3, 0xFFFFFFFFu));
@@ -110,43 +96,31 @@ TEST(MeshToFixed, ConvertsTheWholeInterleavedArray)
 {
     for (uint32_t flags : {0x20006u, 1u, 3u, 0u}) {
         Triangle source(flags);
-        MeshDataFixed* fixed = MeshToFixed(&source.mesh);
+        const FixedCopy fixed = ToFixed(source.mesh);
         ASSERT_NE(nullptr, fixed);
         ASSERT_NE(nullptr, fixed->interleaved);
         // ASan reports any read past the allocation; the last value must be there.
         const size_t last = source.interleaved.size() - 1;
         EXPECT_EQ(static_cast<int32_t>(last * 32768), fixed->interleaved[last]) << "flags " << flags;
-        MeshFreeFixed(fixed);
     }
 }
 
-TEST(MeshToFixed, NoVerticesGiveNoPositions)
+// No vertices give no arrays at all; arrays the source lacks stay absent.
+TEST(MeshToFixed, ArraysWithNothingToHoldStayAbsent)
 {
-    Triangle source(0x20006);
-    source.mesh.vertexCount = 0;
-    MeshDataFixed* fixed = MeshToFixed(&source.mesh);
-    ASSERT_NE(nullptr, fixed);
-    EXPECT_EQ(0u, fixed->vertexCount);
-    EXPECT_EQ(nullptr, fixed->positions);
-    EXPECT_EQ(nullptr, fixed->texCoords);
-    EXPECT_EQ(nullptr, fixed->normals);
-    EXPECT_EQ(nullptr, fixed->interleaved);
-    MeshFreeFixed(fixed);
-}
-
-TEST(MeshToFixed, AbsentArraysStayAbsent)
-{
-    Triangle source(0x20006);
-    source.mesh.texCoords = nullptr;
-    source.mesh.normals = nullptr;
-    source.mesh.interleaved = nullptr;
-    MeshDataFixed* fixed = MeshToFixed(&source.mesh);
-    ASSERT_NE(nullptr, fixed);
-    EXPECT_NE(nullptr, fixed->positions);
-    EXPECT_EQ(nullptr, fixed->texCoords);
-    EXPECT_EQ(nullptr, fixed->normals);
-    EXPECT_EQ(nullptr, fixed->interleaved);
-    MeshFreeFixed(fixed);
+    Triangle empty(0x20006), partial(0x20006);
+    empty.mesh.vertexCount = 0;
+    partial.mesh.texCoords = partial.mesh.normals = partial.mesh.interleaved = nullptr;
+    for (const auto& [source, hasPositions] : {std::pair{&empty.mesh, false}, {&partial.mesh, true}}) {
+        SCOPED_TRACE(hasPositions ? "arrays left out" : "no vertices");
+        const FixedCopy fixed = ToFixed(*source);
+        ASSERT_NE(nullptr, fixed);
+        EXPECT_EQ(source->vertexCount, fixed->vertexCount);
+        EXPECT_EQ(hasPositions, fixed->positions != nullptr);
+        EXPECT_EQ(nullptr, fixed->texCoords);
+        EXPECT_EQ(nullptr, fixed->normals);
+        EXPECT_EQ(nullptr, fixed->interleaved);
+    }
     EXPECT_EQ(nullptr, MeshToFixed(nullptr));
     MeshFreeFixed(nullptr);
 }

@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "demo/MeshFile.h"
@@ -18,16 +20,12 @@ using Vec = std::array<double, 3>;
 Vec Sub(Vec a, Vec b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
 Vec Cross(Vec a, Vec b) { return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]}; }
 double Dot(Vec a, Vec b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+Vec Add(Vec a, Vec b) { return {a[0] + b[0], a[1] + b[1], a[2] + b[2]}; }
+Vec Scale(Vec a, double k) { return {a[0] * k, a[1] * k, a[2] * k}; }
 
-Vec Position(const MeshData& mesh, uint32_t i)
-{
-    return {mesh.positions[3 * i], mesh.positions[3 * i + 1], mesh.positions[3 * i + 2]};
-}
-
-Vec Normal(const MeshData& mesh, uint32_t i)
-{
-    return {mesh.normals[3 * i], mesh.normals[3 * i + 1], mesh.normals[3 * i + 2]};
-}
+Vec Triple(const float* v) { return {v[0], v[1], v[2]}; }
+Vec Position(const MeshData& mesh, uint32_t i) { return Triple(mesh.positions + 3 * i); }
+Vec Normal(const MeshData& mesh, uint32_t i) { return Triple(mesh.normals + 3 * i); }
 
 Vec FaceNormal(const MeshData& mesh, uint32_t face)
 {
@@ -53,7 +51,13 @@ Bounds BoundsOf(const MeshData& mesh)
     return b;
 }
 
-double Round2(double v) { return std::round(v * 100) / 100; }
+Vec Round2(Vec v)
+{
+    for (double& coordinate : v) {
+        coordinate = std::round(coordinate * 100) / 100;
+    }
+    return v;
+}
 
 // Checks shared by both meshes: the words, indices in range, every vertex
 // used, no degenerate triangle, unit normals, and the winding agreeing with
@@ -89,13 +93,9 @@ void ExpectWellFormed(const MeshData& mesh)
         Vec sum{};
         for (int k = 0; k < 3; ++k) {
             const Vec corner = Normal(mesh, t[k]);
-            for (int axis = 0; axis < 3; ++axis) {
-                sum[axis] += corner[axis];
-            }
+            sum = Add(sum, corner);
             ++corners;
-            if (Dot(n, corner) <= 0) {
-                ++disagreeing;
-            }
+            disagreeing += Dot(n, corner) <= 0 ? 1 : 0;
         }
         EXPECT_GT(Dot(n, sum), 0) << "triangle " << f << " is wound against its normals";
     }
@@ -115,12 +115,8 @@ TEST(KestrelModelMesh, HasTheStatedCountsWordsAndExtents)
     ExpectWellFormed(mesh);
 
     const Bounds b = BoundsOf(mesh);
-    EXPECT_EQ(-7.19, Round2(b.lo[0]));
-    EXPECT_EQ(10.58, Round2(b.hi[0]));
-    EXPECT_EQ(-29.39, Round2(b.lo[1]));
-    EXPECT_EQ(32.75, Round2(b.hi[1]));
-    EXPECT_EQ(-5.08, Round2(b.lo[2]));
-    EXPECT_EQ(12.26, Round2(b.hi[2]));
+    EXPECT_EQ((Vec{-7.19, -29.39, -5.08}), Round2(b.lo));
+    EXPECT_EQ((Vec{10.58, 32.75, 12.26}), Round2(b.hi));
     for (int axis = 0; axis < 3; ++axis) {
         EXPECT_FLOAT_EQ(static_cast<float>((b.lo[axis] + b.hi[axis]) / 2), mesh.center[axis]);
     }
@@ -175,23 +171,11 @@ Facing FacingOf(const MeshData& mesh)
     Facing facing;
     for (uint32_t f = 0; f < mesh.faceCount; ++f) {
         const uint16_t* t = mesh.indices + 3 * f;
-        Vec n = FaceNormal(mesh, f);
-        const double length = std::sqrt(Dot(n, n));
-        Vec center{}, front{}, back{}, against{};
-        for (int k = 0; k < 3; ++k) {
-            const Vec p = Position(mesh, t[k]);
-            for (int axis = 0; axis < 3; ++axis) {
-                center[axis] += p[axis] / 3;
-            }
-        }
-        for (int axis = 0; axis < 3; ++axis) {
-            n[axis] /= length;
-            against[axis] = -n[axis];
-            front[axis] = center[axis] + n[axis] * 1e-4;
-            back[axis] = center[axis] - n[axis] * 1e-4;
-        }
-        const bool frontOpen = Crossings(mesh, front, n) == 0;
-        const bool backOpen = Crossings(mesh, back, against) == 0;
+        const Vec face = FaceNormal(mesh, f);
+        const Vec n = Scale(face, 1 / std::sqrt(Dot(face, face)));
+        const Vec center = Scale(Add(Add(Position(mesh, t[0]), Position(mesh, t[1])), Position(mesh, t[2])), 1.0 / 3);
+        const bool frontOpen = Crossings(mesh, Add(center, Scale(n, 1e-4)), n) == 0;
+        const bool backOpen = Crossings(mesh, Add(center, Scale(n, -1e-4)), Scale(n, -1)) == 0;
         if (frontOpen != backOpen) {
             ++facing.decided;
             facing.outward += frontOpen ? 1 : 0;
@@ -217,8 +201,8 @@ TEST(KestrelBackdropMesh, IsAnOpenCylinderFacingInward)
     ExpectWellFormed(mesh);
 
     const Bounds b = BoundsOf(mesh);
-    EXPECT_EQ(-27.53, Round2(b.lo[1]));
-    EXPECT_EQ(124.27, Round2(b.hi[1]));
+    EXPECT_EQ(-27.53, Round2(b.lo)[1]);
+    EXPECT_EQ(124.27, Round2(b.hi)[1]);
     EXPECT_FLOAT_EQ(0.0f, mesh.center[0]);
     EXPECT_FLOAT_EQ(-27.53f, mesh.center[1]);
     EXPECT_FLOAT_EQ(0.0f, mesh.center[2]);
@@ -251,13 +235,9 @@ TEST(KestrelBackdropMesh, TextureRunsOnceAroundWithTheSeamDoubled)
     EXPECT_FLOAT_EQ(0.9995f, tHi);
     // Every position appears twice in the 19 columns except the seam, which
     // the first and the last column share: 18 distinct columns.
-    std::vector<Vec> columns;
+    std::set<std::pair<double, double>> columns;
     for (uint32_t i = 0; i < mesh.vertexCount; ++i) {
-        const Vec p = Position(mesh, i);
-        const Vec key{p[0], 0, p[2]};
-        if (std::find(columns.begin(), columns.end(), key) == columns.end()) {
-            columns.push_back(key);
-        }
+        columns.insert({Position(mesh, i)[0], Position(mesh, i)[2]});
     }
     EXPECT_EQ(18u, columns.size());
 }

@@ -59,10 +59,8 @@ std::vector<Level> LevelsOf(const TextureHeader* block)
     return levels;
 }
 
-int Channel(uint16_t texel, int c)
-{
-    return c == 0 ? texel >> 11 : (c == 1 ? (texel >> 5) & 63 : texel & 31);
-}
+// Red, green or blue (c = 0, 1, 2) of a 5:6:5 texel, unscaled.
+int Channel(uint16_t texel, int c) { return c == 0 ? texel >> 11 : (c == 1 ? (texel >> 5) & 63 : texel & 31); }
 
 TEST(SceneTextures, HeadersMatchTheTable)
 {
@@ -75,11 +73,9 @@ TEST(SceneTextures, HeadersMatchTheTable)
         EXPECT_EQ(e.levels - 1, h.mipMapCount);
         EXPECT_EQ(0x102u, h.flags);
         EXPECT_EQ(e.dataSize, h.dataSize);
-        EXPECT_EQ(16u, h.bitCount);
-        EXPECT_EQ(0xF800u, h.redMask);
-        EXPECT_EQ(0x07E0u, h.greenMask);
-        EXPECT_EQ(0x001Fu, h.blueMask);
-        EXPECT_EQ(0u, h.alphaMask);
+        EXPECT_EQ((std::array<uint32_t, 5>{16, 0xF800, 0x07E0, 0x001F, 0}),
+                  (std::array<uint32_t, 5>{h.bitCount, h.redMask, h.greenMask, h.blueMask, h.alphaMask}))
+            << "5:6:5 bits";
         // The levels, halving down to 1 x 1, fill the block exactly.
         uint32_t w = e.width, hgt = e.height, bytes = 0, levels = 0;
         for (;; w = std::max(1u, w / 2), hgt = std::max(1u, hgt / 2)) {
@@ -128,13 +124,14 @@ TEST(SceneTextures, EachLevelIsTheBoxFilteredLevelAbove)
     }
 }
 
-// Unit normal stored in a normal-map texel: x in red, z in green, y in blue.
-std::array<double, 3> DecodeNormal(uint16_t texel)
+// The normal stored in a normal-map texel (x in red, z in green, y in blue)
+// and its length before normalising.
+std::array<double, 4> DecodeNormal(uint16_t texel)
 {
     const double x = Channel(texel, 0) / 31.0 * 2 - 1, z = Channel(texel, 1) / 63.0 * 2 - 1,
                  y = Channel(texel, 2) / 31.0 * 2 - 1;
     const double length = std::sqrt(x * x + y * y + z * z);
-    return {x / length, y / length, z / length};
+    return {x / length, y / length, z / length, length};
 }
 
 TEST(NewNormalMap, AgreesWithTheModelsNormals)
@@ -162,9 +159,7 @@ TEST(NewNormalMap, HoldsUnitNormalsEverywhere)
     // Also the texels between the islands, which the filled border provides.
     const Level top = LevelsOf(NewNormalMapTexture()).front();
     for (uint16_t texel : top.texels) {
-        const double x = Channel(texel, 0) / 31.0 * 2 - 1, z = Channel(texel, 1) / 63.0 * 2 - 1,
-                     y = Channel(texel, 2) / 31.0 * 2 - 1;
-        ASSERT_NEAR(1.0, std::sqrt(x * x + y * y + z * z), 0.1);
+        ASSERT_NEAR(1.0, DecodeNormal(texel)[3], 0.1);
     }
 }
 

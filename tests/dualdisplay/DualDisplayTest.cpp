@@ -37,11 +37,9 @@ constexpr int32_t kSurfaceInfo = DRVESC_GET_SURFACEINFO;
 const std::string kPrefix = "RURIRUVAVUDI: ";
 const std::string kRestoring = kPrefix + "RestoreDefaultDisplayMode: Restoring dual display default configuration.\n";
 const std::string kDeallocating = kPrefix + "RestoreDefaultDisplayMode: Deallocating virtual memory for Desktop surface.\n";
-
-std::vector<uint8_t> CustomColumn()
-{
-    return Words({1, 1, 1, 0, 6, 0, 0, 1, 2, 1, 0, 60, 0});
-}
+const std::string kFreed = "VirtualFree 0x8c100000 0 0x8000";
+const Codes kWholeConversation{kQuery, kSurfaceInfo, kSecondarySurface, kConfigure,
+                               kSwitch, kSwitch,      kConfigure,        kQuery};
 
 std::vector<uint8_t> DefaultColumn(uint32_t surfaceWord)
 {
@@ -72,17 +70,16 @@ protected:
         return messages;
     }
 
-    // The bytes of the n-th escape (0 = the first) with `code`.
-    const SentEscape& Escape(int32_t code, int n = 0)
+    // The restore's four escapes end every run that asked: the display
+    // switched off and on around the default column, then asked about again.
+    void ExpectRestoreEscapes(uint32_t surfaceWord)
     {
-        for (const auto& escape : driver.sent) {
-            if (escape.code == code && n-- == 0) {
-                return escape;
-            }
-        }
-        ADD_FAILURE() << "escape " << code << " not sent";
-        static const SentEscape none{};
-        return none;
+        ASSERT_GE(driver.sent.size(), 4u);
+        const auto restore = driver.sent.end() - 4;
+        EXPECT_EQ(Words({0, 1, 0}), restore[0].input);
+        EXPECT_EQ(Words({0, 0, 0}), restore[1].input);
+        EXPECT_EQ(DefaultColumn(surfaceWord), restore[2].input);
+        EXPECT_EQ(Words({0, 1, 0}), restore[3].input);
     }
 
     WindowHandle CoverWindow() const { return system.CreatedWindows().at(0); }
@@ -113,32 +110,24 @@ TEST_F(DualDisplayRun, NoSecondaryDisplayMeansOneQuestionAndNothingElse)
 TEST_F(DualDisplayRun, SetUpAndRestoreSendTheWholeConversation)
 {
     EXPECT_EQ(0, Run(u"-width=320 -height=240 -qaf=0"));
-    ASSERT_EQ((Codes{kQuery, kSurfaceInfo, kSecondarySurface, kConfigure, kSwitch, kSwitch, kConfigure, kQuery}),
-              driver.Codes());
+    ASSERT_EQ(kWholeConversation, driver.Codes());
 
-    const std::vector<uint8_t> zeroSurfaceInfo(32, 0);
-    EXPECT_EQ(zeroSurfaceInfo, driver.sent[1].input);
-    EXPECT_EQ(32, driver.sent[1].outputSize);
+    EXPECT_EQ(std::vector<uint8_t>(32, 0), driver.sent[1].input);
     EXPECT_EQ((std::vector<uint8_t>{0x40, 0x01, 0xF0, 0x00}), driver.sent[2].input) << "320 and 240, 16 bits each";
-    EXPECT_EQ(0, driver.sent[2].outputSize);
-    EXPECT_EQ(CustomColumn(), driver.sent[3].input);
-    EXPECT_EQ(0, driver.sent[3].outputSize);
-    EXPECT_EQ(Words({0, 1, 0}), driver.sent[4].input);
-    EXPECT_EQ(Words({0, 0, 0}), driver.sent[5].input);
-    EXPECT_EQ(DefaultColumn(0x00C0FFEE), driver.sent[6].input);
-    EXPECT_EQ(Words({0, 1, 0}), driver.sent[7].input);
-    for (const int i : {4, 5, 7}) {
-        EXPECT_EQ(12, driver.sent[i].outputSize) << "escape " << i;
-    }
+    EXPECT_EQ(Words({1, 1, 1, 0, 6, 0, 0, 1, 2, 1, 0, 60, 0}), driver.sent[3].input) << "the custom column";
+    ExpectRestoreEscapes(0x00C0FFEE);
 
-    // The display is configured and switched on before EGL comes up, and put
-    // back before EGL goes down.
-    for (int i = 1; i <= 4; ++i) {
-        EXPECT_EQ(0, driver.sent[i].eglInitializeCalls) << "escape " << i;
+    // The room for each answer; the display is configured and switched on
+    // before EGL comes up, and put back before EGL goes down.
+    std::vector<int32_t> answerRoom, eglUp, eglDown;
+    for (const SentEscape& escape : driver.sent) {
+        answerRoom.push_back(escape.outputSize);
+        eglUp.push_back(escape.eglInitializeCalls);
+        eglDown.push_back(escape.eglTerminateCalls);
     }
-    for (int i = 5; i <= 7; ++i) {
-        EXPECT_EQ(0, driver.sent[i].eglTerminateCalls) << "escape " << i;
-    }
+    EXPECT_EQ((std::vector<int32_t>{12, 32, 0, 0, 12, 12, 0, 12}), answerRoom);
+    EXPECT_EQ((std::vector<int32_t>{0, 0, 0, 0, 0, 1, 1, 1}), eglUp);
+    EXPECT_EQ((std::vector<int32_t>{0, 0, 0, 0, 0, 0, 0, 0}), eglDown);
     EXPECT_EQ(1, EglShim::CallCount("eglTerminate"));
 
     EXPECT_EQ((Lines{kRestoring, kDeallocating}), Messages());
@@ -166,7 +155,7 @@ TEST_F(DualDisplayRun, RestoreRedrawsTheDesktopReleasesTheSurfaceAndDestroysTheW
         "UpdateWindow " + main,
         "ExtEscape 0x80000000 101000 52 [1 1 1 0 6 0 0 2 6 0 0 0 12648430] 0 -> 1 []",
         "DebugOutput " + kDeallocating,
-        "VirtualFree 0x8c100000 0 0x8000",
+        kFreed,
         "DestroyWindow " + main,
         "ShowWindow " + cover + " 1",
         "UpdateWindow " + cover,
@@ -182,10 +171,9 @@ TEST_F(DualDisplayRun, AFailedStartStillRestoresTheDefaultConfiguration)
 {
     EglShim::FailCall("eglInitialize", 1, EGL_NOT_INITIALIZED);
     EXPECT_EQ(1, Run(u"-width=320 -height=240 -qaf=0"));
-    EXPECT_EQ((Codes{kQuery, kSurfaceInfo, kSecondarySurface, kConfigure, kSwitch, kSwitch, kConfigure, kQuery}),
-              driver.Codes());
-    EXPECT_EQ(DefaultColumn(0x00C0FFEE), Escape(kConfigure, 1).input);
-    EXPECT_EQ(Lines{"VirtualFree 0x8c100000 0 0x8000"}, system.Calls({"VirtualFree"}));
+    ASSERT_EQ(kWholeConversation, driver.Codes());
+    ExpectRestoreEscapes(0x00C0FFEE);
+    EXPECT_EQ(Lines{kFreed}, system.Calls({"VirtualFree"}));
     EXPECT_EQ(2u, system.Calls({"DestroyWindow"}).size());
     EXPECT_EQ(Lines{}, GdiFaults(system.Calls()));
 }
@@ -193,86 +181,67 @@ TEST_F(DualDisplayRun, AFailedStartStillRestoresTheDefaultConfiguration)
 TEST_F(DualDisplayRun, PortraitQuarterSizeIsConfiguredTheSameWay)
 {
     EXPECT_EQ(0, Run(u"-width=240 -height=320 -qaf=0"));
-    EXPECT_EQ((Codes{kQuery, kSurfaceInfo, kSecondarySurface, kConfigure, kSwitch, kSwitch, kConfigure, kQuery}),
-              driver.Codes());
-    EXPECT_EQ((std::vector<uint8_t>{0x40, 0x01, 0xF0, 0x00}), Escape(kSecondarySurface).input);
+    ASSERT_EQ(kWholeConversation, driver.Codes());
+    EXPECT_EQ((std::vector<uint8_t>{0x40, 0x01, 0xF0, 0x00}), driver.sent[2].input);
     EXPECT_EQ(Lines{}, GdiFaults(system.Calls()));
 }
 
-TEST_F(DualDisplayRun, SurfaceWithoutAddressSendsNoConfigurationButStillRestores)
+// A refusal of the driver's: each is reported in order, the run ends
+// normally, and the restore is sent all the same, with no surface word where
+// none was kept and without releasing what was never made.
+struct Refusal {
+    const char* name;
+    void (*arrange)(ScriptedDriver&);
+    Lines messages;
+    Codes codes;
+    uint32_t restoredSurfaceWord;
+    bool bitmapMade;
+    Lines freed;
+};
+
+const std::string kRefused = kPrefix + "DE_ConfigureDisplaySystem: Drvesc failure: DRVESC_CONFIG_DISPLAYSYSTEM.\n";
+const std::string kSetUpFailed = kPrefix + "DualDisplaySetup: Error could not get default settings\n";
+const std::string kWinMainFailed = kPrefix + "WinMain: DualDispSetup failed.\n";
+
+const Refusal kRefusals[] = {
+    {"SurfaceWithoutAddress", [](ScriptedDriver& d) { d.physAddress = 0; },
+     {kPrefix + "DE_GetMarathonSurfaceInfo: DRVESC_GET_SURFACEINFO failed to return ui32PhysAddress.\n",
+      kSetUpFailed, kWinMainFailed, kRestoring},
+     {kQuery, kSurfaceInfo, kSwitch, kSwitch, kConfigure, kQuery}, 0, false, {}},
+    // The failed query still writes an address into the record: it must not be released.
+    {"FailedSurfaceQuery", [](ScriptedDriver& d) { d.surfaceInfoResult = -1; },
+     {kPrefix + "DE_GetMarathonSurfaceInfo: DRVESC_GET_SURFACEINFO error.\n", kSetUpFailed, kWinMainFailed,
+      kRestoring},
+     {kQuery, kSurfaceInfo, kSwitch, kSwitch, kConfigure, kQuery}, 0, false, {}},
+    {"RefusedSecondarySurface", [](ScriptedDriver& d) { d.secondarySurfaceResult = -1; },
+     {kPrefix + "DE_CreateSecondarySurfBitmap: DRVESC_CONFIG_DISPLAYSYSTEM error.\n",
+      kPrefix + "Config_CustomFBApplication: Call to DE_CreateSecondarySurfBitmap failed.\n", kRestoring,
+      kDeallocating},
+     {kQuery, kSurfaceInfo, kSecondarySurface, kSwitch, kSwitch, kConfigure, kQuery}, 0x00C0FFEE, false, {kFreed}},
+    {"RefusedConfigurations", [](ScriptedDriver& d) { d.configureResults = {-1, -1}; },
+     {kRefused, kPrefix + "Config_CustomFBApplication: Call to DE_ConfigureDisplaySystem failed.\n", kRestoring,
+      kRefused, kPrefix + "Config_DefaultDisplay: returning error value.\n", kDeallocating,
+      kPrefix + "RestoreDefaultDisplayMode: Error.\n"},
+     kWholeConversation, 0x00C0FFEE, true, {kFreed}},
+};
+
+class DualDisplayRefusal : public DualDisplayRun, public testing::WithParamInterface<Refusal> {};
+
+TEST_P(DualDisplayRefusal, IsReportedAndTheDefaultConfigurationStillRestored)
 {
-    driver.physAddress = 0;
+    GetParam().arrange(driver);
     EXPECT_EQ(0, Run(u"-width=320 -height=240 -qaf=0"));
-    EXPECT_EQ((Lines{
-                  kPrefix + "DE_GetMarathonSurfaceInfo: DRVESC_GET_SURFACEINFO failed to return ui32PhysAddress.\n",
-                  kPrefix + "DualDisplaySetup: Error could not get default settings\n",
-                  kPrefix + "WinMain: DualDispSetup failed.\n",
-                  kRestoring,
-              }),
-              Messages());
-    ASSERT_EQ((Codes{kQuery, kSurfaceInfo, kSwitch, kSwitch, kConfigure, kQuery}), driver.Codes());
-    EXPECT_EQ(Words({0, 1, 0}), driver.sent[2].input);
-    EXPECT_EQ(Words({0, 0, 0}), driver.sent[3].input);
-    EXPECT_EQ(DefaultColumn(0), driver.sent[4].input) << "no surface word was kept";
-    EXPECT_EQ(Words({0, 1, 0}), driver.sent[5].input);
-    EXPECT_TRUE(system.Calls({"CreateCompatibleBitmap", "CreateCompatibleDC", "VirtualFree"}).empty());
+    EXPECT_EQ(GetParam().messages, Messages());
+    ASSERT_EQ(GetParam().codes, driver.Codes());
+    ExpectRestoreEscapes(GetParam().restoredSurfaceWord);
+    EXPECT_EQ(GetParam().bitmapMade, !system.Calls({"CreateCompatibleBitmap"}).empty());
+    EXPECT_EQ(GetParam().bitmapMade, !system.Calls({"CreateCompatibleDC"}).empty());
+    EXPECT_EQ(GetParam().freed, system.Calls({"VirtualFree"}));
     EXPECT_EQ(Lines{}, GdiFaults(system.Calls()));
 }
 
-TEST_F(DualDisplayRun, FailedSurfaceQueryNeverReleasesWhatTheFailedCallLeft)
-{
-    driver.surfaceInfoResult = -1;  // and yet it writes an address into the record
-    EXPECT_EQ(0, Run(u"-width=320 -height=240 -qaf=0"));
-    EXPECT_EQ((Lines{
-                  kPrefix + "DE_GetMarathonSurfaceInfo: DRVESC_GET_SURFACEINFO error.\n",
-                  kPrefix + "DualDisplaySetup: Error could not get default settings\n",
-                  kPrefix + "WinMain: DualDispSetup failed.\n",
-                  kRestoring,
-              }),
-              Messages());
-    EXPECT_EQ(DefaultColumn(0), Escape(kConfigure).input);
-    EXPECT_TRUE(system.Calls({"VirtualFree"}).empty());
-    EXPECT_EQ(Lines{}, GdiFaults(system.Calls()));
-}
-
-TEST_F(DualDisplayRun, RefusedSecondarySurfaceSendsNoConfiguration)
-{
-    driver.secondarySurfaceResult = -1;
-    EXPECT_EQ(0, Run(u"-width=320 -height=240 -qaf=0"));
-    EXPECT_EQ((Lines{
-                  kPrefix + "DE_CreateSecondarySurfBitmap: DRVESC_CONFIG_DISPLAYSYSTEM error.\n",
-                  kPrefix + "Config_CustomFBApplication: Call to DE_CreateSecondarySurfBitmap failed.\n",
-                  kRestoring,
-                  kDeallocating,
-              }),
-              Messages());
-    ASSERT_EQ((Codes{kQuery, kSurfaceInfo, kSecondarySurface, kSwitch, kSwitch, kConfigure, kQuery}),
-              driver.Codes());
-    EXPECT_EQ(DefaultColumn(0x00C0FFEE), Escape(kConfigure).input);
-    EXPECT_TRUE(system.Calls({"CreateCompatibleBitmap", "CreateCompatibleDC"}).empty());
-    EXPECT_EQ(Lines{"VirtualFree 0x8c100000 0 0x8000"}, system.Calls({"VirtualFree"}));
-    EXPECT_EQ(Lines{}, GdiFaults(system.Calls()));
-}
-
-TEST_F(DualDisplayRun, RefusedConfigurationsAreReportedAndTheRunEndsNormally)
-{
-    driver.configureResults = {-1, -1};
-    EXPECT_EQ(0, Run(u"-width=320 -height=240 -qaf=0"));
-    const std::string refused = kPrefix + "DE_ConfigureDisplaySystem: Drvesc failure: DRVESC_CONFIG_DISPLAYSYSTEM.\n";
-    EXPECT_EQ((Lines{
-                  refused,
-                  kPrefix + "Config_CustomFBApplication: Call to DE_ConfigureDisplaySystem failed.\n",
-                  kRestoring,
-                  refused,
-                  kPrefix + "Config_DefaultDisplay: returning error value.\n",
-                  kDeallocating,
-                  kPrefix + "RestoreDefaultDisplayMode: Error.\n",
-              }),
-              Messages());
-    EXPECT_EQ((Codes{kQuery, kSurfaceInfo, kSecondarySurface, kConfigure, kSwitch, kSwitch, kConfigure, kQuery}),
-              driver.Codes());
-    EXPECT_EQ(Lines{}, GdiFaults(system.Calls()));
-}
+INSTANTIATE_TEST_SUITE_P(Driver, DualDisplayRefusal, testing::ValuesIn(kRefusals),
+                         [](const testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
 
 TEST(DualDisplayModes, OnlyQuarterSizeFullScreenRunsAskTheDriver)
 {
@@ -298,9 +267,8 @@ TEST(DualDisplayModes, OnlyQuarterSizeFullScreenRunsAskTheDriver)
         ScriptedWindowSystem system{640, 480};
         ScriptedDriver driver;
         driver.Attach(system);
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(0, TrellisMain(run.commandLine, system));
-        testing::internal::GetCapturedStderr();
+        std::string errors;
+        EXPECT_EQ(0, RunTrellisMain(run.commandLine, system, errors));
         if (run.asks) {
             EXPECT_EQ(8u, driver.sent.size());
         } else {
@@ -314,12 +282,8 @@ TEST(DualDisplayModes, OnlyQuarterSizeFullScreenRunsAskTheDriver)
 // Without an application window (none was made, or it is already gone) the
 // restore repaints the desktop through a black top-most window of its own,
 // and destroys it again.
-TEST(DualDisplayRestore, WithoutAMainWindowUsesARedrawWindowOfItsOwn)
+TEST_F(DualDisplayRun, WithoutAMainWindowTheRestoreUsesARedrawWindowOfItsOwn)
 {
-    EglShim::Reset();
-    ScriptedWindowSystem system{640, 480};
-    ScriptedDriver driver;
-    driver.Attach(system);
     PlatformWindows windows;
     int instanceTag = 0;
     void* const instance = &instanceTag;
@@ -329,8 +293,7 @@ TEST(DualDisplayRestore, WithoutAMainWindowUsesARedrawWindowOfItsOwn)
     testing::internal::CaptureStderr();
     EXPECT_EQ(0, dualDisplay.DualDispSetup());
     EXPECT_EQ(0, dualDisplay.RestoreDefaultDisplayMode());
-    const std::string errors = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(kRestoring + kDeallocating, errors);
+    EXPECT_EQ(kRestoring + kDeallocating, testing::internal::GetCapturedStderr());
 
     ASSERT_EQ(1u, system.CreatedWindows().size());
     const std::string redraw = std::to_string(system.CreatedWindows()[0]);
@@ -353,7 +316,4 @@ TEST(DualDisplayRestore, WithoutAMainWindowUsesARedrawWindowOfItsOwn)
 
 } // namespace
 
-TrellisApp* CreateApplication()
-{
-    return new QuietApp;
-}
+TrellisApp* CreateApplication() { return new QuietApp; }

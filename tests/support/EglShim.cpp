@@ -71,30 +71,14 @@ bool Intercept(const char* entry, bool record = true)
 
 namespace EglShim {
 
-void Reset()
-{
-    State() = ShimState{};
-}
-
-void AddExtension(const char* name)
-{
-    State().extensions.emplace_back(name);
-}
-
-void FailCall(const char* entry, int n, EGLint error)
-{
-    State().failures.push_back(Failure{entry, n, n, error});
-}
-
+void Reset() { State() = ShimState{}; }
+void AddExtension(const char* name) { State().extensions.emplace_back(name); }
+void FailCall(const char* entry, int n, EGLint error) { State().failures.push_back(Failure{entry, n, n, error}); }
 void FailCallsFrom(const char* entry, int n, EGLint error)
 {
     State().failures.push_back(Failure{entry, n, INT_MAX, error});
 }
-
-const std::vector<std::string>& Calls()
-{
-    return State().calls;
-}
+const std::vector<std::string>& Calls() { return State().calls; }
 
 std::vector<std::string> Calls(const std::vector<std::string>& names)
 {

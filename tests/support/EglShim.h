@@ -9,11 +9,6 @@
 // dlsym(RTLD_NEXT)). A test can add extensions to the display's extension
 // string, make chosen calls fail with a chosen error (eglGetError then reports
 // it) without reaching the driver, and read the sequence of calls.
-//
-// Interposed: eglGetDisplay, eglInitialize, eglTerminate, eglQueryString,
-// eglChooseConfig, eglCreateContext, eglDestroyContext, eglCreateWindowSurface,
-// eglCreatePbufferSurface, eglDestroySurface, eglMakeCurrent, eglSwapBuffers,
-// eglGetError.
 namespace EglShim {
 
 // Forgets extensions, failures, counts and the record.

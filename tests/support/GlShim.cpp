@@ -35,21 +35,9 @@ Function* Real(Function*, const char* name)
 #define REAL(entry) ([] { static auto* real = Real(&entry, #entry); return real; }())
 
 // Shadowing definitions that record their integer arguments (and, given a
-// pointer, where it points) and call the driver; a FAILABLE one leaves the
-// driver out when it is the call a test chose to fail.
-#define FORWARDED(entry, parameters, ...) \
-    void GL_APIENTRY entry parameters \
-    { \
-        Record(#entry, {__VA_ARGS__}); \
-        REAL(entry)(__VA_ARGS__); \
-    }
-#define FORWARDED_WITH_DATA(entry, parameters, data, ...) \
-    void GL_APIENTRY entry parameters \
-    { \
-        Record(#entry, {__VA_ARGS__}, data); \
-        REAL(entry)(__VA_ARGS__, data); \
-    }
-#define FAILABLE(entry, parameters, ...) \
+// pointer, where it points) and call the driver, unless it is the call a test
+// chose to fail.
+#define SHADOWED(entry, parameters, ...) \
     void GL_APIENTRY entry parameters \
     { \
         Record(#entry, {__VA_ARGS__}); \
@@ -57,7 +45,7 @@ Function* Real(Function*, const char* name)
             REAL(entry)(__VA_ARGS__); \
         } \
     }
-#define FAILABLE_WITH_DATA(entry, parameters, data, ...) \
+#define SHADOWED_WITH_DATA(entry, parameters, data, ...) \
     void GL_APIENTRY entry parameters \
     { \
         Record(#entry, {__VA_ARGS__}, data); \
@@ -94,44 +82,19 @@ bool Fails(const char* entry)
 size_t TexelBytes(GLenum format, GLenum type)
 {
     if (type != GL_UNSIGNED_BYTE) {
-        return 2;
+        return 2;  // the packed 16-bit types
     }
-    switch (format) {
-    case GL_RGBA: return 4;
-    case GL_RGB: return 3;
-    case GL_LUMINANCE_ALPHA: return 2;
-    default: return 1;
-    }
-}
-
-bool IsShimCompressedFormat(GLenum format)
-{
-    return format >= 0x8C00 && format <= 0x8C03;
+    return format == GL_RGBA ? 4 : format == GL_RGB ? 3 : format == GL_LUMINANCE_ALPHA ? 2 : 1;
 }
 
 } // namespace
 
 namespace GlShim {
 
-void Reset()
-{
-    State() = ShimState{};
-}
-
-void AddExtension(const std::string& name)
-{
-    State().addedExtensions.push_back(name);
-}
-
-void SetVersion(const std::string& version)
-{
-    State().version = version;
-}
-
-void AcceptCompressedFormats()
-{
-    State().acceptCompressed = true;
-}
+void Reset() { State() = ShimState{}; }
+void AddExtension(const std::string& name) { State().addedExtensions.push_back(name); }
+void SetVersion(const std::string& version) { State().version = version; }
+void AcceptCompressedFormats() { State().acceptCompressed = true; }
 
 void FailCall(const std::string& entry, int n, GLenum error)
 {
@@ -140,31 +103,22 @@ void FailCall(const std::string& entry, int n, GLenum error)
     State().failError = error;
 }
 
-const std::vector<Call>& Calls()
-{
-    return State().calls;
-}
+const std::vector<Call>& Calls() { return State().calls; }
 
-std::vector<Call> CallsTo(const std::string& entry)
+std::vector<Call> CallsTo(const std::string& entry, size_t from, size_t to)
 {
     std::vector<Call> matching;
-    for (const Call& call : State().calls) {
-        if (call.entry == entry) {
-            matching.push_back(call);
+    const std::vector<Call>& calls = State().calls;
+    for (size_t i = from; i < std::min(to, calls.size()); ++i) {
+        if (calls[i].entry == entry) {
+            matching.push_back(calls[i]);
         }
     }
     return matching;
 }
 
-void ForgetCalls()
-{
-    std::vector<Call>().swap(State().calls);
-}
-
-size_t LiveTextures()
-{
-    return State().liveTextures.size();
-}
+void ForgetCalls() { std::vector<Call>().swap(State().calls); }
+size_t LiveTextures() { return State().liveTextures.size(); }
 
 } // namespace GlShim
 
@@ -223,15 +177,11 @@ void GL_APIENTRY glDeleteTextures(GLsizei n, const GLuint* textures)
     }
 }
 
-void GL_APIENTRY glFlush()
-{
-    Record("glFlush", {});
-    REAL(glFlush)();
-}
+SHADOWED(glFlush, ())
 
-FAILABLE(glBindTexture, (GLenum target, GLuint texture), target, texture)
-FAILABLE(glTexParameterx, (GLenum target, GLenum pname, GLfixed param), target, pname, param)
-FAILABLE(glPixelStorei, (GLenum pname, GLint param), pname, param)
+SHADOWED(glBindTexture, (GLenum target, GLuint texture), target, texture)
+SHADOWED(glTexParameterx, (GLenum target, GLenum pname, GLfixed param), target, pname, param)
+SHADOWED(glPixelStorei, (GLenum pname, GLint param), pname, param)
 
 void GL_APIENTRY glTexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei width, GLsizei height,
                               GLint border, GLenum format, GLenum type, const void* pixels)
@@ -248,46 +198,43 @@ void GL_APIENTRY glCompressedTexImage2D(GLenum target, GLint level, GLenum inter
 {
     Record("glCompressedTexImage2D", {target, level, internalformat, width, height, border, imageSize}, data,
            size_t(std::max(imageSize, 0)));
-    if (Fails("glCompressedTexImage2D") || (State().acceptCompressed && IsShimCompressedFormat(internalformat))) {
+    const bool shimFormat = internalformat >= 0x8C00 && internalformat <= 0x8C03;
+    if (Fails("glCompressedTexImage2D") || (State().acceptCompressed && shimFormat)) {
         return;
     }
     REAL(glCompressedTexImage2D)(target, level, internalformat, width, height, border, imageSize, data);
 }
 
-FAILABLE_WITH_DATA(glReadPixels,
+SHADOWED_WITH_DATA(glReadPixels,
                    (GLint x, GLint y, GLsizei width, GLsizei height, GLenum format, GLenum type, void* pixels),
                    pixels, x, y, width, height, format, type)
 
-// Recorded and forwarded: the state, matrix, drawing and client-array calls
-// whose order and values a scene set-up and a mesh draw fix.
+// The state, matrix, drawing and client-array calls whose order and values
+// a scene set-up and a mesh draw fix.
 
-FORWARDED(glActiveTexture, (GLenum texture), texture)
-FORWARDED(glClientActiveTexture, (GLenum texture), texture)
-FORWARDED(glTexEnvx, (GLenum target, GLenum pname, GLfixed param), target, pname, param)
-FORWARDED(glColor4x, (GLfixed red, GLfixed green, GLfixed blue, GLfixed alpha), red, green, blue, alpha)
-FORWARDED(glClearColorx, (GLfixed red, GLfixed green, GLfixed blue, GLfixed alpha), red, green, blue, alpha)
-FORWARDED(glClear, (GLbitfield mask), mask)
-FORWARDED(glRotatex, (GLfixed angle, GLfixed x, GLfixed y, GLfixed z), angle, x, y, z)
-FORWARDED(glViewport, (GLint x, GLint y, GLsizei width, GLsizei height), x, y, width, height)
-FORWARDED(glEnable, (GLenum cap), cap)
-FORWARDED(glDisable, (GLenum cap), cap)
-FORWARDED(glCullFace, (GLenum mode), mode)
-FORWARDED(glFrontFace, (GLenum mode), mode)
-FORWARDED(glMatrixMode, (GLenum mode), mode)
-FORWARDED(glEnableClientState, (GLenum array), array)
-FORWARDED(glDisableClientState, (GLenum array), array)
-FORWARDED_WITH_DATA(glVertexPointer, (GLint size, GLenum type, GLsizei stride, const void* pointer), pointer,
+SHADOWED(glActiveTexture, (GLenum texture), texture)
+SHADOWED(glClientActiveTexture, (GLenum texture), texture)
+SHADOWED(glTexEnvx, (GLenum target, GLenum pname, GLfixed param), target, pname, param)
+SHADOWED(glColor4x, (GLfixed red, GLfixed green, GLfixed blue, GLfixed alpha), red, green, blue, alpha)
+SHADOWED(glClearColorx, (GLfixed red, GLfixed green, GLfixed blue, GLfixed alpha), red, green, blue, alpha)
+SHADOWED(glClear, (GLbitfield mask), mask)
+SHADOWED(glRotatex, (GLfixed angle, GLfixed x, GLfixed y, GLfixed z), angle, x, y, z)
+SHADOWED(glViewport, (GLint x, GLint y, GLsizei width, GLsizei height), x, y, width, height)
+SHADOWED(glEnable, (GLenum cap), cap)
+SHADOWED(glDisable, (GLenum cap), cap)
+SHADOWED(glCullFace, (GLenum mode), mode)
+SHADOWED(glFrontFace, (GLenum mode), mode)
+SHADOWED(glMatrixMode, (GLenum mode), mode)
+SHADOWED(glEnableClientState, (GLenum array), array)
+SHADOWED(glDisableClientState, (GLenum array), array)
+SHADOWED_WITH_DATA(glVertexPointer, (GLint size, GLenum type, GLsizei stride, const void* pointer), pointer,
                     size, type, stride)
-FORWARDED_WITH_DATA(glTexCoordPointer, (GLint size, GLenum type, GLsizei stride, const void* pointer), pointer,
+SHADOWED_WITH_DATA(glTexCoordPointer, (GLint size, GLenum type, GLsizei stride, const void* pointer), pointer,
                     size, type, stride)
-FORWARDED_WITH_DATA(glDrawElements, (GLenum mode, GLsizei count, GLenum type, const void* indices), indices,
+SHADOWED_WITH_DATA(glDrawElements, (GLenum mode, GLsizei count, GLenum type, const void* indices), indices,
                     mode, count, type)
 
-void GL_APIENTRY glLoadIdentity()
-{
-    Record("glLoadIdentity", {});
-    REAL(glLoadIdentity)();
-}
+SHADOWED(glLoadIdentity, ())
 
 void GL_APIENTRY glMultMatrixx(const GLfixed* m)
 {

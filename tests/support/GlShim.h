@@ -40,9 +40,10 @@ void AcceptCompressedFormats();
 // query returns `error`.
 void FailCall(const std::string& entry, int n, GLenum error);
 
-// Every call since the last Reset, oldest first; or only those of one entry.
+// Every call since the last Reset, oldest first; or only those of one entry,
+// among the calls numbered from `from` up to `to`.
 const std::vector<Call>& Calls();
-std::vector<Call> CallsTo(const std::string& entry);
+std::vector<Call> CallsTo(const std::string& entry, size_t from = 0, size_t to = SIZE_MAX);
 
 // Forgets the recorded calls only, so that a long run does not grow with its
 // record; faults, extensions and live textures stay.
