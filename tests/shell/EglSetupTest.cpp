@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "EglShim.h"
+#include "GlTestContext.h"
 #include "RecordingApp.h"
 #include "ScriptedWindowSystem.h"
 #include "shell/Entry.h"
@@ -28,6 +29,8 @@ class EglSetup : public testing::Test {
 protected:
     void SetUp() override
     {
+        // Recoveries terminate every display the program made; the driver stays loaded.
+        GlTestContext::KeepDriverLoaded();
         ResetApp();
         EglShim::Reset();
     }

@@ -101,15 +101,6 @@ int CallCount(const char* entry)
 
 extern "C" {
 
-// Mesa unloads its driver at the last eglTerminate and loads it afresh at the
-// next eglInitialize. What the first copy keeps for the life of the process
-// then lies in no module, so no leak suppression can name it; tests that tear
-// EGL down and up again keep every library loaded instead.
-int dlclose(void*)
-{
-    return 0;
-}
-
 INTERCEPTED(EGLDisplay, eglGetDisplay, EGL_NO_DISPLAY, (EGLNativeDisplayType displayId), displayId)
 INTERCEPTED(EGLBoolean, eglInitialize, EGL_FALSE, (EGLDisplay display, EGLint* major, EGLint* minor),
             display, major, minor)
