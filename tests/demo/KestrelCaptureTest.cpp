@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "../capture/FailingWrites.h"
-#include "../capture/TempDir.h"
+#include "TempDir.h"
 #include "ProgramRun.h"
 #include "demo/KestrelCapture.h"
 #include "shell/Entry.h"

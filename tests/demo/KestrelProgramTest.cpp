@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "../capture/TempDir.h"
+#include "TempDir.h"
 #include "ProgramRun.h"
 #include "ReferenceImage.h"
 #include "XServerTest.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "../capture/TempDir.h"
+#include "TempDir.h"
 #include "ProgramRun.h"
 #include "SpareKey.h"
 #include "XServerTest.h"

@@ -7,7 +7,6 @@
 // same quit paths, all but the close request, are driven for real.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <linux/input-event-codes.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -16,6 +15,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -41,33 +41,13 @@ constexpr int kFrameLimit = 500;
 // to any client of a compositor started with --debug).
 RgbImage Screenshot(const std::string& display)
 {
-    char pattern[] = "/tmp/trellis-wl-shot-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        return RgbImage{};
-    }
-    const std::string folder = pattern;
-    RunProgram("/usr/bin/weston-screenshooter", {}, {{"WAYLAND_DISPLAY=" + display}}, {Streams::Merged, folder});
+    const TempDir folder;
+    RunProgram("/usr/bin/weston-screenshooter", {}, {{"WAYLAND_DISPLAY=" + display}}, {Streams::Merged, folder.Path()});
     RgbImage image;
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            if (entry->d_name[0] != '.') {
-                const std::string path = folder + "/" + entry->d_name;
-                image = ReadPng(path);
-                std::remove(path.c_str());
-            }
-        }
-        closedir(dir);
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+        image = ReadPng(entry.path().string());
     }
-    rmdir(folder.c_str());
     return image;
-}
-
-// A Wayland client of `display` that lives as long as the run: another window
-// for the compositor to give the focus to.
-std::unique_ptr<ProgramRun> OtherClient(const std::string& display)
-{
-    return std::make_unique<ProgramRun>("/usr/bin/weston-simple-shm", std::vector<std::string>{},
-                                        ProgramEnvironment{{"WAYLAND_DISPLAY=" + display}}, ProgramOptions{});
 }
 
 // Where one colour (0xRRGGBBAA) lies in a picture: its bounding box and how many pixels have it.
@@ -469,7 +449,11 @@ TEST_F(WaylandSeat, ABurstOfMotionLosesNoKeyOrClick)
 TEST_F(WaylandSeat, AnotherWindowTakingTheFocusEndsAFullScreenProgram)
 {
     std::unique_ptr<ProgramRun> other;
-    ExpectEndedBy(u"-qaf=500", [&] { other = OtherClient(displayName); });
+    // weston-simple-shm: another window, for the compositor to give the focus to.
+    ExpectEndedBy(u"-qaf=500", [&] {
+        other = std::make_unique<ProgramRun>("/usr/bin/weston-simple-shm", std::vector<std::string>{},
+                                             ProgramEnvironment{{"WAYLAND_DISPLAY=" + displayName}}, ProgramOptions{});
+    });
 }
 
 TEST_F(WaylandSeat, KeysArriveWithTheirSymbolTextAndModifiers)

@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
+#include <fstream>
 #include <cstring>
 #include <iterator>
 
@@ -188,24 +188,16 @@ bool HaveImageMagick()
 }
 
 WestonRun::WestonRun(const std::vector<std::string>& arguments, const std::vector<std::string>& added)
+    : socket(runtime.File("wayland"))
 {
-    char pattern[] = "/tmp/trellis-wl-own-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        return;
-    }
-    runtime = pattern;
-    socket = runtime + "/wayland";
     // Without its fades, a screenshot shows what the clients drew as they drew it.
-    const std::string config = runtime + "/weston.ini";
-    if (FILE* file = std::fopen(config.c_str(), "w")) {
-        std::fputs("[shell]\nstartup-animation=none\nanimation=none\nclose-animation=none\nfocus-animation=none\n",
-                   file);
-        std::fclose(file);
-    }
-    std::vector<std::string> all{"--socket=wayland", "--config=" + config, "--log=" + runtime + "/weston.log"};
+    const std::string config = runtime.File("weston.ini");
+    std::ofstream(config) << "[shell]\nstartup-animation=none\nanimation=none\nclose-animation=none\n"
+                             "focus-animation=none\n";
+    std::vector<std::string> all{"--socket=wayland", "--config=" + config, "--log=" + runtime.File("weston.log")};
     all.insert(all.end(), arguments.begin(), arguments.end());
     std::vector<std::string> environment = added;
-    environment.push_back("XDG_RUNTIME_DIR=" + runtime);
+    environment.push_back("XDG_RUNTIME_DIR=" + runtime.Path());
     compositor = std::make_unique<ProgramRun>("/usr/bin/weston", all, ProgramEnvironment{environment},
                                               ProgramOptions{});
     struct stat info{};
@@ -214,17 +206,6 @@ WestonRun::WestonRun(const std::vector<std::string>& arguments, const std::vecto
         if (!listening) {
             usleep(50000);
         }
-    }
-}
-
-WestonRun::~WestonRun()
-{
-    compositor.reset();
-    for (const char* name : {"/wayland", "/wayland.lock", "/weston.log", "/weston.ini"}) {
-        std::remove((runtime + name).c_str());
-    }
-    if (!runtime.empty()) {
-        rmdir(runtime.c_str());
     }
 }
 

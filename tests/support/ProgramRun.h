@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "TempDir.h"
+
 struct ProgramOutcome {
     int exitCode = -1;   // -1 when it did not exit by itself: a signal, or killed on time-out
     std::string output;  // standard output, and standard error where merged
@@ -75,11 +77,10 @@ bool HaveImageMagick();
 // animations, so that nothing an earlier test did to a compositor (focus,
 // placement, grabs) reaches this one.
 // `arguments` follow the socket's; `added` joins the environment (DISPLAY for
-// the X11 backend). Killed and cleared away when this goes.
+// the X11 backend). Killed, and then its folder cleared away, when this goes.
 class WestonRun {
 public:
     WestonRun(const std::vector<std::string>& arguments, const std::vector<std::string>& added = {});
-    ~WestonRun();
     WestonRun(const WestonRun&) = delete;
     WestonRun& operator=(const WestonRun&) = delete;
 
@@ -90,7 +91,7 @@ public:
     void Kill();
 
 private:
-    std::string runtime;
+    TempDir runtime;
     std::string socket;
     std::unique_ptr<ProgramRun> compositor;
     bool listening = false;
