@@ -477,19 +477,19 @@ void WindowSystem::GetEGLConfigAttributes(int32_t fsaaMode, EGLint* attributes)
     backend->GetEGLConfigAttributes(fsaaMode, attributes);
 }
 
-// What a lost connection means is the program's end, decided here for every backend.
-void EndForLostConnection(const std::string& message)
-{
-    TrellisDebugOutputUtf8(message);
-    std::fflush(nullptr);
-    std::_Exit(1);
-}
-
 EGLSurface WindowSystem::CreateEGLSurface(EGLDisplay display, EGLConfig config, WindowHandle window)
 {
     const WindowRecord* record = FindWindow(window);
     return record != nullptr ? backend->CreateEGLSurface(display, config, window, ClientRectOf(*record))
                              : EGL_NO_SURFACE;
+}
+
+// A lost connection ends the program, decided here for every backend.
+void EndForLostConnection(const std::string& message)
+{
+    TrellisDebugOutputUtf8(message);
+    std::fflush(nullptr);
+    std::_Exit(1);
 }
 
 } // namespace trellis
