@@ -329,33 +329,38 @@ Rect WaylandBackend::Monitor()
 
 void WaylandBackend::PollEvents()
 {
-    ReadEvents();
+    ReadEvents(0);
     RepeatHeldKey();
 }
 
-// Reads and dispatches what the compositor has sent, without waiting.
-void WaylandBackend::ReadEvents()
+// Dispatches the events already read from the connection.
+void WaylandBackend::DispatchQueued()
+{
+    if (wl_display_dispatch_pending(display) < 0) {
+        ConnectionLost();
+    }
+}
+
+// Reads and dispatches what the compositor has sent, waiting at most
+// `waitMs` for it to come (0: not at all).
+void WaylandBackend::ReadEvents(int waitMs)
 {
     while (wl_display_prepare_read(display) != 0) {
-        if (wl_display_dispatch_pending(display) < 0) {
-            ConnectionLost();
-        }
+        DispatchQueued();
     }
     if (wl_display_flush(display) < 0 && errno != EAGAIN) {
         wl_display_cancel_read(display);
         ConnectionLost();
     }
     pollfd ready{wl_display_get_fd(display), POLLIN, 0};
-    if (poll(&ready, 1, 0) > 0) {
+    if (poll(&ready, 1, waitMs) > 0) {
         if (wl_display_read_events(display) < 0) {
             ConnectionLost();
         }
     } else {
         wl_display_cancel_read(display);
     }
-    if (wl_display_dispatch_pending(display) < 0) {
-        ConnectionLost();
-    }
+    DispatchQueued();
 }
 
 // Waits for and dispatches the compositor's next events.
@@ -370,31 +375,12 @@ void WaylandBackend::AwaitFrame(NativeWindow& native, uint32_t timeoutMs)
 {
     const uint32_t start = TrellisTickCount();
     for (;;) {
-        while (wl_display_prepare_read(display) != 0) {
-            if (wl_display_dispatch_pending(display) < 0) {
-                ConnectionLost();
-            }
-        }
+        DispatchQueued();
         const uint32_t waited = TrellisTickCount() - start;
         if (native.frameRequest == nullptr || waited >= timeoutMs) {
-            wl_display_cancel_read(display);
             return;
         }
-        if (wl_display_flush(display) < 0 && errno != EAGAIN) {
-            wl_display_cancel_read(display);
-            ConnectionLost();
-        }
-        pollfd ready{wl_display_get_fd(display), POLLIN, 0};
-        if (poll(&ready, 1, static_cast<int>(timeoutMs - waited)) > 0) {
-            if (wl_display_read_events(display) < 0) {
-                ConnectionLost();
-            }
-        } else {
-            wl_display_cancel_read(display);
-        }
-        if (wl_display_dispatch_pending(display) < 0) {
-            ConnectionLost();
-        }
+        ReadEvents(static_cast<int>(timeoutMs - waited));
     }
 }
 

@@ -132,7 +132,8 @@ private:
     void QueueFocus(const wl_surface* surface, TrellisEventKind kind);
     uint32_t Modifiers() const;
     void RepeatHeldKey();
-    void ReadEvents();
+    void DispatchQueued();
+    void ReadEvents(int waitMs);
     bool DispatchBlocking();
     void AwaitFrame(NativeWindow& native, uint32_t timeoutMs);
     NativeWindow* FindBySwapSurface(EGLSurface surface) const;
